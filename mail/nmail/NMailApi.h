@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The mail library: every network operation of the program (POP3, APOP, SMTP, MIME decoding,
+// attachment extraction) goes through these calls, named and ordered as the program has always
+// used them. Results below zero are failures whose text NMailGetMessage supplies. Every call
+// blocks its caller until it is done. The real library is NMail; tests supply their own.
+class NMailApi {
+public:
+    virtual ~NMailApi() = default;
+
+    virtual int NMailInitializeWinSock() = 0;
+    // Option 1: the size of the text buffers the program passes (8192).
+    virtual int NMailSetOption(int option, int value) = 0;
+
+    // A session handle, or -1 when the server cannot be reached.
+    virtual int NMailPop3Connect(const QString& server) = 0;
+    // apop is -1 to log in with APOP, 0 for USER/PASS. Number of waiting messages, 0, or < 0.
+    virtual int NMailPop3Authenticate(int handle, const QString& id, const QString& password, int apop) = 0;
+    // Fills subject, date, sender and the whole header of message number.
+    virtual int NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from,
+        QString& header, int flag)
+        = 0;
+    // Size of message number in bytes, < 0 on failure.
+    virtual int NMailPop3GetMailSize(int handle, int number) = 0;
+    // Fills the four texts and the body (the text a reader reads) of message number.
+    virtual int NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from,
+        QString& header, QString& body, int flag, int option)
+        = 0;
+    // 1: attachments written; -5: an attachment cannot be written; -6: a split message is incomplete.
+    virtual int NMailAttachmentFileFirst(int handle, QString& subject, QString& date, QString& from, QString& header,
+        QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText, int flag)
+        = 0;
+    virtual int NMailAttachmentFileClose(int handle) = 0;
+    virtual int NMailPop3DeleteMail(int handle, int number) = 0;
+    virtual int NMailPop3Close(int handle) = 0;
+
+    // cc, bcc and header are passed as null by the program. attachments: paths joined by ",".
+    virtual int NMailSmtpSendMail(const QString& server, const QString& to, const QString* cc, const QString* bcc,
+        const QString& from, const QString& subject, const QString& body, const QString* header,
+        const QString& attachments, int flag)
+        = 0;
+
+    // The text of the last failure.
+    virtual int NMailGetMessage(int handle, QString& buffer, int size) = 0;
+    virtual int NMailEndWinSock() = 0;
+};

@@ -1,0 +1,11 @@
+#include "MainForm.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    MainForm window;
+    window.show();
+    return application.exec();
+}

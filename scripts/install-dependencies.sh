@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Nemuroa needs that are not there yet; quiet when all are.
+# Usage: install-dependencies.sh run|test
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev libcurl4-openssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev)
+run_packages=(fonts-noto-cjk)
+test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl)
+
+case "${1:-}" in
+  run) wanted=("${build_packages[@]}" "${run_packages[@]}") ;;
+  test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

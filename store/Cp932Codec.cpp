@@ -1,0 +1,191 @@
+#include "Cp932Codec.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <memory>
+
+namespace {
+
+constexpr char16_t Undecodable = 0x30FB; // KATAKANA MIDDLE DOT, what Windows shows for such bytes
+
+bool isTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
+
+class IconvHandle {
+public:
+    IconvHandle(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+    ~IconvHandle()
+    {
+        if (handle_ != reinterpret_cast<iconv_t>(-1))
+            iconv_close(handle_);
+    }
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+    iconv_t get() const { return handle_; }
+    void reset() const { iconv(handle_, nullptr, nullptr, nullptr, nullptr); }
+
+private:
+    iconv_t handle_;
+};
+
+// Decoding is a table lookup: the table is filled once from iconv, so it is iconv's mapping exactly,
+// without an iconv call per field on the list-loading path.
+class DecodeTable {
+public:
+    DecodeTable()
+    {
+        single_.fill(Undecodable);
+        pairs_.fill(Undecodable);
+        const IconvHandle converter("UTF-16LE", "CP932");
+        for (int byte = 0; byte < 256; ++byte) {
+            if (!Cp932Codec::isLeadByte(static_cast<unsigned char>(byte)))
+                single_[byte] = convert(converter, {static_cast<char>(byte)});
+        }
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!Cp932Codec::isLeadByte(static_cast<unsigned char>(lead)))
+                continue;
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                if (isTrailByte(static_cast<unsigned char>(trail)))
+                    pairs_[pairIndex(lead, trail)] =
+                        convert(converter, {static_cast<char>(lead), static_cast<char>(trail)});
+            }
+        }
+    }
+
+    char16_t single(unsigned char byte) const { return single_[byte]; }
+    char16_t pair(unsigned char lead, unsigned char trail) const { return pairs_[pairIndex(lead, trail)]; }
+
+private:
+    static std::size_t pairIndex(int lead, int trail) { return static_cast<std::size_t>((lead << 8) | trail); }
+
+    static char16_t convert(const IconvHandle& converter, std::string input)
+    {
+        converter.reset();
+        char output[8] = {};
+        char* in = input.data();
+        std::size_t inLeft = input.size();
+        char* out = output;
+        std::size_t outLeft = sizeof output;
+        if (iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0
+            || sizeof output - outLeft != 2)
+            return Undecodable;
+        return static_cast<char16_t>(static_cast<unsigned char>(output[0]) | (static_cast<unsigned char>(output[1]) << 8));
+    }
+
+    std::array<char16_t, 256> single_{};
+    std::array<char16_t, 65536> pairs_{};
+};
+
+const DecodeTable& decodeTable()
+{
+    static const auto table = std::make_unique<DecodeTable>();
+    return *table;
+}
+
+bool isAscii(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+namespace Cp932Codec {
+
+bool isLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+std::string encode(QStringView text)
+{
+    std::string result;
+    if (isAscii(text)) {
+        result.reserve(static_cast<std::size_t>(text.size()));
+        for (const QChar c : text)
+            result.push_back(static_cast<char>(c.unicode()));
+        return result;
+    }
+
+    thread_local const IconvHandle converter("CP932", "UTF-16LE");
+    converter.reset();
+    auto* in = const_cast<char*>(reinterpret_cast<const char*>(text.utf16()));
+    std::size_t inLeft = static_cast<std::size_t>(text.size()) * 2;
+    result.resize(static_cast<std::size_t>(text.size()) * 2 + 8);
+    std::size_t written = 0;
+    while (inLeft > 0) {
+        char* out = result.data() + written;
+        std::size_t outLeft = result.size() - written;
+        const std::size_t rc = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
+        written = result.size() - outLeft;
+        if (rc != static_cast<std::size_t>(-1))
+            break;
+        if (errno == E2BIG) {
+            result.resize(result.size() * 2);
+            continue;
+        }
+        // A character code page 932 cannot hold, or half of a surrogate pair: one "?" for the
+        // whole character, as Windows writes it.
+        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8));
+        std::size_t skip = 2;
+        if (unit >= 0xD800 && unit <= 0xDBFF && inLeft >= 4) {
+            const auto low = static_cast<char16_t>(static_cast<unsigned char>(in[2]) | (static_cast<unsigned char>(in[3]) << 8));
+            if (low >= 0xDC00 && low <= 0xDFFF)
+                skip = 4;
+        }
+        in += skip;
+        inLeft -= skip;
+        if (written + 1 > result.size())
+            result.resize(result.size() * 2);
+        result[written++] = '?';
+        converter.reset();
+    }
+    result.resize(written);
+    return result;
+}
+
+QString decode(std::string_view bytes)
+{
+    const DecodeTable& table = decodeTable();
+    QString result(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(result.data());
+    qsizetype length = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < 0x80) {
+            out[length++] = byte;
+        } else if (isLeadByte(byte) && i + 1 < bytes.size() && isTrailByte(static_cast<unsigned char>(bytes[i + 1]))) {
+            out[length++] = table.pair(byte, static_cast<unsigned char>(bytes[i + 1]));
+            ++i;
+        } else {
+            out[length++] = isLeadByte(byte) ? Undecodable : table.single(byte);
+        }
+    }
+    result.truncate(length);
+    return result;
+}
+
+std::size_t wholeCharacterPrefix(std::string_view bytes, std::size_t maxBytes)
+{
+    // Only a forward scan can tell a lead byte from a trail byte of the same value.
+    std::size_t position = 0;
+    while (position < bytes.size()) {
+        const std::size_t width = isLeadByte(static_cast<unsigned char>(bytes[position])) ? 2 : 1;
+        if (position + width > maxBytes)
+            break;
+        position += width;
+    }
+    return std::min(position, bytes.size());
+}
+
+std::string encodeField(QStringView text, int width)
+{
+    const auto fieldWidth = static_cast<std::size_t>(width);
+    std::string bytes = encode(text.first(std::min<qsizetype>(text.size(), width)));
+    bytes.resize(wholeCharacterPrefix(bytes, fieldWidth));
+    bytes.resize(fieldWidth, ' ');
+    return bytes;
+}
+
+} // namespace Cp932Codec

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <string>
+#include <string_view>
+
+// Code page 932 as Windows converts it (glibc iconv "CP932"): FULLWIDTH TILDE and WAVE DASH, NEC and
+// IBM extension characters and half-width katakana all as on Windows. Every file of the program is
+// written and read through this one converter.
+namespace Cp932Codec {
+
+// Converts to code page 932; a character it cannot hold becomes "?", as on Windows.
+std::string encode(QStringView text);
+
+// Converts from code page 932; a byte sequence without a character becomes U+30FB, as on Windows.
+QString decode(std::string_view bytes);
+
+// The longest prefix of at most maxBytes bytes that does not end in the first half of a
+// double-byte character.
+std::size_t wholeCharacterPrefix(std::string_view bytes, std::size_t maxBytes);
+
+bool isLeadByte(unsigned char byte);
+
+// A text field of a fixed-length record: cut to width characters, padded with spaces, converted,
+// cut to width bytes without splitting a character; a byte freed by the cut is a space.
+std::string encodeField(QStringView text, int width);
+
+} // namespace Cp932Codec

@@ -1,0 +1,278 @@
+#include "RecordFile.h"
+
+#include "AtomicFile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+bool readFully(int fd, char* buffer, std::size_t size, off_t offset, std::size_t& got)
+{
+    got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, buffer + got, size - got, offset + static_cast<off_t>(got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeFully(int fd, const char* buffer, std::size_t size, off_t offset)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, buffer + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+RecordFile::RecordFile(QString path, const RecordLayout& layout) : path_(std::move(path)), layout_(&layout) {}
+
+QString RecordFile::failure(const QString& what, int error) const
+{
+    return QStringLiteral("%1: %2 (%3)").arg(what, path_, AtomicFile::describeErrno(error));
+}
+
+StoreResult<int> RecordFile::open(int flags) const
+{
+    const int fd = ::open(QFile::encodeName(path_).constData(), flags | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return StoreStatus::failure(failure(QStringLiteral("ファイルを開けません"), errno));
+    return fd;
+}
+
+StoreStatus RecordFile::ensureExists() const
+{
+    const auto fd = open(O_RDWR);
+    if (!fd.ok())
+        return fd.status();
+    ::close(fd.value());
+    return StoreStatus::success();
+}
+
+StoreResult<qint64> RecordFile::byteLength() const
+{
+    const auto fd = open(O_RDWR);
+    if (!fd.ok())
+        return fd.status();
+    const Descriptor file(fd.value());
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
+    return static_cast<qint64>(info.st_size);
+}
+
+StoreResult<int> RecordFile::recordCount() const
+{
+    const auto length = byteLength();
+    if (!length.ok())
+        return length.status();
+    return static_cast<int>(length.value() / layout_->length);
+}
+
+StoreResult<double> RecordFile::exactRecordCount() const
+{
+    const auto length = byteLength();
+    if (!length.ok())
+        return length.status();
+    return static_cast<double>(length.value()) / layout_->length;
+}
+
+StoreResult<int> RecordFile::nextRecordNumber() const
+{
+    const auto length = byteLength();
+    if (!length.ok())
+        return length.status();
+    const double next = static_cast<double>(length.value()) / layout_->length + 1.0;
+    return static_cast<int>(std::nearbyint(next));
+}
+
+StoreResult<std::optional<Record>> RecordFile::read(int recordNumber) const
+{
+    if (recordNumber < 1)
+        return std::optional<Record>();
+    const auto fd = open(O_RDWR);
+    if (!fd.ok())
+        return fd.status();
+    const Descriptor file(fd.value());
+    std::string bytes(static_cast<std::size_t>(layout_->length), '\0');
+    std::size_t got = 0;
+    const off_t offset = static_cast<off_t>(recordNumber - 1) * layout_->length;
+    if (!readFully(file.get(), bytes.data(), bytes.size(), offset, got))
+        return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
+    if (got < bytes.size())
+        return std::optional<Record>();
+    return std::optional<Record>(Record(*layout_, std::move(bytes)));
+}
+
+StoreStatus RecordFile::write(int recordNumber, const Record& record) const
+{
+    if (recordNumber < 1 || recordNumber > Capacity)
+        return StoreStatus::failure(
+            QStringLiteral("ファイルが満杯です（最大 %1 件）: %2").arg(Capacity).arg(path_));
+    const auto fd = open(O_RDWR);
+    if (!fd.ok())
+        return fd.status();
+    Descriptor file(fd.value());
+    const off_t offset = static_cast<off_t>(recordNumber - 1) * layout_->length;
+    if (!writeFully(file.get(), record.bytes().data(), record.bytes().size(), offset))
+        return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めません"), errno));
+    if (::close(file.release()) != 0)
+        return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めません"), errno));
+    return StoreStatus::success();
+}
+
+StoreResult<int> RecordFile::append(const Record& record) const
+{
+    const auto next = nextRecordNumber();
+    if (!next.ok())
+        return next.status();
+    const StoreStatus written = write(next.value(), record);
+    if (!written.ok())
+        return written;
+    return next.value();
+}
+
+StoreStatus RecordFile::sync() const
+{
+    const auto fd = open(O_RDWR);
+    if (!fd.ok())
+        return fd.status();
+    const Descriptor file(fd.value());
+    if (::fsync(file.get()) != 0)
+        return StoreStatus::failure(failure(QStringLiteral("ディスクへの書き込みに失敗しました"), errno));
+    return StoreStatus::success();
+}
+
+StoreStatus RecordFile::forEach(const Visitor& visit, std::optional<int> prefixLength) const
+{
+    const auto fd = open(O_RDWR);
+    if (!fd.ok())
+        return fd.status();
+    const Descriptor file(fd.value());
+    const auto recordLength = static_cast<std::size_t>(layout_->length);
+
+    if (prefixLength) {
+        const auto wanted = static_cast<std::size_t>(*prefixLength);
+        struct stat info {};
+        if (::fstat(file.get(), &info) != 0)
+            return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
+        const auto whole = static_cast<std::size_t>(info.st_size) / recordLength;
+        std::string prefix(wanted, '\0');
+        for (std::size_t index = 0; index < whole; ++index) {
+            std::size_t got = 0;
+            if (!readFully(file.get(), prefix.data(), wanted, static_cast<off_t>(index * recordLength), got))
+                return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
+            if (got < wanted || !visit(static_cast<int>(index + 1), prefix))
+                break;
+        }
+        return StoreStatus::success();
+    }
+
+    // Whole records are read in batches: one system call per batch rather than per record.
+    const std::size_t batchRecords = std::max<std::size_t>(1, (1u << 20) / recordLength);
+    std::string batch(batchRecords * recordLength, '\0');
+    int recordNumber = 1;
+    off_t offset = 0;
+    for (;;) {
+        std::size_t got = 0;
+        if (!readFully(file.get(), batch.data(), batch.size(), offset, got))
+            return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
+        const std::size_t whole = got / recordLength;
+        for (std::size_t index = 0; index < whole; ++index) {
+            if (!visit(recordNumber++, std::string_view(batch).substr(index * recordLength, recordLength)))
+                return StoreStatus::success();
+        }
+        if (got < batch.size())
+            return StoreStatus::success();
+        offset += static_cast<off_t>(got);
+    }
+}
+
+StoreStatus RecordFile::compact(const QString& temporaryPath, const CompactionProbe& probe) const
+{
+    const QByteArray temporaryName = QFile::encodeName(temporaryPath);
+    auto abandon = [&](StoreStatus status) {
+        ::unlink(temporaryName.constData());
+        return status;
+    };
+    auto reached = [&](CompactionStep step) { return probe ? probe(step) : StoreStatus::success(); };
+
+    const int out = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0)
+        return StoreStatus::failure(QStringLiteral("一時ファイルを作成できません: %1 (%2)")
+                                        .arg(temporaryPath, AtomicFile::describeErrno(errno)));
+    Descriptor temporary(out);
+
+    off_t written = 0;
+    bool writeFailed = false;
+    int writeError = 0;
+    const StoreStatus copied = forEach([&](int, std::string_view bytes) {
+        if (Record::liveOf(*layout_, bytes) == 0)
+            return true;
+        if (!writeFully(temporary.get(), bytes.data(), bytes.size(), written)) {
+            writeFailed = true;
+            writeError = errno;
+            return false;
+        }
+        written += static_cast<off_t>(bytes.size());
+        return true;
+    });
+    if (!copied.ok())
+        return abandon(copied);
+    if (writeFailed)
+        return abandon(StoreStatus::failure(QStringLiteral("一時ファイルに書き込めません: %1 (%2)")
+                                                .arg(temporaryPath, AtomicFile::describeErrno(writeError))));
+    if (StoreStatus step = reached(CompactionStep::TemporaryWritten); !step.ok())
+        return abandon(step);
+
+    if (::fsync(temporary.get()) != 0 || ::close(temporary.release()) != 0)
+        return abandon(StoreStatus::failure(QStringLiteral("一時ファイルに書き込めません: %1 (%2)")
+                                                .arg(temporaryPath, AtomicFile::describeErrno(errno))));
+    if (StoreStatus step = reached(CompactionStep::TemporaryFlushed); !step.ok())
+        return abandon(step);
+
+    if (::rename(temporaryName.constData(), QFile::encodeName(path_).constData()) != 0)
+        return abandon(StoreStatus::failure(failure(QStringLiteral("ファイルを置き換えられません"), errno)));
+    if (StoreStatus step = reached(CompactionStep::Renamed); !step.ok())
+        return step;
+    return AtomicFile::syncDirectoryOf(path_);
+}

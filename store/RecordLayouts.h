@@ -1,0 +1,35 @@
+#pragma once
+
+#include "RecordLayout.h"
+
+// Every record kind of the store, field by field in file order. A new kind is a new table here.
+namespace RecordLayouts {
+
+// Received mail, folders 1 to 10 (32284 bytes). The date comes before the sender in the file.
+enum class MessageField { Subject, Date, From, Body, LineEnd, Live };
+extern const RecordLayout Message;
+
+// The sent history (32574 bytes).
+enum class SentField { Subject, To, Body, LineEnd, SentAt, Reserved, Live };
+extern const RecordLayout Sent;
+
+// One sort rule of vbmdata.data (1306 bytes): the contact card of a sorting folder.
+enum class SortRuleField {
+    Name,
+    PersonName,
+    Reading,
+    Department,
+    Position,
+    PostalCode,
+    Prefecture,
+    City,
+    Town,
+    Street,
+    RuleAddress,
+    Memo,
+    Live,
+    LineEnd,
+};
+extern const RecordLayout SortRule;
+
+} // namespace RecordLayouts

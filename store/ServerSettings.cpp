@@ -1,0 +1,45 @@
+#include "ServerSettings.h"
+
+#include "AtomicFile.h"
+#include "Cp932Codec.h"
+#include "TextHelpers.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+
+ServerSettings ServerSettings::read(const QString& path)
+{
+    ServerSettings settings;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return settings;
+    const QByteArray bytes = file.readAll();
+    QString content = Cp932Codec::decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    content.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    content.replace(u'\r', u'\n');
+    for (const QString& line : content.split(u'\n')) {
+        const QStringView key = QStringView(line).first(std::min<qsizetype>(5, line.size()));
+        const QString value = line.mid(5, MaxValueLength);
+        if (key == u"SMTP=") {
+            settings.SmtpServer = value;
+        } else if (key == u"POP3=") {
+            settings.Pop3Server = value;
+        } else if (key == u"MAIL=") {
+            settings.MailAddress = value;
+        } else if (key == u"APOP=") {
+            const double number = std::nearbyint(LeadingNumber(value));
+            settings.UseApop = static_cast<std::int16_t>(std::clamp(number, -32768.0, 32767.0));
+        }
+    }
+    return settings;
+}
+
+StoreStatus ServerSettings::write(const QString& path) const
+{
+    const QString content = QStringLiteral("SMTP=") + SmtpServer + QStringLiteral("\r\nPOP3=") + Pop3Server
+        + QStringLiteral("\r\nMAIL=") + MailAddress + QStringLiteral("\r\nAPOP=") + QString::number(UseApop)
+        + QStringLiteral("\r\n");
+    return AtomicFile::write(path, Cp932Codec::encode(content));
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "StoreResult.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// The four server settings of vbmail.ini: four lines "SMTP=", "POP3=", "MAIL=", "APOP=", CR LF,
+// code page 932, no sections.
+struct ServerSettings {
+    QString SmtpServer;
+    QString Pop3Server;
+    QString MailAddress;
+    std::int16_t UseApop = 0;
+
+    // Reads the file if it exists: keys compared case-sensitively on the first five characters,
+    // values are characters 6 to 105 as they stand, the last occurrence of a key wins.
+    static ServerSettings read(const QString& path);
+    // Replaces the file with the four lines, values untrimmed.
+    StoreStatus write(const QString& path) const;
+
+    static constexpr int MaxValueLength = 100;
+};
