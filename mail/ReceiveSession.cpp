@@ -1,0 +1,231 @@
+#include "ReceiveSession.h"
+
+#include "AtomicFile.h"
+#include "Cp932Codec.h"
+#include "TextHelpers.h"
+
+#include <QFile>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+const QString ErrorTitle = QStringLiteral("エラー");
+const QString WorkFileName = QStringLiteral("0.txt");
+
+// The work file's lines, each followed by CR LF, as a line-by-line reading gives them back.
+QString linesOf(const QString& text)
+{
+    QString normalised = text;
+    normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    normalised.replace(u'\r', u'\n');
+    QStringList lines = normalised.split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    QString result;
+    for (const QString& line : std::as_const(lines))
+        result += line + QStringLiteral("\r\n");
+    return result;
+}
+
+} // namespace
+
+int ChooseFolder(const QString& sender, const std::array<QString, 9>& sortingAddresses)
+{
+    for (std::size_t rule = 0; rule < sortingAddresses.size(); ++rule) {
+        if (sender == sortingAddresses[rule])
+            return static_cast<int>(rule) + 1;
+    }
+    return FolderFiles::OthersFolder;
+}
+
+QString AttachmentNotice(const QString& body, const QString& bodyAsFetched)
+{
+    if (!bodyAsFetched.contains(QStringLiteral("attachment"), Qt::CaseSensitive))
+        return body;
+    return body + QStringLiteral("\r\n♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
+}
+
+QString FinalStatusText(int spamCount, int newCounterSum)
+{
+    if (spamCount > 0)
+        return QStringLiteral("迷惑メール撃退！！");
+    return newCounterSum > 0 ? QStringLiteral("新着メールあり。") : QStringLiteral("新着メールなし");
+}
+
+ReceiveSession::ReceiveSession(const ProgramPaths& paths, NMailApi& mail, MessageBoxService& messageBoxes,
+    SpamTest isSpam, std::array<QString, 9> sortingAddresses, ReceiveView& view)
+    : paths_(paths)
+    , mail_(mail)
+    , messageBoxes_(messageBoxes)
+    , isSpam_(std::move(isSpam))
+    , sortingAddresses_(std::move(sortingAddresses))
+    , view_(view)
+{
+}
+
+QString ReceiveSession::libraryMessage()
+{
+    QString text;
+    mail_.NMailGetMessage(0, text, BufferSize);
+    return CutAtNul(text);
+}
+
+void ReceiveSession::reportStop(int number, const QString& reason)
+{
+    messageBoxes_.show({QStringLiteral("メッセージ %1 を受信できなかったため、受信を中止しました。"
+                                       "このメッセージと残りのメッセージはサーバーに残してあります。\r\n\r\n%2")
+                            .arg(number)
+                            .arg(reason),
+        ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+}
+
+ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
+{
+    Outcome outcome;
+    touchedFolders_.clear();
+    if (account.Pop3Server.isEmpty())
+        return outcome;
+    const int handle = mail_.NMailPop3Connect(account.Pop3Server);
+    if (handle == -1)
+        return outcome;
+    if (account.AccountId.isEmpty() || account.AccountPassword.isEmpty()) {
+        mail_.NMailPop3Close(handle);
+        return outcome;
+    }
+    const int count = mail_.NMailPop3Authenticate(handle, account.AccountId, account.AccountPassword, account.UseApop != 0 ? -1 : 0);
+    if (count < 0) {
+        messageBoxes_.show({libraryMessage(), ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::None});
+        mail_.NMailPop3Close(handle);
+        return outcome;
+    }
+
+    std::vector<int> spam;
+    std::vector<int> stored;
+    for (int number = 1; number <= count; ++number) {
+        view_.setStatus(QStringLiteral("受信中・・・"));
+        view_.showProgress(number, count);
+        Incoming message;
+        if (!fetch(handle, number, message))
+            break;
+        const QString bodyAsFetched = message.body;
+        ExtractAttachments(message);
+        view_.showMessage({message.subject, QString(), message.from, message.body});
+        if (isSpam_(message.subject, message.from, message.body)) {
+            ++outcome.spamCount;
+            spam.push_back(number);
+            continue;
+        }
+        if (!FileIncoming(ChooseFolder(message.from, sortingAddresses_), message, bodyAsFetched, number))
+            break;
+        ++outcome.storedCount;
+        stored.push_back(number);
+    }
+
+    std::vector<int> deletions = spam;
+    if (flushTouchedFolders())
+        deletions.insert(deletions.end(), stored.begin(), stored.end());
+    for (const int number : deletions)
+        mail_.NMailPop3DeleteMail(handle, number);
+    mail_.NMailPop3Close(handle);
+    return outcome;
+}
+
+bool ReceiveSession::fetch(int handle, int number, Incoming& message)
+{
+    QString subject;
+    QString date;
+    QString from;
+    QString header;
+    if (mail_.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0) < 0) {
+        reportStop(number, libraryMessage());
+        return false;
+    }
+    const int size = mail_.NMailPop3GetMailSize(handle, number);
+    if (size < 0) {
+        reportStop(number, libraryMessage());
+        return false;
+    }
+    QString body(size + 1, u' ');
+    if (mail_.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0) < 0) {
+        reportStop(number, libraryMessage());
+        return false;
+    }
+    message = {CutAtNul(subject), CutAtNul(date), CutAtNul(from), CutAtNul(header), CutAtNul(body)};
+    return true;
+}
+
+void ReceiveSession::ExtractAttachments(Incoming& message)
+{
+    const QString folder = paths_.attachmentFolder();
+    const QString workFile = folder + u'/' + WorkFileName;
+    const QString content = message.header + QStringLiteral("\r\n") + message.body + QStringLiteral("\r\n");
+    // The work text is the work file read back line by line; a folder that cannot take the work
+    // file leaves it empty, and the library then reports what it cannot write.
+    QString workText;
+    QFile work(workFile);
+    if (work.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        const std::string bytes = Cp932Codec::encode(content);
+        if (work.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) && work.seek(0)) {
+            const QByteArray written = work.readAll();
+            workText = linesOf(Cp932Codec::decode(std::string_view(written.constData(), static_cast<std::size_t>(written.size()))));
+        }
+        work.close();
+    }
+
+    const int result = mail_.NMailAttachmentFileFirst(0, message.subject, message.date, message.from, message.header,
+        message.body, folder + u'/', workFile, workText, 0);
+    mail_.NMailAttachmentFileClose(0);
+    switch (static_cast<std::int16_t>(result)) {
+    case -5:
+        messageBoxes_.notify(QStringLiteral("添付ファイルをオープンできません"));
+        break;
+    case -6:
+        messageBoxes_.notify(QStringLiteral("分割されたメールが全て揃っていません"));
+        break;
+    default:
+        break;
+    }
+    QFile::remove(workFile);
+    message.subject = CutAtNul(message.subject);
+    message.date = CutAtNul(message.date);
+    message.from = CutAtNul(message.from);
+    message.header = CutAtNul(message.header);
+    message.body = CutAtNul(message.body);
+}
+
+bool ReceiveSession::FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number)
+{
+    const MessageFields fields{message.subject, message.from, message.date, AttachmentNotice(message.body, bodyAsFetched)};
+    view_.showMessage(fields);
+    const RecordFile file = FolderFiles::folderFile(paths_, folder);
+    const auto next = file.nextRecordNumber();
+    StoreStatus status = next.ok() ? StoreMessage(paths_, folder, next.value(), fields) : next.status();
+    if (!status.ok()) {
+        reportStop(number, status.error());
+        return false;
+    }
+    touchedFolders_.insert(folder);
+    // Counted once stored, so the counter never promises a message that is not in the folder.
+    view_.raiseNewCounter(folder);
+    return true;
+}
+
+bool ReceiveSession::flushTouchedFolders()
+{
+    for (const int folder : touchedFolders_) {
+        const RecordFile file = FolderFiles::folderFile(paths_, folder);
+        StoreStatus status = file.sync();
+        if (status.ok())
+            status = AtomicFile::syncDirectoryOf(file.path());
+        if (!status.ok()) {
+            messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"
+                                               "メッセージはサーバーに残してあります。\r\n\r\n%1")
+                                    .arg(status.error()),
+                ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "FolderFiles.h"
+#include "MessageBoxService.h"
+#include "NMailApi.h"
+#include "ProgramPaths.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <set>
+
+// The account a receive session logs in with, taken afresh for every session.
+struct ReceiveAccount {
+    QString Pop3Server;
+    std::int16_t UseApop = 0;
+    QString AccountId;
+    QString AccountPassword;
+};
+
+// What a running session shows; the main window implements it with its own controls.
+class ReceiveView {
+public:
+    virtual ~ReceiveView() = default;
+    // The status bar (Label17).
+    virtual void setStatus(const QString& text) = 0;
+    // Message number of count is being fetched; also the moment to repaint the window.
+    virtual void showProgress(int messageNumber, int messageCount) = 0;
+    // The view fields (Text7, Text8, Text9, rtfEd): both the display of the message and the
+    // staging area it is stored from.
+    virtual void showMessage(const MessageFields& fields) = 0;
+    // The New counter of folder 1 to 10 goes up by one.
+    virtual void raiseNewCounter(int folder) = 0;
+};
+
+// Plain exact-substring keyword matching over subject, sender and body.
+using SpamTest = std::function<bool(const QString& subject, const QString& sender, const QString& body)>;
+
+// One receive session: empties the POP3 mailbox, dropping spam and filing every other message into
+// the folder its sender chooses. A message is deleted on the server only when it was dropped as
+// spam or its record is on disk: deletions are sent after the touched folder files are flushed,
+// and the server applies them only at QUIT, so a crash or a dropped connection at any instant
+// leaves every unstored message on the server.
+class ReceiveSession {
+public:
+    struct Outcome {
+        int spamCount = 0;
+        int storedCount = 0;
+    };
+
+    ReceiveSession(const ProgramPaths& paths, NMailApi& mail, MessageBoxService& messageBoxes, SpamTest isSpam,
+        std::array<QString, 9> sortingAddresses, ReceiveView& view);
+
+    Outcome run(const ReceiveAccount& account);
+
+    static constexpr int BufferSize = 8192;
+
+private:
+    struct Incoming {
+        QString subject;
+        QString date;
+        QString from;
+        QString header;
+        QString body;
+    };
+
+    bool fetch(int handle, int number, Incoming& message);
+    void ExtractAttachments(Incoming& message);
+    bool FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number);
+    bool flushTouchedFolders();
+    void reportStop(int number, const QString& reason);
+    QString libraryMessage();
+
+    const ProgramPaths& paths_;
+    NMailApi& mail_;
+    MessageBoxService& messageBoxes_;
+    SpamTest isSpam_;
+    std::array<QString, 9> sortingAddresses_;
+    ReceiveView& view_;
+    std::set<int> touchedFolders_;
+};
+
+// Folder 1 to 9 whose sorting address equals the sender exactly (case-sensitive, the sender
+// untrimmed), the first such rule winning; 10 when none does.
+int ChooseFolder(const QString& sender, const std::array<QString, 9>& sortingAddresses);
+
+// The body to store: the body as the library left it, followed by a line break and a notice when
+// the body as fetched holds the word "attachment".
+QString AttachmentNotice(const QString& body, const QString& bodyAsFetched);
+
+// The status-bar text that ends a session.
+QString FinalStatusText(int spamCount, int newCounterSum);
