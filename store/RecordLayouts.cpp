@@ -41,10 +41,17 @@ constexpr std::array SortRuleFields{
     FieldSpec{"LineEnd", 1304, 2, FieldKind::LineEnd},
 };
 
+constexpr std::array KeywordFields{
+    FieldSpec{"LineEnd", 0, 2, FieldKind::LineEnd},
+    FieldSpec{"Live", 2, 2, FieldKind::Live},
+    FieldSpec{"Keyword", 4, 200, FieldKind::Text},
+};
+
 } // namespace
 
 const RecordLayout Message{"message", 32284, MessageFields};
 const RecordLayout Sent{"sent", 32574, SentFields};
 const RecordLayout SortRule{"sort rule", 1306, SortRuleFields};
+const RecordLayout Keyword{"keyword", 204, KeywordFields};
 
 } // namespace RecordLayouts

@@ -32,4 +32,9 @@ enum class SortRuleField {
 };
 extern const RecordLayout SortRule;
 
+// One spam keyword of vbmdata50.data (204 bytes). Unlike the other kinds, the line end and the
+// flag come first.
+enum class KeywordField { LineEnd, Live, Keyword };
+extern const RecordLayout Keyword;
+
 } // namespace RecordLayouts
