@@ -1,0 +1,129 @@
+#pragma once
+
+#include "FolderFiles.h"
+#include "ProgramPaths.h"
+#include "Record.h"
+#include "RecordFile.h"
+#include "RecordLayouts.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+// A program folder in a temporary directory whose folder file holds a full folder (32766 records,
+// about 1 GB), written whole once per run and removed with the fixture.
+class LargeFolderFixture {
+public:
+    explicit LargeFolderFixture(int folder, int records = RecordFile::Capacity) : paths_(directory_.path()), folder_(folder)
+    {
+        QDir(directory_.path()).mkdir(ProgramPaths::dataFolderName());
+        writeFolder(records);
+    }
+
+    const ProgramPaths& paths() const { return paths_; }
+    int folder() const { return folder_; }
+    QString path() const { return FolderFiles::FolderFilePath(paths_, folder_); }
+    RecordFile file() const { return FolderFiles::folderFile(paths_, folder_); }
+
+    static Record sampleRecord(int number)
+    {
+        using RecordLayouts::MessageField;
+        Record record(RecordLayouts::Message);
+        record.setText(MessageField::Subject, QStringLiteral("【お知らせ】第%1号 今月のご案内と新着情報について").arg(number));
+        record.setText(MessageField::From, QStringLiteral("\"配信センター\" <news%1@example.jp>").arg(number % 97));
+        record.setText(MessageField::Date, QStringLiteral("Mon, 7 Dec 2026 10:%1:00 +0900").arg(number % 60, 2, 10, QChar(u'0')));
+        record.setText(MessageField::Body, QStringLiteral("いつもご利用いただきありがとうございます。\r\n").repeated(40)
+                + QStringLiteral("第%1号").arg(number));
+        return record;
+    }
+
+private:
+    void writeFolder(int records) const
+    {
+        const int length = RecordLayouts::Message.length;
+        const Record sample = sampleRecord(0);
+        const int batchRecords = 32;
+        std::string batch;
+        QFile out(path());
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path()));
+            std::exit(1);
+        }
+        for (int first = 1; first <= records; first += batchRecords) {
+            batch.clear();
+            for (int number = first; number < first + batchRecords && number <= records; ++number) {
+                // Only the list fields differ from record to record; building every body would
+                // dominate the set-up.
+                const Record listed = sampleRecord(number);
+                batch += listed.bytes().substr(0, 280);
+                batch += sample.bytes().substr(280);
+            }
+            out.write(batch.data(), static_cast<qint64>(batch.size()));
+        }
+        out.close();
+        if (out.size() != qint64(records) * length) {
+            std::fprintf(stderr, "short write of %s\n", qPrintable(path()));
+            std::exit(1);
+        }
+    }
+
+    QTemporaryDir directory_;
+    ProgramPaths paths_;
+    int folder_;
+};
+
+// The yardstick: one pread of the list bytes per whole record, nothing else.
+inline long rawPreadLoop(const QString& path, int recordLength, int listBytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    const off_t records = ::lseek(fd, 0, SEEK_END) / recordLength;
+    char buffer[1024];
+    long sum = 0;
+    for (off_t index = 0; index < records; ++index) {
+        if (::pread(fd, buffer, static_cast<std::size_t>(listBytes), index * recordLength) != listBytes)
+            break;
+        sum += buffer[0];
+    }
+    ::close(fd);
+    return sum;
+}
+
+// The console report, plus each benchmark's mean wall time per iteration for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& reports) override
+    {
+        for (const Run& run : reports) {
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration && run.iterations > 0)
+                seconds_[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        }
+        ConsoleReporter::ReportRuns(reports);
+    }
+
+    // Prints measured / yardstick and returns it (0 when either did not run).
+    double printRatio(const std::string& measured, const std::string& yardstick, double target) const
+    {
+        const auto a = seconds_.find(measured);
+        const auto b = seconds_.find(yardstick);
+        if (a == seconds_.end() || b == seconds_.end() || b->second <= 0)
+            return 0;
+        const double ratio = a->second / b->second;
+        std::printf("ratio %s / %s = %.2f (%.1f ms / %.1f ms, target <= %.1f: %s)\n", measured.c_str(), yardstick.c_str(),
+            ratio, a->second * 1e3, b->second * 1e3, target, ratio <= target ? "met" : "NOT met");
+        return ratio;
+    }
+
+private:
+    std::map<std::string, double> seconds_;
+};
