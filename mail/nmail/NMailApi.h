@@ -11,9 +11,32 @@ class NMailApi {
 public:
     virtual ~NMailApi() = default;
 
+    // Options of NMailSetOption and NMailSetOptionText.
+    enum Option {
+        // The size of the text buffers the program passes (8192): subject, date, sender and header
+        // are cut to one character less.
+        OptionTextBufferSize = 1,
+        // Seconds a connect or a single read or write may take before the call fails (default 30).
+        OptionTimeoutSeconds = 2,
+        // SMTP AUTH account; no authentication while the user name is empty.
+        OptionSmtpUser = 3,
+        OptionSmtpPassword = 4,
+        // A CA certificate file trusted in addition to the system's trust store.
+        OptionTrustedCaFile = 5,
+        // The largest message a fetch accepts, in bytes (default 64 MiB).
+        OptionMaximumMessageBytes = 6,
+    };
+
     virtual int NMailInitializeWinSock() = 0;
-    // Option 1: the size of the text buffers the program passes (8192).
+    // Number options; 0 when taken, -1 when the option or its value is unknown.
     virtual int NMailSetOption(int option, int value) = 0;
+    // Text options (account, CA file); 0 when taken, -1 when unknown.
+    virtual int NMailSetOptionText(int option, const QString& value)
+    {
+        (void)option;
+        (void)value;
+        return -1;
+    }
 
     // A session handle, or -1 when the server cannot be reached.
     virtual int NMailPop3Connect(const QString& server) = 0;

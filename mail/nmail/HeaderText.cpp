@@ -1,0 +1,185 @@
+#include "HeaderText.h"
+
+#include "CharsetDecoder.h"
+#include "HeaderBlock.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+struct EncodedWord {
+    std::size_t end = 0; // just after "?="
+    std::string charset;
+    std::string bytes;
+};
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+int base64Value(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool isCharsetCharacter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
+        || c == '.' || c == ':' || c == '*' || c == '+';
+}
+
+// Finds "?=" at or after a position. The positions asked for only grow, so the last answer stays
+// right until the position passes it, and a value full of "=?" is still scanned once.
+class EndFinder {
+public:
+    explicit EndFinder(std::string_view text) : text_(text) {}
+    std::size_t from(std::size_t position)
+    {
+        if (!known_ || (found_ != std::string_view::npos && found_ < position)) {
+            found_ = text_.find("?=", position);
+            known_ = true;
+        }
+        return found_;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t found_ = std::string_view::npos;
+    bool known_ = false;
+};
+
+std::optional<EncodedWord> parseEncodedWord(std::string_view text, std::size_t start, EndFinder& ends)
+{
+    // =?charset?X?text?=
+    std::size_t position = start + 2;
+    const std::size_t charsetStart = position;
+    while (position < text.size() && position - charsetStart < 64 && isCharsetCharacter(text[position]))
+        ++position;
+    if (position == charsetStart || position + 3 > text.size() || text[position] != '?')
+        return std::nullopt;
+    const std::string_view charset = text.substr(charsetStart, position - charsetStart);
+    const char encoding = text[position + 1];
+    if (text[position + 2] != '?' || (encoding != 'B' && encoding != 'b' && encoding != 'Q' && encoding != 'q'))
+        return std::nullopt;
+    const std::size_t textStart = position + 3;
+    const std::size_t end = ends.from(textStart);
+    if (end == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view encoded = text.substr(textStart, end - textStart);
+    if (encoded.find_first_of(" \t\r\n") != std::string_view::npos)
+        return std::nullopt;
+    EncodedWord word;
+    word.end = end + 2;
+    word.charset = std::string(charset);
+    word.bytes = HeaderText::decodeEncodedText(encoded, encoding);
+    return word;
+}
+
+} // namespace
+
+namespace HeaderText {
+
+std::string decodeEncodedText(std::string_view text, char encoding)
+{
+    std::string bytes;
+    if (encoding == 'B' || encoding == 'b') {
+        unsigned int accumulator = 0;
+        int bits = 0;
+        for (const char c : text) {
+            const int value = base64Value(c);
+            if (value < 0)
+                continue; // padding and stray characters: read what can be read
+            accumulator = (accumulator << 6) | static_cast<unsigned int>(value);
+            bits += 6;
+            if (bits >= 8) {
+                bits -= 8;
+                bytes += static_cast<char>((accumulator >> bits) & 0xFF);
+            }
+        }
+        return bytes;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_') {
+            bytes += ' ';
+        } else if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+            bytes += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            bytes += text[i];
+        }
+    }
+    return bytes;
+}
+
+QString decode(std::string_view value)
+{
+    if (value.size() > MaximumBytes)
+        value = value.substr(0, MaximumBytes);
+    QString result;
+    EndFinder ends(value);
+    std::string pendingBytes;
+    std::string pendingCharset;
+    std::size_t plainStart = 0;
+    std::size_t position = 0;
+
+    const auto flushWords = [&] {
+        if (!pendingCharset.empty() || !pendingBytes.empty())
+            result += CharsetDecoder::decode(pendingBytes, pendingCharset);
+        pendingBytes.clear();
+        pendingCharset.clear();
+    };
+    const auto flushPlain = [&](std::size_t end) {
+        if (end > plainStart)
+            result += CharsetDecoder::decodeUnlabelled(value.substr(plainStart, end - plainStart));
+    };
+
+    bool lastWasEncoded = false;
+    while (position < value.size()) {
+        const std::size_t start = value.find("=?", position);
+        if (start == std::string_view::npos)
+            break;
+        auto word = parseEncodedWord(value, start, ends);
+        if (!word) {
+            position = start + 1;
+            continue;
+        }
+        const std::string_view between = value.substr(plainStart, start - plainStart);
+        const bool onlyBlanks = std::all_of(between.begin(), between.end(), isBlank);
+        if (!(lastWasEncoded && onlyBlanks)) {
+            flushWords();
+            flushPlain(start);
+        }
+        if (!pendingCharset.empty() && !HeaderBlock::namesEqual(pendingCharset, word->charset))
+            flushWords();
+        pendingCharset = word->charset;
+        pendingBytes += word->bytes;
+        lastWasEncoded = true;
+        position = word->end;
+        plainStart = word->end;
+    }
+    flushWords();
+    flushPlain(value.size());
+    return result;
+}
+
+} // namespace HeaderText

@@ -1,0 +1,244 @@
+#include "NMail.h"
+
+#include "MailLibraries.h"
+#include "MessageDecoder.h"
+#include "Pop3Session.h"
+#include "ServerAddress.h"
+
+struct NMail::Session {
+    Pop3Session pop3;
+    bool loggedIn = false;
+    int fetchedNumber = 0;
+    std::string fetchedMessage;
+};
+
+NMail::NMail() { MailLibraries::ensureInitialized(); }
+
+NMail::~NMail() = default;
+
+int NMail::fail(const QString& text)
+{
+    lastError_ = text;
+    return -1;
+}
+
+QString NMail::cutToBuffer(const QString& text) const
+{
+    return textBufferSize_ > 0 && text.size() >= textBufferSize_ ? text.left(textBufferSize_ - 1) : text;
+}
+
+NMail::Session* NMail::session(int handle)
+{
+    const auto found = sessions_.find(handle);
+    if (found == sessions_.end()) {
+        lastError_ = QStringLiteral("POP3 の接続がありません（番号 %1）。").arg(handle);
+        return nullptr;
+    }
+    return found->second.get();
+}
+
+int NMail::NMailInitializeWinSock()
+{
+    MailLibraries::ensureInitialized();
+    return 0;
+}
+
+int NMail::NMailSetOption(int option, int value)
+{
+    switch (option) {
+    case OptionTextBufferSize:
+        if (value < 2)
+            return -1;
+        textBufferSize_ = value;
+        return 0;
+    case OptionTimeoutSeconds:
+        if (value < 1)
+            return -1;
+        timeoutSeconds_ = value;
+        return 0;
+    case OptionMaximumMessageBytes:
+        if (value < 1024)
+            return -1;
+        maximumMessageBytes_ = value;
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+int NMail::NMailSetOptionText(int option, const QString& value)
+{
+    switch (option) {
+    case OptionSmtpUser:
+        smtpUser_ = value;
+        return 0;
+    case OptionSmtpPassword:
+        smtpPassword_ = value;
+        return 0;
+    case OptionTrustedCaFile:
+        trustedCaFile_ = value;
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+int NMail::NMailPop3Connect(const QString& server)
+{
+    const auto address = ServerAddress::parse(server, ServerAddress::Protocol::Pop3);
+    if (!address)
+        return fail(QStringLiteral("POP3 サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで指定してください。").arg(server));
+    auto opened = std::make_unique<Session>();
+    const StoreStatus status = opened->pop3.open(*address, TlsSocket::Settings{timeoutSeconds_, trustedCaFile_});
+    if (!status.ok())
+        return fail(status.error());
+    const int handle = nextHandle_++;
+    sessions_.emplace(handle, std::move(opened));
+    return handle;
+}
+
+int NMail::NMailPop3Authenticate(int handle, const QString& id, const QString& password, int apop)
+{
+    Session* open = session(handle);
+    if (!open)
+        return -1;
+    if (open->loggedIn)
+        return fail(QStringLiteral("この POP3 接続はすでにログインしています。"));
+    auto count = open->pop3.login(id, password, apop != 0);
+    if (!count.ok())
+        return fail(count.error());
+    open->loggedIn = true;
+    return count.value();
+}
+
+const std::string* NMail::fetched(Session& open, int number)
+{
+    if (!open.loggedIn) {
+        lastError_ = QStringLiteral("POP3 サーバーにログインしていません。");
+        return nullptr;
+    }
+    if (open.fetchedNumber != number) {
+        open.fetchedNumber = 0;
+        open.fetchedMessage.clear();
+        auto message = open.pop3.retrieve(number, maximumMessageBytes_);
+        if (!message.ok()) {
+            lastError_ = message.error();
+            return nullptr;
+        }
+        open.fetchedMessage = std::move(message.value());
+        open.fetchedNumber = number;
+    }
+    return &open.fetchedMessage;
+}
+
+int NMail::NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from,
+    QString& header, int)
+{
+    Session* open = session(handle);
+    const std::string* raw = open ? fetched(*open, number) : nullptr;
+    if (!raw)
+        return -1;
+    const DecodedMessage decoded = MessageDecoder::decodeHeader(*raw);
+    subject = cutToBuffer(decoded.subject);
+    date = cutToBuffer(decoded.date);
+    from = cutToBuffer(decoded.from);
+    header = cutToBuffer(decoded.header);
+    return 1;
+}
+
+int NMail::NMailPop3GetMailSize(int handle, int number)
+{
+    Session* open = session(handle);
+    if (!open)
+        return -1;
+    if (!open->loggedIn)
+        return fail(QStringLiteral("POP3 サーバーにログインしていません。"));
+    if (open->fetchedNumber == number)
+        return static_cast<int>(std::min<std::size_t>(open->fetchedMessage.size(), INT_MAX));
+    auto size = open->pop3.messageSize(number);
+    if (!size.ok())
+        return fail(size.error());
+    if (size.value() > maximumMessageBytes_)
+        return fail(QStringLiteral("メール %1 が大きすぎます（%2 バイト、受信できるのは %3 バイトまで）。")
+                        .arg(number)
+                        .arg(size.value())
+                        .arg(maximumMessageBytes_));
+    return static_cast<int>(size.value());
+}
+
+int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
+    QString& body, int, int)
+{
+    Session* open = session(handle);
+    const std::string* raw = open ? fetched(*open, number) : nullptr;
+    if (!raw)
+        return -1;
+    const DecodedMessage decoded = MessageDecoder::decode(*raw);
+    subject = cutToBuffer(decoded.subject);
+    date = cutToBuffer(decoded.date);
+    from = cutToBuffer(decoded.from);
+    header = cutToBuffer(decoded.header);
+    body = decoded.body;
+    lastFetchedMessage_ = *raw;
+    return 1;
+}
+
+int NMail::NMailAttachmentFileFirst(int, QString&, QString&, QString&, QString&, QString&, const QString&,
+    const QString&, QString&, int)
+{
+    return 0;
+}
+
+int NMail::NMailAttachmentFileClose(int) { return 0; }
+
+int NMail::NMailPop3DeleteMail(int handle, int number)
+{
+    Session* open = session(handle);
+    if (!open)
+        return -1;
+    if (!open->loggedIn)
+        return fail(QStringLiteral("POP3 サーバーにログインしていません。"));
+    const StoreStatus status = open->pop3.markDeleted(number);
+    if (!status.ok())
+        return fail(status.error());
+    if (open->fetchedNumber == number) {
+        open->fetchedNumber = 0;
+        open->fetchedMessage.clear();
+    }
+    return 1;
+}
+
+int NMail::NMailPop3Close(int handle)
+{
+    const auto found = sessions_.find(handle);
+    if (found == sessions_.end())
+        return fail(QStringLiteral("POP3 の接続がありません（番号 %1）。").arg(handle));
+    std::unique_ptr<Session> closing = std::move(found->second);
+    sessions_.erase(found);
+    if (!closing->loggedIn) {
+        closing->pop3.abort();
+        return 0;
+    }
+    const StoreStatus status = closing->pop3.quit();
+    return status.ok() ? 0 : fail(status.error());
+}
+
+int NMail::NMailSmtpSendMail(const QString&, const QString&, const QString*, const QString*, const QString&,
+    const QString&, const QString&, const QString*, const QString&, int)
+{
+    return fail(QStringLiteral("送信はまだできません。"));
+}
+
+int NMail::NMailGetMessage(int, QString& buffer, int size)
+{
+    buffer = size > 0 && lastError_.size() >= size ? lastError_.left(size - 1) : lastError_;
+    return static_cast<int>(buffer.size());
+}
+
+int NMail::NMailEndWinSock()
+{
+    for (auto& [handle, open] : sessions_)
+        open->pop3.abort();
+    sessions_.clear();
+    return 0;
+}

@@ -1,0 +1,183 @@
+#include "Pop3Session.h"
+
+#include <QCryptographicHash>
+
+namespace {
+
+constexpr std::size_t MaximumStatusLine = 4096;
+
+QString serverText(const std::string& line) { return QString::fromUtf8(line).trimmed(); }
+
+bool holdsLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0)); }
+
+} // namespace
+
+StoreResult<std::string> Pop3Session::readStatusLine(const QString& what)
+{
+    auto line = socket_.readLine(MaximumStatusLine);
+    if (!line.ok())
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
+    if (line.value().starts_with("+OK"))
+        return line;
+    if (line.value().starts_with("-ERR"))
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの応答: %2").arg(what, serverText(line.value())));
+    socket_.abort();
+    return StoreStatus::failure(
+        QStringLiteral("%1に失敗しました。サーバーの応答が POP3 ではありません: %2").arg(what, serverText(line.value()).left(200)));
+}
+
+StoreResult<std::string> Pop3Session::command(const std::string& line, const QString& what)
+{
+    if (!socket_.isOpen())
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
+    const StoreStatus sent = socket_.write(line + "\r\n");
+    if (!sent.ok())
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, sent.error()));
+    return readStatusLine(what);
+}
+
+StoreStatus Pop3Session::open(const ServerAddress& server, const TlsSocket::Settings& settings)
+{
+    const QString what = QStringLiteral("POP3 サーバーへの接続");
+    StoreStatus connected = socket_.connect(server.host, server.port, settings);
+    if (!connected.ok())
+        return connected;
+    if (server.tlsFromStart) {
+        StoreStatus secured = socket_.startTls();
+        if (!secured.ok())
+            return secured;
+    }
+    auto greeting = readStatusLine(what);
+    if (!greeting.ok()) {
+        socket_.abort();
+        return greeting.status();
+    }
+    const std::string& text = greeting.value();
+    const std::size_t open = text.find('<');
+    const std::size_t close = open == std::string::npos ? std::string::npos : text.find('>', open);
+    if (close != std::string::npos && text.find('@', open) < close)
+        apopTimestamp_ = text.substr(open, close - open + 1);
+
+    if (!socket_.isEncrypted()) {
+        auto capabilities = command("CAPA", what);
+        if (capabilities.ok()) {
+            for (;;) {
+                auto line = socket_.readLine(MaximumStatusLine);
+                if (!line.ok())
+                    return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
+                if (line.value() == ".")
+                    break;
+                if (line.value() == "STLS" || line.value().starts_with("STLS "))
+                    offersStls_ = true;
+            }
+        } else if (!socket_.isOpen()) {
+            return capabilities.status();
+        }
+        if (offersStls_) {
+            auto accepted = command("STLS", QStringLiteral("TLS の開始（STLS）"));
+            if (!accepted.ok()) {
+                socket_.abort();
+                return accepted.status();
+            }
+            StoreStatus secured = socket_.startTls();
+            if (!secured.ok())
+                return secured;
+        }
+    }
+    return StoreStatus::success();
+}
+
+StoreResult<int> Pop3Session::login(const QString& user, const QString& password, bool apop)
+{
+    const QString what = QStringLiteral("ログイン");
+    if (holdsLineBreak(user) || holdsLineBreak(password))
+        return StoreStatus::failure(QStringLiteral("ユーザー ID またはパスワードに改行文字が含まれています。"));
+    const std::string userBytes = user.toUtf8().toStdString();
+    if (apop) {
+        if (apopTimestamp_.empty())
+            return StoreStatus::failure(QStringLiteral("このサーバーは APOP に対応していません。APOP を使わない設定にしてください。"));
+        const QByteArray digest =
+            QCryptographicHash::hash(QByteArray::fromStdString(apopTimestamp_) + password.toUtf8(), QCryptographicHash::Md5)
+                .toHex();
+        auto reply = command("APOP " + userBytes + ' ' + digest.toStdString(), QStringLiteral("APOP ログイン"));
+        if (!reply.ok())
+            return reply.status();
+    } else {
+        auto userReply = command("USER " + userBytes, what);
+        if (!userReply.ok())
+            return userReply.status();
+        auto passReply = command("PASS " + password.toUtf8().toStdString(), what);
+        if (!passReply.ok())
+            return passReply.status();
+    }
+
+    auto status = command("STAT", QStringLiteral("メール件数の取得"));
+    if (!status.ok())
+        return status.status();
+    int count = -1;
+    if (std::sscanf(status.value().c_str(), "+OK %d", &count) != 1 || count < 0)
+        return StoreStatus::failure(QStringLiteral("メール件数の取得に失敗しました。サーバーの応答: %1").arg(serverText(status.value())));
+    return count;
+}
+
+StoreResult<long long> Pop3Session::messageSize(int number)
+{
+    const QString what = QStringLiteral("メール %1 のサイズの取得").arg(number);
+    auto reply = command("LIST " + std::to_string(number), what);
+    if (!reply.ok())
+        return reply.status();
+    int listed = 0;
+    long long size = -1;
+    if (std::sscanf(reply.value().c_str(), "+OK %d %lld", &listed, &size) != 2 || listed != number || size < 0)
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの応答: %2").arg(what, serverText(reply.value())));
+    return size;
+}
+
+StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes)
+{
+    const QString what = QStringLiteral("メール %1 の受信").arg(number);
+    auto reply = command("RETR " + std::to_string(number), what);
+    if (!reply.ok())
+        return reply.status();
+    std::string message;
+    bool tooLarge = false;
+    const auto lineLimit = static_cast<std::size_t>(std::max<long long>(maxBytes, MaximumStatusLine));
+    for (;;) {
+        auto line = socket_.readLine(lineLimit);
+        if (!line.ok())
+            return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
+        std::string_view text = line.value();
+        if (text == ".")
+            break;
+        if (tooLarge)
+            continue;
+        if (text.starts_with('.'))
+            text.remove_prefix(1);
+        if (static_cast<long long>(message.size() + text.size() + 2) > maxBytes) {
+            tooLarge = true;
+            message.clear();
+            message.shrink_to_fit();
+            continue;
+        }
+        message.append(text);
+        message.append("\r\n");
+    }
+    if (tooLarge)
+        return StoreStatus::failure(
+            QStringLiteral("%1に失敗しました。メールが大きすぎます（%2 バイトまで受信できます）。").arg(what).arg(maxBytes));
+    return message;
+}
+
+StoreStatus Pop3Session::markDeleted(int number)
+{
+    return command("DELE " + std::to_string(number), QStringLiteral("メール %1 の削除").arg(number)).status();
+}
+
+StoreStatus Pop3Session::quit()
+{
+    auto reply = command("QUIT", QStringLiteral("POP3 セッションの終了（削除の確定）"));
+    socket_.abort();
+    return reply.status();
+}
+
+void Pop3Session::abort() { socket_.abort(); }

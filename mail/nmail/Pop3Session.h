@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ServerAddress.h"
+#include "StoreResult.h"
+#include "TlsSocket.h"
+
+#include <QString>
+
+#include <string>
+
+// One POP3 conversation on one connection, never replaced behind the caller's back: when the
+// connection is lost, every later command fails, so deletions marked on the server (applied only
+// at QUIT) can never be lost or applied by a hidden reconnect. A command the server refuses fails
+// with the server's own reply and the session goes on.
+class Pop3Session {
+public:
+    // Greeting, capabilities, and STLS whenever the server offers it on a plain connection.
+    StoreStatus open(const ServerAddress& server, const TlsSocket::Settings& settings);
+    // APOP or USER/PASS; the number of waiting messages.
+    StoreResult<int> login(const QString& user, const QString& password, bool apop);
+    StoreResult<long long> messageSize(int number);
+    // The whole message as the server holds it (CR LF line ends, dot-stuffing removed). A message
+    // larger than maxBytes is read to its end and refused, so the session stays usable.
+    StoreResult<std::string> retrieve(int number, long long maxBytes);
+    StoreStatus markDeleted(int number);
+    // QUIT: the server applies the deletions now. The connection is closed whatever the reply.
+    StoreStatus quit();
+    // Drops the connection without QUIT: the server deletes nothing.
+    void abort();
+
+    bool isEncrypted() const { return socket_.isEncrypted(); }
+
+private:
+    StoreResult<std::string> command(const std::string& line, const QString& what);
+    StoreResult<std::string> readStatusLine(const QString& what);
+
+    TlsSocket socket_;
+    std::string apopTimestamp_;
+    bool offersStls_ = false;
+};

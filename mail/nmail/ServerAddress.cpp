@@ -1,0 +1,77 @@
+#include "ServerAddress.h"
+
+namespace {
+
+int defaultPort(ServerAddress::Protocol protocol, bool tls)
+{
+    if (protocol == ServerAddress::Protocol::Pop3)
+        return tls ? 995 : 110;
+    return tls ? 465 : 25;
+}
+
+bool isHostCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'.' || c == u'-' || c == u'_' || c == u':';
+}
+
+} // namespace
+
+std::optional<ServerAddress> ServerAddress::parse(const QString& text, Protocol protocol)
+{
+    ServerAddress address;
+    QString rest = text.trimmed();
+    const int schemeEnd = rest.indexOf(u"://");
+    if (schemeEnd >= 0) {
+        const QString scheme = rest.left(schemeEnd).toLower();
+        const bool pop3 = protocol == Protocol::Pop3;
+        if (scheme == (pop3 ? u"pop3s" : u"smtps"))
+            address.tlsFromStart = true;
+        else if (scheme != (pop3 ? u"pop3" : u"smtp"))
+            return std::nullopt;
+        rest = rest.mid(schemeEnd + 3);
+        if (rest.endsWith(u'/'))
+            rest.chop(1);
+    }
+
+    QString portText;
+    if (rest.startsWith(u'[')) {
+        const int close = rest.indexOf(u']');
+        if (close < 0)
+            return std::nullopt;
+        address.host = rest.mid(1, close - 1);
+        const QString after = rest.mid(close + 1);
+        if (!after.isEmpty()) {
+            if (!after.startsWith(u':'))
+                return std::nullopt;
+            portText = after.mid(1);
+        }
+    } else if (rest.count(u':') == 1) {
+        const int colon = rest.indexOf(u':');
+        address.host = rest.left(colon);
+        portText = rest.mid(colon + 1);
+    } else {
+        address.host = rest;
+    }
+
+    if (address.host.isEmpty())
+        return std::nullopt;
+    for (const QChar c : address.host) {
+        if (!isHostCharacter(c))
+            return std::nullopt;
+    }
+    if (portText.isEmpty()) {
+        address.port = defaultPort(protocol, address.tlsFromStart);
+    } else {
+        bool ok = false;
+        address.port = portText.toInt(&ok);
+        if (!ok || address.port < 1 || address.port > 65535)
+            return std::nullopt;
+    }
+    return address;
+}
+
+QString ServerAddress::display() const
+{
+    const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host;
+    return shownHost + u':' + QString::number(port);
+}

@@ -1,0 +1,304 @@
+#include "TlsSocket.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QString fromLocal(const char* text) { return QString::fromLocal8Bit(text); }
+
+QString lastTlsError()
+{
+    const unsigned long code = ERR_get_error();
+    ERR_clear_error();
+    if (code == 0)
+        return QStringLiteral("unknown");
+    char text[256] = {};
+    ERR_error_string_n(code, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+bool isIpAddress(const QByteArray& host)
+{
+    unsigned char buffer[sizeof(in6_addr)];
+    return inet_pton(AF_INET, host.constData(), buffer) == 1 || inet_pton(AF_INET6, host.constData(), buffer) == 1;
+}
+
+} // namespace
+
+class TlsSocket::Impl {
+public:
+    ~Impl() { close(); }
+
+    void close()
+    {
+        if (ssl) {
+            SSL_free(ssl);
+            ssl = nullptr;
+        }
+        if (context) {
+            SSL_CTX_free(context);
+            context = nullptr;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+        buffer.clear();
+        bufferStart = 0;
+    }
+
+    // Waits until the socket is ready for events, at most the time-out from now.
+    bool waitFor(short events) const
+    {
+        pollfd entry{fd, events, 0};
+        for (;;) {
+            const int ready = ::poll(&entry, 1, settings.timeoutSeconds * 1000);
+            if (ready > 0)
+                return true;
+            if (ready == 0)
+                return false;
+            if (errno != EINTR)
+                return false;
+        }
+    }
+
+    int fd = -1;
+    SSL_CTX* context = nullptr;
+    SSL* ssl = nullptr;
+    Settings settings;
+    QByteArray host;
+    std::string buffer;
+    std::size_t bufferStart = 0;
+};
+
+TlsSocket::TlsSocket() : impl_(std::make_unique<Impl>()) {}
+
+TlsSocket::~TlsSocket() = default;
+
+bool TlsSocket::isEncrypted() const { return impl_->ssl != nullptr; }
+
+bool TlsSocket::isOpen() const { return impl_->fd >= 0; }
+
+void TlsSocket::abort() { impl_->close(); }
+
+StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& settings)
+{
+    impl_->close();
+    impl_->settings = settings;
+    impl_->host = host.toUtf8();
+    serverName_ = (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
+
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const QByteArray service = QByteArray::number(port);
+    if (getaddrinfo(impl_->host.constData(), service.constData(), &hints, &found) != 0 || !found)
+        return StoreStatus::failure(QStringLiteral("サーバー「%1」が見つかりません。サーバー名を確認してください。").arg(host));
+
+    QString lastError;
+    for (addrinfo* entry = found; entry; entry = entry->ai_next) {
+        const int fd = ::socket(entry->ai_family, entry->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, entry->ai_protocol);
+        if (fd < 0) {
+            lastError = fromLocal(std::strerror(errno));
+            continue;
+        }
+        impl_->fd = fd;
+        if (::connect(fd, entry->ai_addr, entry->ai_addrlen) == 0) {
+            freeaddrinfo(found);
+            return StoreStatus::success();
+        }
+        if (errno == EINPROGRESS) {
+            if (!impl_->waitFor(POLLOUT)) {
+                lastError = QStringLiteral("%1 秒待っても応答がありません").arg(settings.timeoutSeconds);
+                impl_->close();
+                continue;
+            }
+            int error = 0;
+            socklen_t length = sizeof error;
+            getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            if (error == 0) {
+                freeaddrinfo(found);
+                return StoreStatus::success();
+            }
+            lastError = fromLocal(std::strerror(error));
+        } else {
+            lastError = fromLocal(std::strerror(errno));
+        }
+        impl_->close();
+    }
+    freeaddrinfo(found);
+    return StoreStatus::failure(QStringLiteral("サーバー %1 に接続できません（%2）。").arg(serverName_, lastError));
+}
+
+StoreStatus TlsSocket::startTls()
+{
+    Impl& d = *impl_;
+    const auto fail = [&](const QString& text) {
+        d.close();
+        return StoreStatus::failure(text);
+    };
+    d.context = SSL_CTX_new(TLS_client_method());
+    if (!d.context)
+        return fail(QStringLiteral("TLS を準備できません（%1）。").arg(lastTlsError()));
+    SSL_CTX_set_min_proto_version(d.context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(d.context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_default_verify_paths(d.context);
+    if (!d.settings.extraCaFile.isEmpty()
+        && SSL_CTX_load_verify_locations(d.context, d.settings.extraCaFile.toLocal8Bit().constData(), nullptr) != 1)
+        return fail(QStringLiteral("CA 証明書ファイル「%1」を読めません（%2）。").arg(d.settings.extraCaFile, lastTlsError()));
+
+    d.ssl = SSL_new(d.context);
+    if (!d.ssl)
+        return fail(QStringLiteral("TLS を準備できません（%1）。").arg(lastTlsError()));
+    SSL_set_fd(d.ssl, d.fd);
+    if (isIpAddress(d.host)) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(d.ssl), d.host.constData());
+    } else {
+        SSL_set_tlsext_host_name(d.ssl, d.host.constData());
+        SSL_set1_host(d.ssl, d.host.constData());
+    }
+
+    // Bytes read ahead before the switch would be plain text after it: a server that sends them is
+    // trying to inject commands into the encrypted session.
+    if (d.bufferStart < d.buffer.size())
+        return fail(QStringLiteral("サーバー %1 が TLS 開始前に余分なデータを送りました。").arg(serverName_));
+
+    for (;;) {
+        const int result = SSL_connect(d.ssl);
+        if (result == 1)
+            return StoreStatus::success();
+        const int error = SSL_get_error(d.ssl, result);
+        if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+            if (!d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
+                return fail(QStringLiteral("サーバー %1 との TLS 接続が時間切れになりました（%2 秒）。")
+                                .arg(serverName_)
+                                .arg(d.settings.timeoutSeconds));
+            continue;
+        }
+        const long verification = SSL_get_verify_result(d.ssl);
+        if (verification != X509_V_OK)
+            return fail(QStringLiteral("サーバー %1 の TLS 証明書を信頼できません（%2）。")
+                            .arg(serverName_, QString::fromLatin1(X509_verify_cert_error_string(verification))));
+        return fail(QStringLiteral("サーバー %1 と TLS 接続できません（%2）。").arg(serverName_, lastTlsError()));
+    }
+}
+
+StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
+{
+    Impl& d = *impl_;
+    if (d.fd < 0)
+        return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
+    std::size_t scanned = d.bufferStart;
+    for (;;) {
+        const std::size_t newline = d.buffer.find('\n', scanned);
+        if (newline != std::string::npos) {
+            std::size_t end = newline;
+            if (end > d.bufferStart && d.buffer[end - 1] == '\r')
+                --end;
+            std::string line = d.buffer.substr(d.bufferStart, end - d.bufferStart);
+            d.bufferStart = newline + 1;
+            if (d.bufferStart == d.buffer.size()) {
+                d.buffer.clear();
+                d.bufferStart = 0;
+            }
+            return line;
+        }
+        scanned = d.buffer.size();
+        if (scanned - d.bufferStart > maxLength) {
+            d.close();
+            return StoreStatus::failure(QStringLiteral("サーバー %1 から長すぎる行が届きました。").arg(serverName_));
+        }
+        if (d.bufferStart > 0 && d.bufferStart * 2 > d.buffer.size()) {
+            d.buffer.erase(0, d.bufferStart);
+            scanned -= d.bufferStart;
+            d.bufferStart = 0;
+        }
+
+        char chunk[16384];
+        long received = 0;
+        if (d.ssl) {
+            // OpenSSL may hold decrypted bytes that poll cannot see: try the read before waiting.
+            const int result = SSL_read(d.ssl, chunk, sizeof chunk);
+            if (result > 0) {
+                received = result;
+            } else {
+                const int error = SSL_get_error(d.ssl, result);
+                if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+                    if (!d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
+                        break;
+                    continue;
+                }
+                d.close();
+                return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れました。").arg(serverName_));
+            }
+        } else {
+            const ssize_t result = ::recv(d.fd, chunk, sizeof chunk, 0);
+            if (result > 0) {
+                received = result;
+            } else if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+                if (!d.waitFor(POLLIN))
+                    break;
+                continue;
+            } else {
+                d.close();
+                return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れました。").arg(serverName_));
+            }
+        }
+        d.buffer.append(chunk, static_cast<std::size_t>(received));
+    }
+    const int seconds = d.settings.timeoutSeconds;
+    d.close();
+    return StoreStatus::failure(
+        QStringLiteral("サーバー %1 からの応答が時間切れになりました（%2 秒）。").arg(serverName_).arg(seconds));
+}
+
+StoreStatus TlsSocket::write(std::string_view bytes)
+{
+    Impl& d = *impl_;
+    if (d.fd < 0)
+        return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
+    while (!bytes.empty()) {
+        long sent = 0;
+        if (d.ssl) {
+            const int result = SSL_write(d.ssl, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20)));
+            if (result > 0) {
+                sent = result;
+            } else {
+                const int error = SSL_get_error(d.ssl, result);
+                if ((error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE)
+                    && d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
+                    continue;
+                d.close();
+                return StoreStatus::failure(QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
+            }
+        } else {
+            const ssize_t result = ::send(d.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (result >= 0) {
+                sent = result;
+            } else if ((errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) && d.waitFor(POLLOUT)) {
+                continue;
+            } else {
+                d.close();
+                return StoreStatus::failure(QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
+            }
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return StoreStatus::success();
+}
