@@ -1,0 +1,74 @@
+#include "OptionForm.h"
+
+#include "Twips.h"
+#include "WidgetNames.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <utility>
+
+namespace {
+
+QLineEdit* labelledBox(QWidget* parent, const QString& caption, const QString& name, double top)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setGeometry(Twips::rect(120, top - 255, 2652, 240));
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setGeometry(Twips::rect(120, top, 2652, 264));
+    label->setBuddy(box);
+    return box;
+}
+
+} // namespace
+
+OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, MessageBoxService& messageBoxes, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), settings_(settings), settingsFilePath_(std::move(settingsFilePath)),
+      messageBoxes_(messageBoxes)
+{
+    setObjectName(WidgetNames::OptionForm);
+    setWindowTitle(QStringLiteral("サーバー設定"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setFixedSize(Twips::size(2910, 3090));
+
+    smtp_ = labelledBox(this, QStringLiteral("SMTPサーバー名(&S)"), WidgetNames::SmtpText, 360);
+    pop3_ = labelledBox(this, QStringLiteral("POP3サーバー名(&P)"), WidgetNames::Pop3Text, 960);
+    mail_ = labelledBox(this, QStringLiteral("メールアドレス(&M)"), WidgetNames::MailText, 1560);
+    apop_ = new QCheckBox(QStringLiteral("APOP を使用する(&A)"), this);
+    apop_->setObjectName(WidgetNames::ApopCheck);
+    apop_->setGeometry(Twips::rect(660, 2040, 2172, 252));
+
+    // No default button: Enter in a box does not confirm the dialog.
+    auto* ok = new QPushButton(QStringLiteral("設定"), this);
+    ok->setObjectName(WidgetNames::OKCommand);
+    ok->setGeometry(Twips::rect(660, 2520, 972, 372));
+    ok->setAutoDefault(false);
+    auto* cancel = new QPushButton(QStringLiteral("中止"), this);
+    cancel->setObjectName(WidgetNames::CancelCommand);
+    cancel->setGeometry(Twips::rect(1860, 2520, 912, 372));
+    cancel->setAutoDefault(false);
+
+    connect(ok, &QPushButton::clicked, this, &OptionForm::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    smtp_->setText(settings_.SmtpServer);
+    pop3_->setText(settings_.Pop3Server);
+    mail_->setText(settings_.MailAddress);
+    apop_->setChecked(settings_.UseApop != 0);
+}
+
+void OptionForm::confirm()
+{
+    settings_.SmtpServer = smtp_->text();
+    settings_.Pop3Server = pop3_->text();
+    settings_.MailAddress = mail_->text();
+    settings_.UseApop = apop_->isChecked() ? 1 : 0;
+    const StoreStatus status = settings_.write(settingsFilePath_);
+    if (!status.ok())
+        messageBoxes_.notify(QStringLiteral("サーバー設定を保存できませんでした。\r\n") + status.error(), MessageBoxService::Icon::Exclamation);
+    accept();
+}

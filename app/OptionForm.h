@@ -1,0 +1,28 @@
+#pragma once
+
+#include "MessageBoxService.h"
+#include "ServerSettings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+
+// The server dialog, kept above every other window. Loading it shows the settings in memory; OK
+// takes the boxes as typed and rewrites vbmail.ini with them.
+class OptionForm : public QDialog {
+    Q_OBJECT
+public:
+    OptionForm(ServerSettings& settings, QString settingsFilePath, MessageBoxService& messageBoxes, QWidget* parent = nullptr);
+
+private:
+    void confirm();
+
+    ServerSettings& settings_;
+    QString settingsFilePath_;
+    MessageBoxService& messageBoxes_;
+    QLineEdit* smtp_ = nullptr;
+    QLineEdit* pop3_ = nullptr;
+    QLineEdit* mail_ = nullptr;
+    QCheckBox* apop_ = nullptr;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "MessageBoxService.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// Real message boxes, modal to the main window while it exists.
+class QtMessageBoxService final : public MessageBoxService {
+public:
+    void setParentWindow(QWidget* window) { parent_ = window; }
+    Answer show(const Request& request) override;
+
+private:
+    QPointer<QWidget> parent_;
+};

@@ -1,0 +1,24 @@
+#include "SetForm.h"
+
+#include "Twips.h"
+#include "WidgetNames.h"
+
+#include <QPushButton>
+
+SetForm::SetForm(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(WidgetNames::SetForm);
+    setWindowTitle(QStringLiteral("ID.PASS.サーバー設定"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(Twips::size(3135, 615));
+
+    auto* account = new QPushButton(QStringLiteral("ID/PASS"), this);
+    account->setObjectName(WidgetNames::SetFormAccount);
+    account->setGeometry(Twips::rect(120, 120, 1455, 375));
+    auto* servers = new QPushButton(QStringLiteral("POPサーバー"), this);
+    servers->setObjectName(WidgetNames::SetFormServers);
+    servers->setGeometry(Twips::rect(1560, 120, 1455, 375));
+
+    connect(account, &QPushButton::clicked, this, &SetForm::accountRequested);
+    connect(servers, &QPushButton::clicked, this, &SetForm::serversRequested);
+}

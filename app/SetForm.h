@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QWidget>
+
+// The settings chooser: two buttons leading to the account dialog and the server dialog.
+class SetForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit SetForm(QWidget* parent = nullptr);
+
+signals:
+    void accountRequested();
+    void serversRequested();
+};
