@@ -1,0 +1,218 @@
+#include "IdPassForm.h"
+#include "MainFormHarness.h"
+#include "OptionForm.h"
+#include "SetForm.h"
+#include "TestProgramFolder.h"
+#include "WidgetNames.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+namespace Names = WidgetNames;
+
+namespace {
+
+const QString AccountFile = QStringLiteral("★MailData/iniIdPass.ini");
+
+template <typename Widget>
+Widget* control(QWidget* window, const QString& name)
+{
+    return window ? window->findChild<Widget*>(name) : nullptr;
+}
+
+void click(QWidget* window, const QString& button) { QTest::mouseClick(control<QPushButton>(window, button), Qt::LeftButton); }
+
+} // namespace
+
+class SettingsWindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theWindowsCarryTheirCaptionsControlsAndSizes()
+    {
+        TestProgramFolder folder;
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        MainForm& form = harness.form();
+
+        SetForm& chooser = form.setForm();
+        QCOMPARE(chooser.windowTitle(), QStringLiteral("ID.PASS.サーバー設定"));
+        QCOMPARE(control<QPushButton>(&chooser, Names::SetFormAccount)->text(), QStringLiteral("ID/PASS"));
+        QCOMPARE(control<QPushButton>(&chooser, Names::SetFormServers)->text(), QStringLiteral("POPサーバー"));
+        QCOMPARE(control<QPushButton>(&chooser, Names::SetFormServers)->geometry(), QRect(104, 8, 97, 25));
+
+        IdPassForm& account = form.idPassForm();
+        QCOMPARE(account.windowTitle(), QStringLiteral("ID/PASS"));
+        QCOMPARE(account.size(), QSize(188, 124));
+        QCOMPARE(control<QLineEdit>(&account, Names::PassText)->echoMode(), QLineEdit::Password);
+        QVERIFY(control<QPushButton>(&account, Names::OKCommand)->isDefault());
+        QCOMPARE(control<QCheckBox>(&account, Names::Check1)->text(), QStringLiteral("IDパスワードを保存する"));
+
+        OptionForm& servers = form.optionForm();
+        QCOMPARE(servers.windowTitle(), QStringLiteral("サーバー設定"));
+        QCOMPARE(servers.size(), QSize(194, 206));
+        QVERIFY(servers.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(control<QPushButton>(&servers, Names::OKCommand)->text(), QStringLiteral("設定"));
+        QCOMPARE(control<QPushButton>(&servers, Names::CancelCommand)->text(), QStringLiteral("中止"));
+        QCOMPARE(control<QCheckBox>(&servers, Names::ApopCheck)->text(), QStringLiteral("APOP を使用する(&A)"));
+        for (QWidget* window : {static_cast<QWidget*>(&chooser), static_cast<QWidget*>(&account), static_cast<QWidget*>(&servers)})
+            QVERIFY(!window->isModal());
+    }
+
+    void serverSettingsConfirmedAreWrittenAndShownAgainAfterARestart()
+    {
+        TestProgramFolder folder;
+        {
+            MainFormHarness harness(folder);
+            QVERIFY(harness.start());
+            QWidget* dialog = MainFormHarness::window(Names::OptionForm);
+            QVERIFY(dialog);
+            control<QLineEdit>(dialog, Names::SmtpText)->setText(QStringLiteral("smtp.example"));
+            QTest::keyClicks(control<QLineEdit>(dialog, Names::Pop3Text), QStringLiteral(" pop.example"));
+            control<QLineEdit>(dialog, Names::MailText)->setText(QStringLiteral("太郎@example.jp"));
+            control<QCheckBox>(dialog, Names::ApopCheck)->setChecked(true);
+            QPointer<QWidget> watched(dialog);
+            click(dialog, Names::OKCommand);
+            QTRY_VERIFY(watched.isNull());
+            QCOMPARE(harness.form().Settings.Pop3Server, QStringLiteral(" pop.example"));
+            QCOMPARE(harness.form().Settings.UseApop, 1);
+            QCOMPARE(folder.contents(QStringLiteral("vbmail.ini")),
+                QByteArray("SMTP=smtp.example\r\nPOP3= pop.example\r\nMAIL=\x91\xbe\x98\x59@example.jp\r\nAPOP=1\r\n"));
+        }
+        MainFormHarness restarted(folder);
+        QVERIFY(restarted.start());
+        QVERIFY(!MainFormHarness::window(Names::OptionForm));
+        restarted.clickTab(6);
+        click(MainFormHarness::window(Names::SetForm), Names::SetFormServers);
+        QWidget* dialog = MainFormHarness::window(Names::OptionForm);
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(control<QLineEdit>(dialog, Names::SmtpText)->text(), QStringLiteral("smtp.example"));
+        QCOMPARE(control<QLineEdit>(dialog, Names::Pop3Text)->text(), QStringLiteral(" pop.example"));
+        QCOMPARE(control<QLineEdit>(dialog, Names::MailText)->text(), QStringLiteral("太郎@example.jp"));
+        QVERIFY(control<QCheckBox>(dialog, Names::ApopCheck)->isChecked());
+    }
+
+    void cancellingTheServerDialogChangesNothingAndReopeningDiscardsTheTyping_data()
+    {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("中止") << false;
+        QTest::newRow("Esc") << true;
+    }
+    void cancellingTheServerDialogChangesNothingAndReopeningDiscardsTheTyping()
+    {
+        QFETCH(bool, byEscape);
+        TestProgramFolder folder;
+        const QByteArray settings("SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example.jp\r\nAPOP=0\r\n");
+        folder.putServerSettings(settings);
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.form().openServerDialog();
+        QWidget* dialog = MainFormHarness::window(Names::OptionForm);
+        control<QLineEdit>(dialog, Names::Pop3Text)->setText(QStringLiteral("typed.example"));
+        QPointer<QWidget> watched(dialog);
+        if (byEscape)
+            QTest::keyClick(control<QLineEdit>(dialog, Names::Pop3Text), Qt::Key_Escape);
+        else
+            click(dialog, Names::CancelCommand);
+        QTRY_VERIFY(watched.isNull());
+        QCOMPARE(harness.form().Settings.Pop3Server, QStringLiteral("pop.example"));
+        QCOMPARE(folder.contents(QStringLiteral("vbmail.ini")), settings);
+
+        harness.form().openServerDialog();
+        QCOMPARE(control<QLineEdit>(MainFormHarness::window(Names::OptionForm), Names::Pop3Text)->text(), QStringLiteral("pop.example"));
+    }
+
+    void aServerFileThatCannotBeWrittenIsReportedAndLeftWhole()
+    {
+        TestProgramFolder folder;
+        // A folder where vbmail.ini belongs: no file can replace it.
+        QVERIFY(QDir(folder.folder()).mkdir(QStringLiteral("vbmail.ini")));
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        QWidget* dialog = MainFormHarness::window(Names::OptionForm);
+        control<QLineEdit>(dialog, Names::Pop3Text)->setText(QStringLiteral("pop.example"));
+        click(dialog, Names::OKCommand);
+        QCOMPARE(harness.messageBoxes.requests.size(), 1);
+        QVERIFY(harness.messageBoxes.requests[0].text.contains(QStringLiteral("vbmail.ini")));
+        QCOMPARE(harness.messageBoxes.requests[0].title, QStringLiteral("Nemuroa"));
+        QVERIFY(QFileInfo(folder.path(QStringLiteral("vbmail.ini"))).isDir());
+        QVERIFY(!QFileInfo::exists(folder.path(QStringLiteral("vbmail.ini.tmp"))));
+    }
+
+    void theAccountDialogShowsTheStoredAccountAndSavesOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("saved") << true << QByteArray("[EXEINI]\r\nNAME=new-id\r\nNAME2=new-pass\r\nNAME3=1\r\n");
+        QTest::newRow("not saved") << false << QByteArray("[EXEINI]\r\nNAME=old-id\r\nNAME2=old-pass\r\nNAME3=0\r\n");
+    }
+    void theAccountDialogShowsTheStoredAccountAndSavesOnlyWhenAsked()
+    {
+        QFETCH(bool, save);
+        QFETCH(QByteArray, expected);
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=pop.example\r\n");
+        folder.put(AccountFile, "[EXEINI]\r\nNAME=old-id\r\nNAME2=old-pass\r\nNAME3=1\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.clickTab(6);
+        click(MainFormHarness::window(Names::SetForm), Names::SetFormAccount);
+        QWidget* dialog = MainFormHarness::window(Names::IdPassForm);
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(control<QLineEdit>(dialog, Names::IdText)->text(), QStringLiteral("old-id"));
+        QCOMPARE(control<QLineEdit>(dialog, Names::PassText)->text(), QStringLiteral("old-pass"));
+        QVERIFY(!control<QCheckBox>(dialog, Names::Check1)->isChecked());
+
+        control<QLineEdit>(dialog, Names::IdText)->setText(QStringLiteral("new-id"));
+        control<QLineEdit>(dialog, Names::PassText)->setText(QStringLiteral("new-pass"));
+        control<QCheckBox>(dialog, Names::Check1)->setChecked(save);
+        QPointer<QWidget> watched(dialog);
+        // Enter confirms: OK is the default button.
+        QTest::keyClick(control<QLineEdit>(dialog, Names::PassText), Qt::Key_Return);
+        QTRY_VERIFY(watched.isNull());
+        QCOMPARE(harness.form().AccountId, QStringLiteral("new-id"));
+        QCOMPARE(harness.form().AccountPassword, QStringLiteral("new-pass"));
+        QCOMPARE(folder.contents(AccountFile), expected);
+    }
+
+    void cancellingTheAccountDialogWritesNothing()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=pop.example\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.form().openAccountDialog();
+        QWidget* dialog = MainFormHarness::window(Names::IdPassForm);
+        control<QLineEdit>(dialog, Names::IdText)->setText(QStringLiteral("typed"));
+        control<QCheckBox>(dialog, Names::Check1)->setChecked(true);
+        click(dialog, Names::CancelCommand);
+        QTRY_VERIFY(!MainFormHarness::window(Names::IdPassForm));
+        QVERIFY(!folder.exists(AccountFile));
+        QCOMPARE(harness.form().AccountId, QString());
+    }
+
+    void theReceivePathLoadsTheAccountDialogHiddenWithTheStoredAccount()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=pop.example\r\n");
+        folder.put(AccountFile, "[EXEINI]\r\nNAME=\x91\xbe\x98\x59\r\nNAME2=secret\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        QVERIFY(!harness.form().isLoaded(Names::IdPassForm));
+        IdPassForm& dialog = harness.form().idPassForm();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.idText(), QStringLiteral("太郎"));
+        QCOMPARE(dialog.passText(), QStringLiteral("secret"));
+        // Still loaded: the same fields, typing included, until it is closed.
+        control<QLineEdit>(&dialog, Names::IdText)->setText(QStringLiteral("typed"));
+        QCOMPARE(&harness.form().idPassForm(), &dialog);
+        QCOMPARE(harness.form().idPassForm().idText(), QStringLiteral("typed"));
+    }
+};
+
+QTEST_MAIN(SettingsWindowsTest)
+#include "SettingsWindowsTest.moc"

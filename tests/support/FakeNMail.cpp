@@ -1,0 +1,140 @@
+#include "FakeNMail.h"
+
+int FakeNMail::count(const QString& operation) const
+{
+    int result = 0;
+    for (const QString& call : calls) {
+        if (call == operation || call.startsWith(operation + u'('))
+            ++result;
+    }
+    return result;
+}
+
+const FakeNMail::Message* FakeNMail::message(int number) const
+{
+    if (number < 1 || number > mailbox.size())
+        return nullptr;
+    return &mailbox[number - 1];
+}
+
+void FakeNMail::record(const QString& operation, const QStringList& arguments)
+{
+    calls.append(arguments.isEmpty() ? operation : operation + u'(' + arguments.join(QStringLiteral(", ")) + u')');
+}
+
+int FakeNMail::NMailInitializeWinSock()
+{
+    record(QStringLiteral("NMailInitializeWinSock"));
+    return 0;
+}
+
+int FakeNMail::NMailSetOption(int option, int value)
+{
+    record(QStringLiteral("NMailSetOption"), {QString::number(option), QString::number(value)});
+    return 0;
+}
+
+int FakeNMail::NMailPop3Connect(const QString& server)
+{
+    record(QStringLiteral("NMailPop3Connect"), {server});
+    return connectFails ? -1 : handle;
+}
+
+int FakeNMail::NMailPop3Authenticate(int session, const QString& id, const QString& password, int apop)
+{
+    record(QStringLiteral("NMailPop3Authenticate"), {QString::number(session), id, password, QString::number(apop)});
+    lastAuthenticatedId = id;
+    lastAuthenticatedPassword = password;
+    lastApopFlag = apop;
+    return authenticateResult.value_or(static_cast<int>(mailbox.size()));
+}
+
+int FakeNMail::NMailPop3GetMailStatus(int session, int number, QString& subject, QString& date, QString& from,
+    QString& header, int)
+{
+    record(QStringLiteral("NMailPop3GetMailStatus"), {QString::number(session), QString::number(number)});
+    const Message* found = message(number);
+    if (!found)
+        return -1;
+    subject = found->subject;
+    date = found->date;
+    from = found->from;
+    header = found->header;
+    return 0;
+}
+
+int FakeNMail::NMailPop3GetMailSize(int session, int number)
+{
+    record(QStringLiteral("NMailPop3GetMailSize"), {QString::number(session), QString::number(number)});
+    const Message* found = message(number);
+    return found ? static_cast<int>(found->body.size()) : -1;
+}
+
+int FakeNMail::NMailPop3GetMail(int session, int number, QString& subject, QString& date, QString& from,
+    QString& header, QString& body, int, int)
+{
+    record(QStringLiteral("NMailPop3GetMail"), {QString::number(session), QString::number(number)});
+    const Message* found = message(number);
+    if (!found)
+        return -1;
+    subject = found->subject;
+    date = found->date;
+    from = found->from;
+    header = found->header;
+    body = found->body;
+    return 0;
+}
+
+int FakeNMail::NMailAttachmentFileFirst(int, QString& subject, QString&, QString&, QString&, QString& body,
+    const QString& attachmentFolder, const QString& workFilePath, QString&, int)
+{
+    record(QStringLiteral("NMailAttachmentFileFirst"), {attachmentFolder, workFilePath});
+    for (const Message& candidate : mailbox) {
+        if (candidate.subject == subject && candidate.body == body) {
+            if (candidate.bodyAfterAttachments)
+                body = *candidate.bodyAfterAttachments;
+            return candidate.attachmentResult;
+        }
+    }
+    return 1;
+}
+
+int FakeNMail::NMailAttachmentFileClose(int session)
+{
+    record(QStringLiteral("NMailAttachmentFileClose"), {QString::number(session)});
+    return 0;
+}
+
+int FakeNMail::NMailPop3DeleteMail(int session, int number)
+{
+    record(QStringLiteral("NMailPop3DeleteMail"), {QString::number(session), QString::number(number)});
+    deleted.append(number);
+    return 0;
+}
+
+int FakeNMail::NMailPop3Close(int session)
+{
+    record(QStringLiteral("NMailPop3Close"), {QString::number(session)});
+    return 0;
+}
+
+int FakeNMail::NMailSmtpSendMail(const QString& server, const QString& to, const QString*, const QString*,
+    const QString& from, const QString& subject, const QString& body, const QString*, const QString& attachments, int)
+{
+    record(QStringLiteral("NMailSmtpSendMail"), {server, to, from, subject});
+    sent.append({server, to, from, subject, body, attachments});
+    return sendResult;
+}
+
+int FakeNMail::NMailGetMessage(int, QString& buffer, int size)
+{
+    record(QStringLiteral("NMailGetMessage"));
+    buffer = errorText.left(size - 1);
+    return static_cast<int>(buffer.size());
+}
+
+int FakeNMail::NMailEndWinSock()
+{
+    record(QStringLiteral("NMailEndWinSock"));
+    return 0;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "NMailApi.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <optional>
+
+// A scripted mail library: one POP3 mailbox of messages, an SMTP server that takes or refuses
+// every mail, and a record of every call in order ("NMailPop3DeleteMail(1, 3)").
+class FakeNMail final : public NMailApi {
+public:
+    struct Message {
+        QString subject;
+        QString date;
+        QString from;
+        QString header;
+        QString body;
+        // What NMailAttachmentFileFirst returns for it (1, -5, -6), and the body it leaves.
+        int attachmentResult = 1;
+        std::optional<QString> bodyAfterAttachments;
+    };
+    struct SentMail {
+        QString server;
+        QString to;
+        QString from;
+        QString subject;
+        QString body;
+        QString attachments;
+    };
+
+    int NMailInitializeWinSock() override;
+    int NMailSetOption(int option, int value) override;
+    int NMailPop3Connect(const QString& server) override;
+    int NMailPop3Authenticate(int handle, const QString& id, const QString& password, int apop) override;
+    int NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
+        int flag) override;
+    int NMailPop3GetMailSize(int handle, int number) override;
+    int NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
+        QString& body, int flag, int option) override;
+    int NMailAttachmentFileFirst(int handle, QString& subject, QString& date, QString& from, QString& header,
+        QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText,
+        int flag) override;
+    int NMailAttachmentFileClose(int handle) override;
+    int NMailPop3DeleteMail(int handle, int number) override;
+    int NMailPop3Close(int handle) override;
+    int NMailSmtpSendMail(const QString& server, const QString& to, const QString* cc, const QString* bcc,
+        const QString& from, const QString& subject, const QString& body, const QString* header,
+        const QString& attachments, int flag) override;
+    int NMailGetMessage(int handle, QString& buffer, int size) override;
+    int NMailEndWinSock() override;
+
+    // The script.
+    QList<Message> mailbox;
+    int handle = 7;
+    bool connectFails = false;
+    // Unset: the number of messages in the mailbox.
+    std::optional<int> authenticateResult;
+    int sendResult = 0;
+    QString errorText = QStringLiteral("サーバーとの通信に失敗しました。");
+
+    // The record.
+    QStringList calls;
+    QList<int> deleted;
+    QList<SentMail> sent;
+    QString lastAuthenticatedId;
+    QString lastAuthenticatedPassword;
+    int lastApopFlag = 0;
+
+    int count(const QString& operation) const;
+
+private:
+    const Message* message(int number) const;
+    void record(const QString& operation, const QStringList& arguments = {});
+};
