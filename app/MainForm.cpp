@@ -3,11 +3,13 @@
 #include "FolderFiles.h"
 #include "IdPassForm.h"
 #include "MainScreen.h"
+#include "MainScreenRuleEditor.h"
 #include "OptionForm.h"
 #include "Pictures.h"
 #include "RecordLayouts.h"
 #include "SetForm.h"
 #include "SortRuleBook.h"
+#include "SpamKeywordScreen.h"
 #include "TabStrip.h"
 #include "TextHelpers.h"
 #include "Twips.h"
@@ -136,6 +138,7 @@ void MainForm::buildScreens()
     connect(tabStrip_, &TabStrip::tabClicked, this, &MainForm::onTabClicked);
 
     mainScreen_ = new MainScreen(central);
+    new MainScreenRuleEditor(*this);
     mailScreen_ = createMailScreen(central);
     addressBookScreen_ = createAddressBookScreen(central);
     composeScreen_ = createComposeScreen(central);
@@ -174,7 +177,14 @@ QWidget* MainForm::createEnlargedView(QWidget* parent)
 
 QWidget* MainForm::createSpamKeywordScreen(QWidget* parent)
 {
-    return plainFrame(Names::Frame9, parent, Twips::rect(0, ScreenTop, ScreenWidth, ScreenHeight));
+    auto* screen = new SpamKeywordScreen(paths_, services_.messageBoxes, parent);
+    connect(this, &MainForm::spamKeywordTabOpened, screen, &SpamKeywordScreen::ListKeywords);
+    connect(screen, &SpamKeywordScreen::rowsListed, this, [this](const QList<int>& recordNumbers) {
+        resetRowRecordMap();
+        for (const int recordNumber : recordNumbers)
+            appendRowRecord(recordNumber);
+    });
+    return screen;
 }
 
 void MainForm::buildWorkBoxes()

@@ -1,0 +1,129 @@
+#include "SpamKeywordScreen.h"
+
+#include "Cp932LengthValidator.h"
+#include "Twips.h"
+#include "WidgetNames.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QStringListModel>
+
+namespace {
+
+QLabel* label(const QString& text, QRect geometry, QWidget* parent)
+{
+    auto* made = new QLabel(text, parent);
+    made->setGeometry(geometry);
+    return made;
+}
+
+} // namespace
+
+QString SpamKeywordScreen::blankIgnored()
+{
+    return QStringLiteral("空白だけのキーワードが登録されました。このキーワードは迷惑メールの判定には使われません。");
+}
+
+SpamKeywordScreen::SpamKeywordScreen(const ProgramPaths& paths, MessageBoxService& messageBoxes, QWidget* parent)
+    : QFrame(parent)
+    , keywords_(paths)
+    , messageBoxes_(messageBoxes)
+    , input_(new QLineEdit(this))
+    , count_(new QLineEdit(this))
+    , list_(new QListView(this))
+    , rows_(new QStringListModel(this))
+{
+    setObjectName(WidgetNames::Frame9);
+    setGeometry(Twips::rect(0, 1200, 11200, 7400));
+
+    label(QStringLiteral("撃退用キーワード(100字以内）"), Twips::rect(240, 240, 6000, 270), this);
+    input_->setObjectName(WidgetNames::Text43);
+    input_->setGeometry(Twips::rect(240, 540, 6000, 360));
+    input_->setValidator(new Cp932LengthValidator(InputBytes, input_));
+
+    auto* add = new QPushButton(QStringLiteral("登録"), this);
+    add->setObjectName(WidgetNames::Command36);
+    add->setGeometry(Twips::rect(6480, 525, 1100, 390));
+    auto* remove = new QPushButton(QStringLiteral("削除"), this);
+    remove->setObjectName(WidgetNames::Command37);
+    remove->setGeometry(Twips::rect(7700, 525, 1100, 390));
+
+    label(QStringLiteral("登録件数"), Twips::rect(9120, 240, 1200, 270), this);
+    count_->setObjectName(WidgetNames::Text44);
+    count_->setGeometry(Twips::rect(9120, 540, 1200, 360));
+    count_->setReadOnly(true);
+
+    label(QStringLiteral("登録・削除で、あなた用にカスタマイズして下さい。"), Twips::rect(240, 1020, 10700, 270), this);
+
+    list_->setObjectName(WidgetNames::List7);
+    list_->setGeometry(Twips::rect(240, 1380, 10700, 5760));
+    list_->setModel(rows_);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    connect(add, &QPushButton::clicked, this, &SpamKeywordScreen::AddKeyword);
+    connect(remove, &QPushButton::clicked, this, &SpamKeywordScreen::DeleteKeyword);
+}
+
+void SpamKeywordScreen::report(const StoreStatus& failure)
+{
+    messageBoxes_.notify(failure.error(), MessageBoxService::Icon::Critical);
+}
+
+int SpamKeywordScreen::selectedRow() const
+{
+    const QModelIndexList selected = list_->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void SpamKeywordScreen::ListKeywords()
+{
+    rows_->setStringList({});
+    const auto listing = keywords_.ListKeywords();
+    QStringList texts;
+    QList<int> recordNumbers;
+    if (listing.ok()) {
+        for (const KeywordRow& row : listing.value()) {
+            texts.append(row.keyword);
+            recordNumbers.append(row.recordNumber);
+        }
+    }
+    rows_->setStringList(texts);
+    count_->setText(QString::number(texts.size()));
+    emit rowsListed(recordNumbers);
+    if (!listing.ok())
+        report(listing.status());
+}
+
+void SpamKeywordScreen::AddKeyword()
+{
+    const QString typed = input_->text();
+    if (typed.isEmpty()) {
+        messageBoxes_.notify(inputMissing());
+        return;
+    }
+    const auto added = keywords_.AddKeyword(typed);
+    if (!added.ok()) {
+        report(added.status());
+        return;
+    }
+    ListKeywords();
+    input_->clear();
+    if (SpamKeywordList::isBlank(typed))
+        messageBoxes_.notify(blankIgnored(), MessageBoxService::Icon::Information);
+}
+
+void SpamKeywordScreen::DeleteKeyword()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        messageBoxes_.notify(nothingSelected());
+        return;
+    }
+    const bool remove = messageBoxes_.confirm(deleteQuestion());
+    if (StoreStatus deleted = keywords_.DeleteKeyword(row + 1, remove); !deleted.ok())
+        report(deleted);
+    ListKeywords();
+}

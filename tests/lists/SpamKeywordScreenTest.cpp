@@ -1,0 +1,184 @@
+#include "Cp932LengthValidator.h"
+#include "ScriptedMessageBoxes.h"
+#include "SpamKeywordScreen.h"
+#include "StoreTestFolder.h"
+#include "WidgetNames.h"
+
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+class SpamKeywordScreenTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Key presses that carry any character (the test library's own only carry Latin-1).
+    static void type(QWidget* widget, const QString& text)
+    {
+        for (const QChar character : text)
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
+    }
+
+    struct Screen {
+        StoreTestFolder folder;
+        ScriptedMessageBoxes messageBoxes;
+        SpamKeywordScreen screen{folder.paths(), messageBoxes};
+
+        QLineEdit* input() { return screen.findChild<QLineEdit*>(WidgetNames::Text43); }
+        QLineEdit* count() { return screen.findChild<QLineEdit*>(WidgetNames::Text44); }
+        QListView* list() { return screen.findChild<QListView*>(WidgetNames::List7); }
+        void click(const QString& button) { QTest::mouseClick(screen.findChild<QPushButton*>(button), Qt::LeftButton); }
+        void add(const QString& keyword)
+        {
+            input()->setText(keyword);
+            click(WidgetNames::Command36);
+        }
+        void select(int row) { list()->setCurrentIndex(list()->model()->index(row, 0)); }
+        QStringList rows()
+        {
+            QStringList texts;
+            for (int row = 0; row < list()->model()->rowCount(); ++row)
+                texts.append(list()->model()->index(row, 0).data().toString());
+            return texts;
+        }
+        QStringList trimmedRows()
+        {
+            QStringList texts = rows();
+            for (QString& text : texts)
+                text = text.trimmed();
+            return texts;
+        }
+        QByteArray file() { return StoreTestFolder::contents(folder.data(QStringLiteral("vbmdata50.data"))); }
+        QStringList shownTexts()
+        {
+            QStringList texts;
+            for (const auto& request : messageBoxes.shown)
+                texts.append(request.text);
+            return texts;
+        }
+    };
+
+private slots:
+    void addingToAnEmptyFileShowsOneUntrimmedRowAndTheCount()
+    {
+        Screen s;
+        s.screen.ListKeywords();
+        QCOMPARE(s.count()->text(), QStringLiteral("0"));
+        QSignalSpy listed(&s.screen, &SpamKeywordScreen::rowsListed);
+        s.add(QStringLiteral(" 未承諾広告"));
+        QCOMPARE(s.rows(), QStringList{QStringLiteral(" 未承諾広告") + QString(189, u' ')});
+        QCOMPARE(s.count()->text(), QStringLiteral("1"));
+        QCOMPARE(s.input()->text(), QString());
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(listed.first().first().value<QList<int>>(), QList<int>{1});
+        QVERIFY(s.messageBoxes.shown.empty());
+    }
+
+    void anEmptyInputIsRefused()
+    {
+        Screen s;
+        s.click(WidgetNames::Command36);
+        QCOMPARE(s.shownTexts(), QStringList{QStringLiteral("キーワードが入力されていません。")});
+        QCOMPARE(s.file().size(), 0);
+    }
+
+    void aBlankKeywordIsStoredWithANotice()
+    {
+        Screen s;
+        s.add(QStringLiteral("  "));
+        QCOMPARE(s.file().mid(4, 3), QByteArray("   "));
+        QCOMPARE(s.count()->text(), QStringLiteral("1"));
+        QCOMPARE(s.shownTexts(), QStringList{SpamKeywordScreen::blankIgnored()});
+    }
+
+    void deletingTheMiddleRowOfThreeKeepsTheInput()
+    {
+        Screen s;
+        for (const char* keyword : {"one", "two", "three"})
+            s.add(QString::fromLatin1(keyword));
+        s.input()->setText(QStringLiteral("typed"));
+        s.select(1);
+        s.messageBoxes.answers = {MessageBoxService::Answer::Yes};
+        QSignalSpy listed(&s.screen, &SpamKeywordScreen::rowsListed);
+        s.click(WidgetNames::Command37);
+        QCOMPARE(s.trimmedRows(), (QStringList{QStringLiteral("one"), QStringLiteral("three")}));
+        QCOMPARE(s.count()->text(), QStringLiteral("2"));
+        QCOMPARE(s.input()->text(), QStringLiteral("typed"));
+        QCOMPARE(listed.first().first().value<QList<int>>(), (QList<int>{1, 2}));
+        const auto& question = s.messageBoxes.shown.back();
+        QCOMPARE(question.text, QStringLiteral("選択された（行、青色）データを削除します。よろしいですか"));
+        QCOMPARE(question.title, QStringLiteral("確認"));
+        QCOMPARE(question.icon, MessageBoxService::Icon::Question);
+        QCOMPARE(s.file().size(), 2 * 204);
+    }
+
+    void answeringNoKeepsTheContentAndRefreshesTheList()
+    {
+        Screen s;
+        for (const char* keyword : {"one", "two", "three"})
+            s.add(QString::fromLatin1(keyword));
+        const QByteArray before = s.file();
+        s.select(1);
+        s.messageBoxes.answers = {MessageBoxService::Answer::No};
+        QSignalSpy listed(&s.screen, &SpamKeywordScreen::rowsListed);
+        s.click(WidgetNames::Command37);
+        QCOMPARE(s.file(), before);
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(s.count()->text(), QStringLiteral("3"));
+        QVERIFY(!QFileInfo::exists(s.folder.data(QStringLiteral("VBMDATA50.TMP"))));
+    }
+
+    void deletingWithoutASelectionIsRefused()
+    {
+        Screen s;
+        s.add(QStringLiteral("one"));
+        s.click(WidgetNames::Command37);
+        QCOMPARE(s.shownTexts(), QStringList{QStringLiteral("データが選択されていません。")});
+        QCOMPARE(s.count()->text(), QStringLiteral("1"));
+    }
+
+    void theSameKeywordTwiceShowsTwoRows()
+    {
+        Screen s;
+        s.add(QStringLiteral("spam"));
+        s.add(QStringLiteral("spam"));
+        QCOMPARE(s.trimmedRows(), (QStringList{QStringLiteral("spam"), QStringLiteral("spam")}));
+    }
+
+    void theInputHoldsTwoHundredBytesAndAFullInputIsStoredAsTyped()
+    {
+        Screen s;
+        const QString full(100, QChar(0x3042));
+        s.input()->setText(full + QStringLiteral("x"));
+        QCOMPARE(s.input()->text(), full);
+        s.input()->setText(QStringLiteral("x") + full);
+        QCOMPARE(s.input()->text(), QStringLiteral("x") + full.left(99)); // no half character
+
+        s.input()->clear();
+        s.input()->setFocus();
+        type(s.input(), QString(99, QChar(0x3042)) + QStringLiteral("ab"));
+        QCOMPARE(s.input()->text(), QString(99, QChar(0x3042)) + QStringLiteral("ab"));
+        type(s.input(), QStringLiteral("c"));
+        QCOMPARE(Cp932LengthValidator::byteLength(s.input()->text()), 200);
+
+        s.input()->setText(full);
+        s.click(WidgetNames::Command36);
+        QCOMPARE(s.rows(), QStringList{full});
+        QCOMPARE(s.file().size(), 204);
+    }
+
+    void pastingIntoTheMiddleKeepsWhatFitsAtTheCaret()
+    {
+        Screen s;
+        s.input()->setText(QString(98, QChar(0x3042)));
+        s.input()->setCursorPosition(1);
+        s.input()->insert(QStringLiteral("ab全角"));
+        QCOMPARE(s.input()->text(), QChar(0x3042) + QStringLiteral("ab全") + QString(97, QChar(0x3042)));
+        QCOMPARE(s.input()->cursorPosition(), 4);
+    }
+};
+
+QTEST_MAIN(SpamKeywordScreenTest)
+#include "SpamKeywordScreenTest.moc"
