@@ -1,10 +1,13 @@
 #include "MainForm.h"
 
+#include "EnlargedView.h"
 #include "FolderFiles.h"
 #include "IdPassForm.h"
+#include "MailScreen.h"
 #include "MainScreen.h"
 #include "MainScreenRuleEditor.h"
 #include "OptionForm.h"
+#include "ReceiveController.h"
 #include "Pictures.h"
 #include "RecordLayouts.h"
 #include "SetForm.h"
@@ -27,7 +30,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
@@ -139,6 +142,7 @@ void MainForm::buildScreens()
 
     mainScreen_ = new MainScreen(central);
     new MainScreenRuleEditor(*this);
+    new ReceiveController(*this);
     mailScreen_ = createMailScreen(central);
     addressBookScreen_ = createAddressBookScreen(central);
     composeScreen_ = createComposeScreen(central);
@@ -150,10 +154,7 @@ void MainForm::buildScreens()
     connect(mainScreen_->minimiseButton(), &QAbstractButton::clicked, this, &QWidget::showMinimized);
 }
 
-QWidget* MainForm::createMailScreen(QWidget* parent)
-{
-    return plainFrame(Names::Frame1_0, parent, Twips::rect(0, ScreenTop, ScreenWidth, ScreenHeight));
-}
+QWidget* MainForm::createMailScreen(QWidget* parent) { return new MailScreen(*this, parent); }
 
 QWidget* MainForm::createAddressBookScreen(QWidget* parent)
 {
@@ -170,10 +171,7 @@ QWidget* MainForm::createReplyScreen(QWidget* parent)
     return plainFrame(Names::Frame8, parent, Twips::rect(0, 0, ScreenWidth, FullScreenHeight));
 }
 
-QWidget* MainForm::createEnlargedView(QWidget* parent)
-{
-    return plainFrame(Names::Frame6, parent, Twips::rect(0, 0, ScreenWidth, FullScreenHeight));
-}
+QWidget* MainForm::createEnlargedView(QWidget* parent) { return new EnlargedView(*this, parent); }
 
 QWidget* MainForm::createSpamKeywordScreen(QWidget* parent)
 {
@@ -323,10 +321,9 @@ void MainForm::setControlChecked(const QString& name, bool checked)
 
 void MainForm::giveMailListItsColumns()
 {
-    auto* list = centralWidget()->findChild<QTreeWidget*>(Names::MailListView);
+    auto* list = centralWidget()->findChild<QTreeView*>(Names::MailListView);
     if (!list)
         return;
-    list->setHeaderLabels({QStringLiteral("Subject"), QStringLiteral("From"), QStringLiteral("Date")});
     const double width = Twips::fromPixels(list->width());
     list->header()->resizeSection(0, Twips::toPixels(width / 2));
     list->header()->resizeSection(1, Twips::toPixels(width / 4));
