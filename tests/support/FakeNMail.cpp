@@ -75,7 +75,7 @@ int FakeNMail::NMailPop3GetMail(int session, int number, QString& subject, QStri
 {
     record(QStringLiteral("NMailPop3GetMail"), {QString::number(session), QString::number(number)});
     const Message* found = message(number);
-    if (!found)
+    if (!found || found->fetchFails)
         return -1;
     subject = found->subject;
     date = found->date;

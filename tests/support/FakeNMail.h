@@ -20,6 +20,8 @@ public:
         // What NMailAttachmentFileFirst returns for it (1, -5, -6), and the body it leaves.
         int attachmentResult = 1;
         std::optional<QString> bodyAfterAttachments;
+        // The fetch of this message fails, as when the connection drops.
+        bool fetchFails = false;
     };
     struct SentMail {
         QString server;
