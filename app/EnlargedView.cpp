@@ -1,0 +1,138 @@
+#include "EnlargedView.h"
+
+#include "MainForm.h"
+#include "TextHelpers.h"
+#include "Twips.h"
+#include "WidgetNames.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The body box lies below the heading and the three boxes.
+constexpr double BodyTop = 1740;
+
+QLabel* label(const QString& text, const QRect& geometry, QWidget* parent)
+{
+    auto* made = new QLabel(text, parent);
+    made->setGeometry(geometry);
+    return made;
+}
+
+QLineEdit* box(const QString& name, const QRect& geometry, QWidget* parent)
+{
+    auto* made = new QLineEdit(parent);
+    made->setObjectName(name);
+    made->setGeometry(geometry);
+    return made;
+}
+
+} // namespace
+
+EnlargedView::EnlargedView(MainForm& form, QWidget* parent)
+    : QFrame(parent)
+    , form_(form)
+    , subject_(box(WidgetNames::Text25, Twips::rect(840, 480, 6480, 375), this))
+    , sender_(box(WidgetNames::Text24, Twips::rect(840, 960, 3840, 375), this))
+    , date_(box(WidgetNames::Text46, Twips::rect(5400, 960, 3360, 375), this))
+    , body_(new QTextEdit(this))
+    , fontSize_(box(WidgetNames::Text22, Twips::rect(8760, 480, 600, 375), this))
+    , up_(new QToolButton)
+    , down_(new QToolButton)
+    , return_(new QPushButton(QStringLiteral("戻る"), this))
+{
+    setObjectName(WidgetNames::Frame6);
+    setGeometry(Twips::rect(0, 0, 11200, 8600));
+
+    auto* heading = label(QStringLiteral("拡大フォーム"), Twips::rect(120, 60, 1800, 360), this);
+    QFont headingFont = heading->font();
+    headingFont.setBold(true);
+    heading->setFont(headingFont);
+    label(QStringLiteral("この拡大フォームでは、メニューバー（ファイル他）の操作は出来ません。"), Twips::rect(2040, 60, 8400, 360), this);
+    label(QStringLiteral("件名"), Twips::rect(120, 520, 700, 300), this);
+    label(QStringLiteral("差出人"), Twips::rect(120, 1000, 700, 300), this);
+    label(QStringLiteral("日付"), Twips::rect(4800, 1000, 600, 300), this);
+    label(QStringLiteral("文字サイズ"), Twips::rect(7440, 520, 1300, 300), this);
+    label(QStringLiteral("本文"), Twips::rect(120, 1440, 700, 300), this);
+
+    fontSize_->setText(QString::number(InitialFontSize));
+    auto* arrows = new QWidget(this);
+    arrows->setObjectName(WidgetNames::UpDown1);
+    arrows->setGeometry(Twips::rect(9360, 480, 255, 375));
+    auto* arrowsLayout = new QVBoxLayout(arrows);
+    arrowsLayout->setContentsMargins(0, 0, 0, 0);
+    arrowsLayout->setSpacing(0);
+    for (QToolButton* arrow : {up_, down_}) {
+        arrow->setParent(arrows);
+        arrow->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        arrowsLayout->addWidget(arrow);
+    }
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    connect(up_, &QToolButton::clicked, this, &EnlargedView::fontSizeUp);
+    connect(down_, &QToolButton::clicked, this, &EnlargedView::fontSizeDown);
+
+    return_->setObjectName(WidgetNames::Command1);
+    return_->setGeometry(Twips::rect(9840, 480, 1095, 375));
+
+    body_->setObjectName(WidgetNames::Text15);
+    body_->setAcceptRichText(false);
+    body_->setGeometry(Twips::rect(0, BodyTop, 11187, 8556));
+
+    connect(return_, &QPushButton::clicked, this, &EnlargedView::returnToMainScreen);
+    connect(&form_, &MainForm::outerSizeChanged, this, &EnlargedView::followWindowSize);
+}
+
+void EnlargedView::returnToMainScreen()
+{
+    form_.setMenusEnabled(true);
+    form_.showScreen(MainForm::Screen::Main);
+}
+
+void EnlargedView::showMessage(const QString& subject, const QString& sender, const QString& date, const QString& body)
+{
+    body_->setPlainText(body);
+    subject_->setText(subject);
+    date_->setText(date);
+    sender_->setText(sender);
+    fontSize_->setText(QString::number(InitialFontSize));
+    setFontSize(InitialFontSize);
+}
+
+void EnlargedView::fontSizeDown()
+{
+    const double size = LeadingNumber(fontSize_->text());
+    if (size > SmallestFontSize)
+        setFontSize(size - 1);
+}
+
+void EnlargedView::fontSizeUp()
+{
+    const double size = LeadingNumber(fontSize_->text());
+    if (size < LargestFontSize)
+        setFontSize(size + 1);
+}
+
+void EnlargedView::setFontSize(double points)
+{
+    fontSize_->setText(QString::number(points));
+    // The size box takes typed text too; a font cannot be made smaller than a point.
+    if (points <= 0)
+        return;
+    for (QWidget* shown : std::initializer_list<QWidget*>{body_, date_, sender_, subject_}) {
+        QFont font = shown->font();
+        font.setPointSizeF(points);
+        shown->setFont(font);
+    }
+}
+
+void EnlargedView::followWindowSize(double width, double height)
+{
+    body_->setGeometry(Twips::rect(0, BodyTop, 0.99 * width, 0.92 * height));
+    setGeometry(Twips::rect(x() * Twips::PerPixel, y() * Twips::PerPixel, 0.99 * width, 0.92 * height));
+}
