@@ -73,7 +73,7 @@ QFont bookFont(double pointSize, bool bold)
 {
     QFont font;
     font.setFamilies({QStringLiteral("Book Antiqua"), QStringLiteral("Palatino Linotype"), QStringLiteral("TeX Gyre Pagella"),
-        QStringLiteral("DejaVu Serif"), QStringLiteral("serif")});
+        QStringLiteral("Noto Serif CJK JP"), QStringLiteral("serif")});
     font.setStyleHint(QFont::Serif);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
@@ -196,8 +196,11 @@ void MainScreen::buildCentre()
     notePanel->setFrameShape(QFrame::Panel);
     notePanel->setFrameShadow(QFrame::Sunken);
     auto* note = place(new QLabel(QStringLiteral("担当者データは必要と思われる項目のみ入力して下さい。自動仕分け機能を使用する場合は、名称・メールアドレスは不可欠です。"), notePanel),
-        Names::Label14, 60, 60, 2175, 900);
+        Names::Label14, 45, 30, 2205, 1000);
     note->setWordWrap(true);
+    QFont noteFont = note->font();
+    noteFont.setPointSizeF(7.5);
+    note->setFont(noteFont);
     note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     clock_ = place(readOnlyBox(this, Qt::white, ClockBlue), Names::Text27, 3600, 4120, 2055, 270);

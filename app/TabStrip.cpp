@@ -11,7 +11,6 @@
 
 namespace {
 constexpr int IconSize = 16;
-constexpr int HorizontalPadding = 14;
 constexpr int VerticalPadding = 8;
 } // namespace
 
@@ -59,7 +58,16 @@ QSize TabStrip::sizeHint() const { return {400, rowBandHeight_ > 0 ? rowBandHeig
 int TabStrip::naturalTabWidth(const Tab& tab) const
 {
     // Captions keep their trailing spaces, so a padded name makes its tab as wide as the padding.
-    return fontMetrics().horizontalAdvance(tab.caption) + IconSize + 4 + HorizontalPadding;
+    QStyleOptionTab option;
+    option.initFrom(this);
+    option.text = tab.caption;
+    option.icon = tab.image;
+    option.iconSize = QSize(IconSize, IconSize);
+    option.shape = QTabBar::RoundedNorth;
+    const QSize contents(fontMetrics().horizontalAdvance(tab.caption) + IconSize + 4
+            + style()->pixelMetric(QStyle::PM_TabBarTabHSpace, &option, this),
+        std::max(fontMetrics().height(), IconSize) + style()->pixelMetric(QStyle::PM_TabBarTabVSpace, &option, this));
+    return style()->sizeFromContents(QStyle::CT_TabBarTab, &option, contents, this).width();
 }
 
 void TabStrip::layoutTabs()
@@ -125,10 +133,12 @@ void TabStrip::paintEvent(QPaintEvent*)
         initStyleOption(option, index);
         style()->drawControl(QStyle::CE_TabBarTab, &option, &painter, this);
     }
-    // The selected tab last, so that it stands in front of its neighbours.
+    // The selected tab last, so that it stands in front of its neighbours. Styles draw it reaching
+    // down into the panel, which would cover the row below it.
     if (selected_ > 0) {
         QStyleOptionTab option;
         initStyleOption(option, selected_);
+        painter.setClipRect(option.rect.adjusted(-2, 0, 2, option.rect.bottom() + 1 == rowsBottom ? 2 : 0));
         style()->drawControl(QStyle::CE_TabBarTab, &option, &painter, this);
     }
 }

@@ -217,7 +217,8 @@ private slots:
         QVERIFY(harness.find<QWidget>(Names::Frame5)->isVisible());
         for (const QString& hidden : {Names::Frame1_0, Names::Frame2, Names::Frame3, Names::Frame8, Names::Frame6, Names::Frame9})
             QVERIFY2(!harness.find<QWidget>(hidden)->isVisible(), qPrintable(hidden));
-        for (const QString& frame : {Names::Frame5, Names::Frame1_0, Names::Frame2, Names::Frame3})
+        // The received-mail screen follows the window's size; the others keep the common place.
+        for (const QString& frame : {Names::Frame5, Names::Frame2, Names::Frame3})
             QCOMPARE(harness.find<QWidget>(frame)->geometry(), QRect(0, 80, 747, 493));
         QVERIFY(harness.find<QWidget>(Names::List2)->isVisible());
         QVERIFY(!harness.find<QWidget>(Names::Text18)->isVisible());

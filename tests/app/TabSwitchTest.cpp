@@ -124,6 +124,34 @@ private slots:
         QCOMPARE(opened.count(), 2);
     }
 
+    void everyTabLiesAboveTheScreensAndAnswersItsClick()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=pop.example\r\n");
+        QList<SortRule> rules;
+        for (int n = 1; n <= 9; ++n) {
+            SortRule rule;
+            rule.Name = QString(25, QChar(0x3040 + n));
+            rules.append(rule);
+        }
+        folder.putSortRules(rules);
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        const TabStrip& strip = harness.form().tabStrip();
+        QCOMPARE(strip.tabText(7), QString(16, QChar(0x3041)));
+        QVERIFY(strip.rowCount() > 1);
+        QVector<int> clicked;
+        QObject::connect(&strip, &TabStrip::tabClicked, [&](int index) { clicked.append(index); });
+        for (int index = 1; index <= 17; ++index) {
+            QVERIFY(strip.tabRect(index).bottom() < 80);
+            QVERIFY(strip.tabRect(index).right() < strip.width());
+            harness.clickTab(index);
+            QCOMPARE(strip.selectedIndex(), index);
+        }
+        QCOMPARE(clicked.size(), 17);
+        QCOMPARE(clicked.last(), 17);
+    }
+
     void theReplyScreenAndTheEnlargedViewHideTheTabStrip_data()
     {
         QTest::addColumn<MainForm::Screen>("screen");
