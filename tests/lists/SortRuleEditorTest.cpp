@@ -1,5 +1,5 @@
 #include "Cp932Codec.h"
-#include "ScriptedMessageBoxes.h"
+#include "FakeMessageBoxService.h"
 #include "SortRuleBook.h"
 #include "SortRuleEditor.h"
 #include "StoreTestFolder.h"
@@ -44,17 +44,11 @@ protected:
             ASSERT_TRUE(book.write(n, rule(QStringLiteral("rule %1").arg(n), QStringLiteral("r%1@example.jp").arg(n))).ok());
     }
     QByteArray bytes() const { return StoreTestFolder::contents(book.file().path()); }
-    std::vector<QString> texts() const
-    {
-        std::vector<QString> shown;
-        for (const auto& request : messageBoxes.shown)
-            shown.push_back(request.text);
-        return shown;
-    }
+    QStringList texts() const { return messageBoxes.texts(); }
 
     StoreTestFolder folder;
     SortRuleBook book{folder.paths()};
-    ScriptedMessageBoxes messageBoxes;
+    FakeMessageBoxService messageBoxes;
     RecordingRuleView view;
     SortRuleEditor editor{folder.paths(), messageBoxes, view};
 };
@@ -133,9 +127,9 @@ TEST_F(RuleEditor, TheTenthRowWarnsAndLoadsAllTheSame)
     writeRules(10);
     view.selectedRow = 9;
     editor.LoadRule();
-    ASSERT_EQ(messageBoxes.shown.size(), 1u);
-    EXPECT_EQ(messageBoxes.shown[0].text, QStringLiteral("その他は変更出来ません。特にメールアドレスを入力してはいけません。"));
-    EXPECT_EQ(messageBoxes.shown[0].buttons, MessageBoxService::Buttons::Ok);
+    ASSERT_EQ(messageBoxes.requests.size(), 1);
+    EXPECT_EQ(messageBoxes.requests[0].text, QStringLiteral("その他は変更出来ません。特にメールアドレスを入力してはいけません。"));
+    EXPECT_EQ(messageBoxes.requests[0].buttons, MessageBoxService::Buttons::Ok);
     EXPECT_EQ(view.editor.Name, QStringLiteral("rule 10"));
     EXPECT_EQ(view.editor.RuleAddress, QStringLiteral("r10@example.jp"));
 }
@@ -147,8 +141,8 @@ TEST_F(RuleEditor, NoSelectionWarnsFocusesTheListAndTouchesNothing)
     view.editor = rule(QStringLiteral("typed"), QStringLiteral("t@example.jp"));
     editor.LoadRule();
     editor.ChangeRule();
-    EXPECT_EQ(texts(), (std::vector<QString>{QStringLiteral("データが選択されていません"), QStringLiteral("データが選択されていません")}));
-    EXPECT_EQ(messageBoxes.shown[0].icon, MessageBoxService::Icon::Exclamation);
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("データが選択されていません"), QStringLiteral("データが選択されていません")}));
+    EXPECT_EQ(messageBoxes.requests[0].icon, MessageBoxService::Icon::Exclamation);
     EXPECT_EQ(view.listFocused, 2);
     EXPECT_EQ(view.editor.Name, QStringLiteral("typed"));
     EXPECT_EQ(bytes(), before);
@@ -163,9 +157,9 @@ TEST_F(RuleEditor, ChangingWarnsAboutEmptyFieldsWritesReloadsAndRefreshesRuleNin
     messageBoxes.answers = {MessageBoxService::Answer::Yes};
     editor.ChangeRule();
 
-    EXPECT_EQ(texts(), (std::vector<QString>{QStringLiteral("メールアドレスが入力されていません。"), QStringLiteral("名称が入力されていません。"),
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("メールアドレスが入力されていません。"), QStringLiteral("名称が入力されていません。"),
                            SortRuleEditor::restartQuestion()}));
-    const auto& question = messageBoxes.shown.back();
+    const auto& question = messageBoxes.requests.back();
     EXPECT_EQ(question.buttons, MessageBoxService::Buttons::YesNo);
     EXPECT_EQ(question.icon, MessageBoxService::Icon::Information);
     EXPECT_TRUE(question.text.contains(QStringLiteral("必要があります。\r\n\r\n更に")));
@@ -202,15 +196,15 @@ TEST_F(RuleEditor, AppendingWritesAfterTheLastRuleUpToTen)
     editor.AppendRule();
     EXPECT_EQ(book.file().recordCount().value(), 1);
     EXPECT_EQ(book.read(1).value()->Name, QStringLiteral("first"));
-    EXPECT_TRUE(messageBoxes.shown.empty());
+    EXPECT_TRUE(messageBoxes.requests.isEmpty());
     EXPECT_TRUE(view.names.isEmpty()); // no list is refreshed
 
     writeRules(10);
     const QByteArray full = bytes();
     editor.AppendRule();
     EXPECT_EQ(bytes(), full);
-    ASSERT_EQ(messageBoxes.shown.size(), 1u);
-    EXPECT_EQ(messageBoxes.shown[0].text, SortRuleEditor::rulesFull());
+    ASSERT_EQ(messageBoxes.requests.size(), 1);
+    EXPECT_EQ(messageBoxes.requests[0].text, SortRuleEditor::rulesFull());
 }
 
 } // namespace

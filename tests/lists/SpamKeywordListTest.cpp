@@ -124,6 +124,8 @@ struct MatchCase {
     std::optional<SpamHit> expected;
 };
 
+void PrintTo(const MatchCase& test, std::ostream* out) { *out << test.name; }
+
 using Field = SpamHit::Field;
 
 class SpamMatching : public SpamKeywords, public ::testing::WithParamInterface<MatchCase> {};

@@ -1,16 +1,16 @@
 #include "Cp932LengthValidator.h"
-#include "ScriptedMessageBoxes.h"
+#include "MainFormHarness.h"
 #include "SpamKeywordScreen.h"
-#include "StoreTestFolder.h"
+#include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 
-class SpamKeywordScreenTest : public QObject {
+class SpamKeywordWindowTest : public QObject {
     Q_OBJECT
 
 private:
@@ -21,15 +21,26 @@ private:
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
     }
 
+    // The main window with the spam tab opened.
     struct Screen {
-        StoreTestFolder folder;
-        ScriptedMessageBoxes messageBoxes;
-        SpamKeywordScreen screen{folder.paths(), messageBoxes};
+        Screen()
+        {
+            folder.putServerSettings("POP3=pop.example\r\n");
+            started = harness.start();
+            harness.clickTab(5);
+        }
 
-        QLineEdit* input() { return screen.findChild<QLineEdit*>(WidgetNames::Text43); }
-        QLineEdit* count() { return screen.findChild<QLineEdit*>(WidgetNames::Text44); }
-        QListView* list() { return screen.findChild<QListView*>(WidgetNames::List7); }
-        void click(const QString& button) { QTest::mouseClick(screen.findChild<QPushButton*>(button), Qt::LeftButton); }
+        TestProgramFolder folder;
+        MainFormHarness harness{folder};
+        bool started = false;
+        FakeMessageBoxService& messageBoxes = harness.messageBoxes;
+
+        template <typename Widget>
+        Widget* find(const QString& name) { return harness.findIn<Widget>(WidgetNames::Frame9, name); }
+        QLineEdit* input() { return find<QLineEdit>(WidgetNames::Text43); }
+        QLineEdit* count() { return find<QLineEdit>(WidgetNames::Text44); }
+        QListView* list() { return find<QListView>(WidgetNames::List7); }
+        void click(const QString& button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
         void add(const QString& keyword)
         {
             input()->setText(keyword);
@@ -50,30 +61,31 @@ private:
                 text = text.trimmed();
             return texts;
         }
-        QByteArray file() { return StoreTestFolder::contents(folder.data(QStringLiteral("vbmdata50.data"))); }
-        QStringList shownTexts()
-        {
-            QStringList texts;
-            for (const auto& request : messageBoxes.shown)
-                texts.append(request.text);
-            return texts;
-        }
+        QByteArray file() { return folder.contents(QStringLiteral("★MAilData/vbmdata50.data")); }
+        QStringList shownTexts() { return messageBoxes.texts(); }
+        QList<qint16> rowRecordMap() { return harness.form().RowRecordMap; }
     };
 
 private slots:
-    void addingToAnEmptyFileShowsOneUntrimmedRowAndTheCount()
+    void theSpamTabListsTheFileAndRebuildsTheRowMap()
     {
         Screen s;
-        s.screen.ListKeywords();
+        QVERIFY(s.started);
         QCOMPARE(s.count()->text(), QStringLiteral("0"));
-        QSignalSpy listed(&s.screen, &SpamKeywordScreen::rowsListed);
+        QVERIFY(QFileInfo::exists(s.folder.dataFile(QStringLiteral("vbmdata50.data"))));
+        QCOMPARE(s.rowRecordMap(), QList<qint16>{0});
+
         s.add(QStringLiteral(" 未承諾広告"));
         QCOMPARE(s.rows(), QStringList{QStringLiteral(" 未承諾広告") + QString(189, u' ')});
         QCOMPARE(s.count()->text(), QStringLiteral("1"));
         QCOMPARE(s.input()->text(), QString());
-        QCOMPARE(listed.size(), 1);
-        QCOMPARE(listed.first().first().value<QList<int>>(), QList<int>{1});
-        QVERIFY(s.messageBoxes.shown.empty());
+        QCOMPARE(s.rowRecordMap(), (QList<qint16>{1, 0}));
+        QVERIFY(s.messageBoxes.requests.isEmpty());
+
+        s.harness.clickTab(1);
+        s.harness.clickTab(5);
+        QCOMPARE(s.count()->text(), QStringLiteral("1"));
+        QCOMPARE(s.rowRecordMap(), (QList<qint16>{1, 0}));
     }
 
     void anEmptyInputIsRefused()
@@ -100,16 +112,15 @@ private slots:
             s.add(QString::fromLatin1(keyword));
         s.input()->setText(QStringLiteral("typed"));
         s.select(1);
-        s.messageBoxes.answers = {MessageBoxService::Answer::Yes};
-        QSignalSpy listed(&s.screen, &SpamKeywordScreen::rowsListed);
         s.click(WidgetNames::Command37);
         QCOMPARE(s.trimmedRows(), (QStringList{QStringLiteral("one"), QStringLiteral("three")}));
         QCOMPARE(s.count()->text(), QStringLiteral("2"));
         QCOMPARE(s.input()->text(), QStringLiteral("typed"));
-        QCOMPARE(listed.first().first().value<QList<int>>(), (QList<int>{1, 2}));
-        const auto& question = s.messageBoxes.shown.back();
+        QCOMPARE(s.rowRecordMap(), (QList<qint16>{1, 2, 0}));
+        const auto& question = s.messageBoxes.requests.last();
         QCOMPARE(question.text, QStringLiteral("選択された（行、青色）データを削除します。よろしいですか"));
         QCOMPARE(question.title, QStringLiteral("確認"));
+        QCOMPARE(question.buttons, MessageBoxService::Buttons::YesNo);
         QCOMPARE(question.icon, MessageBoxService::Icon::Question);
         QCOMPARE(s.file().size(), 2 * 204);
     }
@@ -121,13 +132,13 @@ private slots:
             s.add(QString::fromLatin1(keyword));
         const QByteArray before = s.file();
         s.select(1);
+        s.harness.form().RowRecordMap = {9, 0};
         s.messageBoxes.answers = {MessageBoxService::Answer::No};
-        QSignalSpy listed(&s.screen, &SpamKeywordScreen::rowsListed);
         s.click(WidgetNames::Command37);
         QCOMPARE(s.file(), before);
-        QCOMPARE(listed.size(), 1);
+        QCOMPARE(s.rowRecordMap(), (QList<qint16>{1, 2, 3, 0}));
         QCOMPARE(s.count()->text(), QStringLiteral("3"));
-        QVERIFY(!QFileInfo::exists(s.folder.data(QStringLiteral("VBMDATA50.TMP"))));
+        QVERIFY(!s.folder.exists(QStringLiteral("★MAilData/VBMDATA50.TMP")));
     }
 
     void deletingWithoutASelectionIsRefused()
@@ -157,7 +168,6 @@ private slots:
         QCOMPARE(s.input()->text(), QStringLiteral("x") + full.left(99)); // no half character
 
         s.input()->clear();
-        s.input()->setFocus();
         type(s.input(), QString(99, QChar(0x3042)) + QStringLiteral("ab"));
         QCOMPARE(s.input()->text(), QString(99, QChar(0x3042)) + QStringLiteral("ab"));
         type(s.input(), QStringLiteral("c"));
@@ -180,5 +190,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SpamKeywordScreenTest)
-#include "SpamKeywordScreenTest.moc"
+QTEST_MAIN(SpamKeywordWindowTest)
+#include "SpamKeywordWindowTest.moc"
