@@ -122,33 +122,6 @@ TEST_F(RuleEditor, ALongNameKeepsFiftyBytesWithoutSplittingACharacter)
     }
 }
 
-TEST_F(RuleEditor, TheTenthRowWarnsAndLoadsAllTheSame)
-{
-    writeRules(10);
-    view.selectedRow = 9;
-    editor.LoadRule();
-    ASSERT_EQ(messageBoxes.requests.size(), 1);
-    EXPECT_EQ(messageBoxes.requests[0].text, QStringLiteral("その他は変更出来ません。特にメールアドレスを入力してはいけません。"));
-    EXPECT_EQ(messageBoxes.requests[0].buttons, MessageBoxService::Buttons::Ok);
-    EXPECT_EQ(view.editor.Name, QStringLiteral("rule 10"));
-    EXPECT_EQ(view.editor.RuleAddress, QStringLiteral("r10@example.jp"));
-}
-
-TEST_F(RuleEditor, NoSelectionWarnsFocusesTheListAndTouchesNothing)
-{
-    writeRules(2);
-    const QByteArray before = bytes();
-    view.editor = rule(QStringLiteral("typed"), QStringLiteral("t@example.jp"));
-    editor.LoadRule();
-    editor.ChangeRule();
-    EXPECT_EQ(texts(), (QStringList{QStringLiteral("データが選択されていません"), QStringLiteral("データが選択されていません")}));
-    EXPECT_EQ(messageBoxes.requests[0].icon, MessageBoxService::Icon::Exclamation);
-    EXPECT_EQ(view.listFocused, 2);
-    EXPECT_EQ(view.editor.Name, QStringLiteral("typed"));
-    EXPECT_EQ(bytes(), before);
-    EXPECT_TRUE(view.names.isEmpty());
-}
-
 TEST_F(RuleEditor, ChangingWarnsAboutEmptyFieldsWritesReloadsAndRefreshesRuleNine)
 {
     writeRules(10);
@@ -176,35 +149,6 @@ TEST_F(RuleEditor, ChangingWarnsAboutEmptyFieldsWritesReloadsAndRefreshesRuleNin
     editor.ChangeRule();
     EXPECT_EQ(view.ruleNineAddress, QString()); // rule 9 reread; rule 3 waits for the next start
     EXPECT_EQ(book.read(3).value()->RuleAddress, QStringLiteral("new3@example.jp"));
-}
-
-TEST_F(RuleEditor, AnsweringNoEndsTheProgramAfterTheChangeIsWritten)
-{
-    writeRules(9);
-    view.selectedRow = 8;
-    view.editor = rule(QStringLiteral("rule 9"), QStringLiteral("nine@example.jp"));
-    messageBoxes.answers = {MessageBoxService::Answer::No};
-    editor.ChangeRule();
-    EXPECT_TRUE(view.ended);
-    EXPECT_EQ(view.ruleNineAddress, QStringLiteral("nine@example.jp"));
-    EXPECT_EQ(book.read(9).value()->RuleAddress, QStringLiteral("nine@example.jp"));
-}
-
-TEST_F(RuleEditor, AppendingWritesAfterTheLastRuleUpToTen)
-{
-    view.editor = rule(QStringLiteral("first"), QStringLiteral("f@example.jp"));
-    editor.AppendRule();
-    EXPECT_EQ(book.file().recordCount().value(), 1);
-    EXPECT_EQ(book.read(1).value()->Name, QStringLiteral("first"));
-    EXPECT_TRUE(messageBoxes.requests.isEmpty());
-    EXPECT_TRUE(view.names.isEmpty()); // no list is refreshed
-
-    writeRules(10);
-    const QByteArray full = bytes();
-    editor.AppendRule();
-    EXPECT_EQ(bytes(), full);
-    ASSERT_EQ(messageBoxes.requests.size(), 1);
-    EXPECT_EQ(messageBoxes.requests[0].text, SortRuleEditor::rulesFull());
 }
 
 } // namespace

@@ -150,14 +150,6 @@ private slots:
         QCOMPARE(s.count()->text(), QStringLiteral("1"));
     }
 
-    void theSameKeywordTwiceShowsTwoRows()
-    {
-        Screen s;
-        s.add(QStringLiteral("spam"));
-        s.add(QStringLiteral("spam"));
-        QCOMPARE(s.trimmedRows(), (QStringList{QStringLiteral("spam"), QStringLiteral("spam")}));
-    }
-
     void theInputHoldsTwoHundredBytesAndAFullInputIsStoredAsTyped()
     {
         Screen s;
