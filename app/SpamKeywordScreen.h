@@ -8,7 +8,6 @@
 
 class QLineEdit;
 class QListView;
-class QPushButton;
 class QStringListModel;
 
 // The spam keyword screen (Frame9): the keyword list List7 with its count, the input Text43 and
