@@ -19,63 +19,60 @@
 #include <string>
 #include <unistd.h>
 
-// A program folder in a temporary directory whose folder file holds a full folder (32766 records,
-// about 1 GB), written whole once per run and removed with the fixture.
+// Writes a full folder file (32766 message records, about 1 GB) densely, in 1 MB batches. Only the
+// list fields differ from record to record; building every body would dominate the set-up.
+inline Record sampleRecord(int number)
+{
+    using RecordLayouts::MessageField;
+    Record record(RecordLayouts::Message);
+    record.setText(MessageField::Subject, QStringLiteral("【お知らせ】第%1号 今月のご案内と新着情報について").arg(number));
+    record.setText(MessageField::From, QStringLiteral("\"配信センター\" <news%1@example.jp>").arg(number % 97));
+    record.setText(MessageField::Date, QStringLiteral("Mon, 7 Dec 2026 10:%1:00 +0900").arg(number % 60, 2, 10, QChar(u'0')));
+    record.setText(MessageField::Body, QStringLiteral("いつもご利用いただきありがとうございます。\r\n").repeated(40)
+            + QStringLiteral("第%1号").arg(number));
+    return record;
+}
+
+inline void writeFolderFile(const QString& path, int records = RecordFile::Capacity)
+{
+    const int listBytes = 280;
+    const Record sample = sampleRecord(0);
+    const int batchRecords = 32;
+    std::string batch;
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    for (int first = 1; first <= records; first += batchRecords) {
+        batch.clear();
+        for (int number = first; number < first + batchRecords && number <= records; ++number) {
+            batch += sampleRecord(number).bytes().substr(0, listBytes);
+            batch += sample.bytes().substr(listBytes);
+        }
+        out.write(batch.data(), static_cast<qint64>(batch.size()));
+    }
+    out.close();
+    if (out.size() != qint64(records) * RecordLayouts::Message.length) {
+        std::fprintf(stderr, "short write of %s\n", qPrintable(path));
+        std::exit(1);
+    }
+}
+
+// A program folder in a temporary directory holding one full folder file, removed with the fixture.
 class LargeFolderFixture {
 public:
-    explicit LargeFolderFixture(int folder, int records = RecordFile::Capacity) : paths_(directory_.path()), folder_(folder)
+    explicit LargeFolderFixture(int folder) : paths_(directory_.path()), folder_(folder)
     {
         QDir(directory_.path()).mkdir(ProgramPaths::dataFolderName());
-        writeFolder(records);
+        writeFolderFile(path());
     }
 
     const ProgramPaths& paths() const { return paths_; }
-    int folder() const { return folder_; }
     QString path() const { return FolderFiles::FolderFilePath(paths_, folder_); }
     RecordFile file() const { return FolderFiles::folderFile(paths_, folder_); }
 
-    static Record sampleRecord(int number)
-    {
-        using RecordLayouts::MessageField;
-        Record record(RecordLayouts::Message);
-        record.setText(MessageField::Subject, QStringLiteral("【お知らせ】第%1号 今月のご案内と新着情報について").arg(number));
-        record.setText(MessageField::From, QStringLiteral("\"配信センター\" <news%1@example.jp>").arg(number % 97));
-        record.setText(MessageField::Date, QStringLiteral("Mon, 7 Dec 2026 10:%1:00 +0900").arg(number % 60, 2, 10, QChar(u'0')));
-        record.setText(MessageField::Body, QStringLiteral("いつもご利用いただきありがとうございます。\r\n").repeated(40)
-                + QStringLiteral("第%1号").arg(number));
-        return record;
-    }
-
 private:
-    void writeFolder(int records) const
-    {
-        const int length = RecordLayouts::Message.length;
-        const Record sample = sampleRecord(0);
-        const int batchRecords = 32;
-        std::string batch;
-        QFile out(path());
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path()));
-            std::exit(1);
-        }
-        for (int first = 1; first <= records; first += batchRecords) {
-            batch.clear();
-            for (int number = first; number < first + batchRecords && number <= records; ++number) {
-                // Only the list fields differ from record to record; building every body would
-                // dominate the set-up.
-                const Record listed = sampleRecord(number);
-                batch += listed.bytes().substr(0, 280);
-                batch += sample.bytes().substr(280);
-            }
-            out.write(batch.data(), static_cast<qint64>(batch.size()));
-        }
-        out.close();
-        if (out.size() != qint64(records) * length) {
-            std::fprintf(stderr, "short write of %s\n", qPrintable(path()));
-            std::exit(1);
-        }
-    }
-
     QTemporaryDir directory_;
     ProgramPaths paths_;
     int folder_;
