@@ -1,36 +1,22 @@
 #include "EnlargedView.h"
 
 #include "MainForm.h"
+#include "ScreenControls.h"
 #include "TextHelpers.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
+using ScreenControls::box;
+using ScreenControls::label;
+
 // The body box lies below the heading and the three boxes.
 constexpr double BodyTop = 1740;
-
-QLabel* label(const QString& text, const QRect& geometry, QWidget* parent)
-{
-    auto* made = new QLabel(text, parent);
-    made->setGeometry(geometry);
-    return made;
-}
-
-QLineEdit* box(const QString& name, const QRect& geometry, QWidget* parent)
-{
-    auto* made = new QLineEdit(parent);
-    made->setObjectName(name);
-    made->setGeometry(geometry);
-    return made;
-}
 
 } // namespace
 
@@ -44,7 +30,7 @@ EnlargedView::EnlargedView(MainForm& form, QWidget* parent)
     , fontSize_(box(WidgetNames::Text22, Twips::rect(8760, 480, 600, 375), this))
     , up_(new QToolButton)
     , down_(new QToolButton)
-    , return_(new QPushButton(QStringLiteral("戻る"), this))
+    , return_(ScreenControls::button(WidgetNames::Command1, QStringLiteral("戻る"), Twips::rect(9840, 480, 1095, 375), this))
 {
     setObjectName(WidgetNames::Frame6);
     setGeometry(Twips::rect(0, 0, 11200, 8600));
@@ -76,9 +62,6 @@ EnlargedView::EnlargedView(MainForm& form, QWidget* parent)
     down_->setArrowType(Qt::DownArrow);
     connect(up_, &QToolButton::clicked, this, &EnlargedView::fontSizeUp);
     connect(down_, &QToolButton::clicked, this, &EnlargedView::fontSizeDown);
-
-    return_->setObjectName(WidgetNames::Command1);
-    return_->setGeometry(Twips::rect(9840, 480, 1095, 375));
 
     body_->setObjectName(WidgetNames::Text15);
     body_->setAcceptRichText(false);

@@ -5,6 +5,7 @@
 #include "MailListModel.h"
 #include "MainForm.h"
 #include "MessageDeletion.h"
+#include "ScreenControls.h"
 #include "TextHelpers.h"
 #include "Twips.h"
 #include "WidgetNames.h"
@@ -22,6 +23,8 @@
 namespace {
 
 namespace Names = WidgetNames;
+using ScreenControls::box;
+using ScreenControls::button;
 
 // Twips inside the frame. The list keeps its left and top; its design width gives the columns
 // their widths at start-up.
@@ -32,22 +35,6 @@ constexpr double ViewBoxHeight = 375;
 // Where opening a mail tab puts the body box back to (the editor moves it).
 constexpr double BodyTop = 3900;
 constexpr double BodyHeight = 3700;
-
-QPushButton* button(const QString& name, const QString& caption, const QRect& geometry, QWidget* parent)
-{
-    auto* made = new QPushButton(caption, parent);
-    made->setObjectName(name);
-    made->setGeometry(geometry);
-    return made;
-}
-
-QLineEdit* box(const QString& name, const QRect& geometry, QWidget* parent)
-{
-    auto* made = new QLineEdit(parent);
-    made->setObjectName(name);
-    made->setGeometry(geometry);
-    return made;
-}
 
 } // namespace
 
@@ -79,8 +66,7 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
     QPushButton* deleteAll = button(Names::Command6, QStringLiteral("全件削除"), Twips::rect(3825, 480, 1095, 375), this);
     QPushButton* enlarge = button(Names::Command29, QStringLiteral("拡大して見る"), Twips::rect(4980, 480, 1335, 375), this);
     button(Names::Command27, QStringLiteral("Text Quick Save"), Twips::rect(6375, 480, 1575, 375), this);
-    auto* countLabel = new QLabel(QStringLiteral("件数"), this);
-    countLabel->setGeometry(Twips::rect(8400, 540, 600, 255));
+    ScreenControls::label(QStringLiteral("件数"), Twips::rect(8400, 540, 600, 255), this);
     count_->setReadOnly(true);
     marker_->hide();
 
@@ -220,14 +206,8 @@ void MailScreen::showSelectedMessage()
 void MailScreen::openEnlargedView()
 {
     form_.setMenusEnabled(false);
-    if (marker_->text().isEmpty()) {
-        services_.messageBoxes.notify(nothingSelected());
+    if (!aMessageIsSelected())
         return;
-    }
-    if (shownCount() == 0) {
-        services_.messageBoxes.notify(nothingToSelect());
-        return;
-    }
     form_.showScreen(MainForm::Screen::Enlarged);
     enlargedView().move(0, 0);
     services_.clipboard.clear();
@@ -247,14 +227,8 @@ void MailScreen::deleteSelectedMessage()
     const int folder = form_.CurrentFolder;
     if (!FolderFiles::isFolder(folder))
         return;
-    if (marker_->text().isEmpty()) {
-        services_.messageBoxes.notify(nothingSelected());
+    if (!aMessageIsSelected())
         return;
-    }
-    if (shownCount() == 0) {
-        services_.messageBoxes.notify(nothingToSelect());
-        return;
-    }
     const int recordNumber = selectedRecordNumber();
     // A click beside the rows leaves none selected: there is nothing to delete.
     if (recordNumber == 0) {
@@ -300,6 +274,19 @@ void MailScreen::deleteAllMessages()
 }
 
 // ---- Helpers ----
+
+bool MailScreen::aMessageIsSelected()
+{
+    if (marker_->text().isEmpty()) {
+        services_.messageBoxes.notify(nothingSelected());
+        return false;
+    }
+    if (shownCount() == 0) {
+        services_.messageBoxes.notify(nothingToSelect());
+        return false;
+    }
+    return true;
+}
 
 int MailScreen::selectedRecordNumber() const
 {

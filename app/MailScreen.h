@@ -73,6 +73,9 @@ private:
     // The address book's mail-address box Text11.
     QLineEdit* addressBox();
     void setCounters(int folder, int rows, bool resetNew);
+    // The checks before the enlarged view and deleting one: a click since the folder was opened,
+    // and a folder that is not empty. Says what is missing.
+    bool aMessageIsSelected();
     int selectedRecordNumber() const;
     double shownCount() const;
     void report(const StoreStatus& failure);

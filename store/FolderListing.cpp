@@ -2,52 +2,16 @@
 
 #include "AtomicFile.h"
 #include "Cp932Codec.h"
+#include "PosixFile.h"
 #include "RecordLayouts.h"
 #include "TextHelpers.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool readFully(int fd, char* buffer, std::size_t size, off_t offset, std::size_t& got)
-{
-    got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, buffer + got, size - got, offset + static_cast<off_t>(got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // One read per record covers all of its list fields. The read starts after the widest gap between
 // them, taken round the record's end: for received mail that is bytes 0 to 280 of each record; for
@@ -104,16 +68,15 @@ std::array<FieldSpec, ListColumnCount> FolderListing::listFields(const RecordLay
 StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
 {
     const RecordLayout& layout = file.layout();
-    const int fd = ::open(QFile::encodeName(file.path()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    const PosixFile opened(file.path());
+    if (!opened.isOpen())
         return StoreStatus::failure(
             QStringLiteral("ファイルを開けません: %1 (%2)").arg(file.path(), AtomicFile::describeErrno(errno)));
-    const Descriptor descriptor(fd);
     struct stat info {};
-    if (::fstat(fd, &info) != 0)
+    if (::fstat(opened.get(), &info) != 0)
         return StoreStatus::failure(readFailure(file.path(), errno));
     // Without read-ahead a cold read fetches one page a record instead of most of the file.
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+    ::posix_fadvise(opened.get(), 0, 0, POSIX_FADV_RANDOM);
 
     FolderListing listing;
     const auto fields = listFields(layout);
@@ -139,7 +102,7 @@ StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
         const off_t from = std::max<off_t>(begin, 0);
         const off_t to = std::min<off_t>(begin + window.length, fileEnd);
         std::size_t got = 0;
-        if (!readFully(fd, scratch.data() + (from - begin), static_cast<std::size_t>(to - from), from, got))
+        if (!opened.readAt(scratch.data() + (from - begin), static_cast<std::size_t>(to - from), from, got))
             return StoreStatus::failure(readFailure(file.path(), errno));
         if (got < static_cast<std::size_t>(to - from)) {
             // The file shrank under us: the list ends before the first record not read whole.
@@ -160,7 +123,7 @@ StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
     if (complete > 0) {
         std::string bytes(static_cast<std::size_t>(layout.length), '\0');
         std::size_t got = 0;
-        if (!readFully(fd, bytes.data(), bytes.size(), (complete - 1) * recordLength, got))
+        if (!opened.readAt(bytes.data(), bytes.size(), (complete - 1) * recordLength, got))
             return StoreStatus::failure(readFailure(file.path(), errno));
         if (got == bytes.size())
             listing.lastRecord_.emplace(layout, std::move(bytes));

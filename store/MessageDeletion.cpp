@@ -2,13 +2,10 @@
 
 #include "AtomicFile.h"
 #include "FolderFiles.h"
-
-#include <QFile>
+#include "PosixFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace MessageDeletion {
 namespace {
@@ -23,27 +20,21 @@ QString markFailure(const QString& path, int error)
 // into place the file still holds each message as it was.
 StoreStatus markAll(const RecordFile& file)
 {
-    const int fd = ::open(QFile::encodeName(file.path()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    PosixFile opened(file.path());
+    if (!opened.isOpen())
         return StoreStatus::failure(
             QStringLiteral("ファイルを開けません: %1 (%2)").arg(file.path(), AtomicFile::describeErrno(errno)));
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return StoreStatus::failure(markFailure(file.path(), error));
-    }
+    if (::fstat(opened.get(), &info) != 0)
+        return StoreStatus::failure(markFailure(file.path(), errno));
     const RecordLayout& layout = file.layout();
     const off_t records = info.st_size / layout.length;
     constexpr char marked[2] = {0, 0};
     for (off_t index = 0; index < records; ++index) {
-        if (::pwrite(fd, marked, sizeof marked, index * layout.length + layout.liveOffset()) != sizeof marked) {
-            const int error = errno;
-            ::close(fd);
-            return StoreStatus::failure(markFailure(file.path(), error));
-        }
+        if (!opened.writeAt(marked, sizeof marked, index * layout.length + layout.liveOffset()))
+            return StoreStatus::failure(markFailure(file.path(), errno));
     }
-    if (::close(fd) != 0)
+    if (!opened.close())
         return StoreStatus::failure(markFailure(file.path(), errno));
     return StoreStatus::success();
 }
