@@ -51,10 +51,10 @@ int NMail::NMailSetOption(int option, int value)
             return -1;
         textBufferSize_ = value;
         return 0;
-    case OptionTimeoutSeconds:
+    case OptionTimeoutMilliseconds:
         if (value < 1)
             return -1;
-        timeoutSeconds_ = value;
+        timeoutMilliseconds_ = value;
         return 0;
     case OptionMaximumMessageBytes:
         if (value < 1024)
@@ -89,7 +89,7 @@ int NMail::NMailPop3Connect(const QString& server)
     if (!address)
         return fail(QStringLiteral("POP3 サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで指定してください。").arg(server));
     auto opened = std::make_unique<Session>();
-    const StoreStatus status = opened->pop3.open(*address, TlsSocket::Settings{timeoutSeconds_, trustedCaFile_});
+    const StoreStatus status = opened->pop3.open(*address, TlsSocket::Settings{timeoutMilliseconds_, trustedCaFile_});
     if (!status.ok())
         return fail(status.error());
     const int handle = nextHandle_++;

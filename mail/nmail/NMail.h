@@ -53,7 +53,7 @@ private:
     int nextHandle_ = 1;
     QString lastError_;
     int textBufferSize_ = 8192;
-    int timeoutSeconds_ = 30;
+    int timeoutMilliseconds_ = 30000;
     long long maximumMessageBytes_ = 64LL * 1024 * 1024;
     QString smtpUser_;
     QString smtpPassword_;

@@ -16,8 +16,8 @@ public:
         // The size of the text buffers the program passes (8192): subject, date, sender and header
         // are cut to one character less.
         OptionTextBufferSize = 1,
-        // Seconds a connect or a single read or write may take before the call fails (default 30).
-        OptionTimeoutSeconds = 2,
+        // Milliseconds a connect or a single read or write may wait before the call fails (default 30000).
+        OptionTimeoutMilliseconds = 2,
         // SMTP AUTH account; no authentication while the user name is empty.
         OptionSmtpUser = 3,
         OptionSmtpPassword = 4,

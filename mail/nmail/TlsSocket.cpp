@@ -19,6 +19,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+QString seconds(const TlsSocket::Settings& settings)
+{
+    return QString::number(settings.timeoutMilliseconds / 1000.0, 'g', 3);
+}
+
 QString fromLocal(const char* text) { return QString::fromLocal8Bit(text); }
 
 QString lastTlsError()
@@ -67,7 +72,7 @@ public:
     {
         pollfd entry{fd, events, 0};
         for (;;) {
-            const int ready = ::poll(&entry, 1, settings.timeoutSeconds * 1000);
+            const int ready = ::poll(&entry, 1, settings.timeoutMilliseconds);
             if (ready > 0)
                 return true;
             if (ready == 0)
@@ -125,7 +130,7 @@ StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& se
         }
         if (errno == EINPROGRESS) {
             if (!impl_->waitFor(POLLOUT)) {
-                lastError = QStringLiteral("%1 秒待っても応答がありません").arg(settings.timeoutSeconds);
+                lastError = QStringLiteral("%1 秒待っても応答がありません").arg(seconds(settings));
                 impl_->close();
                 continue;
             }
@@ -188,7 +193,7 @@ StoreStatus TlsSocket::startTls()
             if (!d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
                 return fail(QStringLiteral("サーバー %1 との TLS 接続が時間切れになりました（%2 秒）。")
                                 .arg(serverName_)
-                                .arg(d.settings.timeoutSeconds));
+                                .arg(seconds(d.settings)));
             continue;
         }
         const long verification = SSL_get_verify_result(d.ssl);
@@ -262,10 +267,10 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
         }
         d.buffer.append(chunk, static_cast<std::size_t>(received));
     }
-    const int seconds = d.settings.timeoutSeconds;
+    const QString waited = seconds(d.settings);
     d.close();
     return StoreStatus::failure(
-        QStringLiteral("サーバー %1 からの応答が時間切れになりました（%2 秒）。").arg(serverName_).arg(seconds));
+        QStringLiteral("サーバー %1 からの応答が時間切れになりました（%2 秒）。").arg(serverName_, waited));
 }
 
 StoreStatus TlsSocket::write(std::string_view bytes)

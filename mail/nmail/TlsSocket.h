@@ -15,7 +15,7 @@
 class TlsSocket {
 public:
     struct Settings {
-        int timeoutSeconds = 30;
+        int timeoutMilliseconds = 30000;
         QString extraCaFile;
     };
 

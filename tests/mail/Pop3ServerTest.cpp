@@ -1,0 +1,242 @@
+#include "NMail.h"
+#include "TestMailServers.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+std::string message(const std::string& subject, const std::string& body)
+{
+    return "From: sender@example.jp\nTo: user@localhost\nSubject: " + subject
+        + "\nDate: Mon, 1 Apr 2024 09:00:00 +0900\nMessage-ID: <" + subject + "@example.jp>\n\n" + body + "\n";
+}
+
+QString lastError(NMail& mail)
+{
+    QString text;
+    (void)mail.NMailGetMessage(0, text, 8192);
+    return text;
+}
+
+class Pop3ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(servers.ok()) << servers.problem().toStdString();
+        mail.NMailInitializeWinSock();
+        mail.NMailSetOption(1, 8192);
+        mail.NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        box.emplace(servers.createMailbox(QStringLiteral("pop3_%1").arg(QString::fromLatin1(test->name()).toLower())));
+    }
+
+    void deposit(int count)
+    {
+        for (int i = 1; i <= count; ++i)
+            ASSERT_TRUE(box->deposit(message("message" + std::to_string(i), "body " + std::to_string(i))));
+    }
+
+    int login(const QString& server, int apop = 0)
+    {
+        const int handle = mail.NMailPop3Connect(server);
+        EXPECT_GT(handle, 0) << lastError(mail).toStdString();
+        if (handle <= 0)
+            return -1;
+        const int count = mail.NMailPop3Authenticate(handle, box->user(), box->password(), apop);
+        EXPECT_GE(count, 0) << lastError(mail).toStdString();
+        return count < 0 ? -1 : handle;
+    }
+
+    const TestMailServers& servers = TestMailServers::shared();
+    NMail mail;
+    std::optional<TestMailbox> box;
+};
+
+TEST_F(Pop3ServerTest, EveryWayOfLoggingInCountsTheWaitingMessages)
+{
+    deposit(3);
+    struct Way {
+        QString server;
+        int apop;
+    };
+    const Way ways[] = {
+        {servers.pop3Server(), 0}, // USER/PASS after STLS
+        {servers.pop3Server(), -1}, // APOP after STLS
+        {servers.pop3sServer(), 0}, // TLS from the first byte
+        {servers.pop3sServer(), -1},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.server.toStdString() + (way.apop ? " APOP" : " USER/PASS"));
+        const int handle = mail.NMailPop3Connect(way.server);
+        ASSERT_GT(handle, 0) << lastError(mail).toStdString();
+        EXPECT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), way.apop), 3)
+            << lastError(mail).toStdString();
+        EXPECT_EQ(mail.NMailPop3Close(handle), 0) << lastError(mail).toStdString();
+    }
+}
+
+TEST_F(Pop3ServerTest, StartTlsIsUsedWhenOfferedSoAnUntrustedCertificateStopsTheConnect)
+{
+    NMail untrusting;
+    EXPECT_EQ(untrusting.NMailPop3Connect(servers.pop3Server()), -1);
+    EXPECT_TRUE(lastError(untrusting).contains(QStringLiteral("証明書を信頼できません"))) << lastError(untrusting).toStdString();
+    EXPECT_EQ(untrusting.NMailPop3Connect(servers.pop3sServer()), -1);
+    EXPECT_TRUE(lastError(untrusting).contains(QStringLiteral("証明書を信頼できません")));
+}
+
+TEST_F(Pop3ServerTest, AWrongPasswordFailsWithTheServersOwnReply)
+{
+    const int handle = mail.NMailPop3Connect(servers.pop3Server());
+    ASSERT_GT(handle, 0);
+    EXPECT_LT(mail.NMailPop3Authenticate(handle, box->user(), QStringLiteral("wrong"), 0), 0);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("-ERR [AUTH]"))) << lastError(mail).toStdString();
+    EXPECT_LT(mail.NMailPop3Authenticate(handle, box->user(), QStringLiteral("wrong"), -1), 0);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("APOP"))) << lastError(mail).toStdString();
+    mail.NMailPop3Close(handle);
+}
+
+TEST_F(Pop3ServerTest, AnEmptyMailboxHasNoMessages)
+{
+    const int handle = login(servers.pop3Server());
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), 0), -1)
+        << "a second login on one connection is refused";
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+}
+
+TEST_F(Pop3ServerTest, StatusSizeAndFetchGiveTheMessageOfThatNumber)
+{
+    deposit(2);
+    const int handle = login(servers.pop3Server());
+    ASSERT_GT(handle, 0);
+    QString subject, date, from, header, body;
+    EXPECT_EQ(mail.NMailPop3GetMailStatus(handle, 2, subject, date, from, header, 0), 1);
+    EXPECT_EQ(subject, QStringLiteral("message2"));
+    EXPECT_EQ(from, QStringLiteral("sender@example.jp"));
+    EXPECT_EQ(date, QStringLiteral("Mon, 1 Apr 2024 09:00:00 +0900"));
+    EXPECT_TRUE(header.startsWith(QStringLiteral("From: sender@example.jp\r\n")));
+    EXPECT_EQ(mail.NMailPop3GetMailSize(handle, 2), static_cast<int>(message("message2", "body 2").size() + 7));
+    EXPECT_EQ(mail.NMailPop3GetMail(handle, 1, subject, date, from, header, body, 0, 0), 1);
+    EXPECT_EQ(subject, QStringLiteral("message1"));
+    EXPECT_EQ(body, QStringLiteral("body 1\r\n"));
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+}
+
+TEST_F(Pop3ServerTest, ACommandTheServerRefusesIsReportedAndTheSessionGoesOn)
+{
+    deposit(1);
+    const int handle = login(servers.pop3Server());
+    ASSERT_GT(handle, 0);
+    QString subject, date, from, header, body;
+    EXPECT_LT(mail.NMailPop3GetMailSize(handle, 5), 0);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("-ERR"))) << lastError(mail).toStdString();
+    EXPECT_LT(mail.NMailPop3GetMail(handle, 5, subject, date, from, header, body, 0, 0), 0);
+    EXPECT_LT(mail.NMailPop3GetMailStatus(handle, 5, subject, date, from, header, 0), 0);
+    EXPECT_LT(mail.NMailPop3DeleteMail(handle, 5), 0);
+    EXPECT_EQ(mail.NMailPop3GetMail(handle, 1, subject, date, from, header, body, 0, 0), 1);
+    EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 1), 1);
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+    EXPECT_EQ(box->count(), 0);
+}
+
+TEST_F(Pop3ServerTest, DeletionsAreAppliedOnlyAtClose)
+{
+    deposit(3);
+    const int handle = login(servers.pop3Server());
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 1), 1);
+    EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 3), 1);
+    EXPECT_EQ(box->count(), 3);
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+    ASSERT_EQ(box->count(), 1);
+    EXPECT_NE(box->messages()[0].find("Subject: message2"), std::string::npos);
+}
+
+TEST_F(Pop3ServerTest, AConnectionDroppedBeforeCloseDeletesNothing)
+{
+    deposit(3);
+    {
+        NMail dropping;
+        dropping.NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
+        const int handle = dropping.NMailPop3Connect(servers.pop3Server());
+        ASSERT_EQ(dropping.NMailPop3Authenticate(handle, box->user(), box->password(), 0), 3);
+        for (int number = 1; number <= 3; ++number)
+            EXPECT_EQ(dropping.NMailPop3DeleteMail(handle, number), 1);
+        EXPECT_EQ(dropping.NMailEndWinSock(), 0);
+        EXPECT_LT(dropping.NMailPop3Close(handle), 0) << "the session ended with the library";
+    }
+    EXPECT_EQ(box->count(), 3);
+    const int handle = login(servers.pop3Server());
+    EXPECT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), 0), -1);
+    mail.NMailPop3Close(handle);
+}
+
+TEST_F(Pop3ServerTest, AServerStoppedMidSessionFailsEveryLaterCallAndKeepsEveryMessage)
+{
+    deposit(3);
+    PrivateDovecot server(servers);
+    ASSERT_TRUE(server.start());
+    const int handle = mail.NMailPop3Connect(server.pop3Server());
+    ASSERT_GT(handle, 0) << lastError(mail).toStdString();
+    ASSERT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), 0), 3);
+    QString subject, date, from, header, body;
+    ASSERT_EQ(mail.NMailPop3GetMail(handle, 1, subject, date, from, header, body, 0, 0), 1);
+    EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 1), 1);
+
+    ASSERT_TRUE(server.stop());
+    EXPECT_LT(mail.NMailPop3GetMailStatus(handle, 2, subject, date, from, header, 0), 0);
+    EXPECT_FALSE(lastError(mail).isEmpty());
+    EXPECT_LT(mail.NMailPop3GetMailSize(handle, 2), 0);
+    EXPECT_LT(mail.NMailPop3GetMail(handle, 2, subject, date, from, header, body, 0, 0), 0);
+    EXPECT_LT(mail.NMailPop3DeleteMail(handle, 2), 0);
+    ASSERT_TRUE(server.start());
+    EXPECT_LT(mail.NMailPop3GetMail(handle, 2, subject, date, from, header, body, 0, 0), 0)
+        << "a server back on its port is not a reason to log in again behind the caller's back";
+    EXPECT_LT(mail.NMailPop3Close(handle), 0);
+    EXPECT_EQ(box->count(), 3);
+}
+
+TEST_F(Pop3ServerTest, UnreachableAndSilentServersFailWithinTheTimeOut)
+{
+    // A listening socket that never answers: the greeting never comes.
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    const int port = ntohs(address.sin_port);
+
+    mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 150);
+    EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("127.0.0.1:%1").arg(port)), -1);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("時間切れ"))) << lastError(mail).toStdString();
+    ::close(silent);
+
+    EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("127.0.0.1:%1").arg(port)), -1);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("接続できません"))) << lastError(mail).toStdString();
+    EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("no-such-host.invalid")), -1);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("見つかりません"))) << lastError(mail).toStdString();
+    EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("imap://127.0.0.1")), -1);
+}
+
+TEST_F(Pop3ServerTest, CallsOnAHandleThatIsNotOpenFail)
+{
+    QString subject, date, from, header, body;
+    EXPECT_LT(mail.NMailPop3Authenticate(42, box->user(), box->password(), 0), 0);
+    EXPECT_LT(mail.NMailPop3GetMailStatus(42, 1, subject, date, from, header, 0), 0);
+    EXPECT_LT(mail.NMailPop3GetMailSize(42, 1), 0);
+    EXPECT_LT(mail.NMailPop3GetMail(42, 1, subject, date, from, header, body, 0, 0), 0);
+    EXPECT_LT(mail.NMailPop3DeleteMail(42, 1), 0);
+    EXPECT_LT(mail.NMailPop3Close(42), 0);
+}
+
+} // namespace

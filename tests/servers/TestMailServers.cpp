@@ -1,0 +1,202 @@
+#include "TestMailServers.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <atomic>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t MailUid = 5000;
+constexpr gid_t MailGid = 5000;
+
+QByteArray local(const QString& path) { return QFile::encodeName(path); }
+
+bool makeOwnedDirectory(const QString& path)
+{
+    if (!QDir().mkpath(path))
+        return false;
+    return ::chown(local(path).constData(), MailUid, MailGid) == 0;
+}
+
+bool writeOwnedFile(const QString& path, std::string_view bytes)
+{
+    const int fd = ::open(local(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (result <= 0) {
+            ::close(fd);
+            return false;
+        }
+        written += static_cast<std::size_t>(result);
+    }
+    const bool ok = ::fsync(fd) == 0 && ::fchown(fd, MailUid, MailGid) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+QStringList messageFiles(const QString& maildir)
+{
+    QFileInfoList found;
+    for (const QString& sub : {QStringLiteral("new"), QStringLiteral("cur")})
+        found += QDir(maildir + u'/' + sub).entryInfoList(QDir::Files);
+    std::sort(found.begin(), found.end(), [](const QFileInfo& a, const QFileInfo& b) { return a.fileName() < b.fileName(); });
+    QStringList paths;
+    for (const QFileInfo& info : found)
+        paths << info.absoluteFilePath();
+    return paths;
+}
+
+QString defaultStateDirectory() { return QStringLiteral(NEMUROA_MAIL_SERVERS_STATE); }
+
+} // namespace
+
+TestMailbox::TestMailbox(QString user, QString password, QString maildir)
+    : user_(std::move(user)), password_(std::move(password)), maildir_(std::move(maildir))
+{
+}
+
+bool TestMailbox::deposit(std::string_view raw) const
+{
+    static std::atomic<int> counter = 0;
+    // Maildir names sort by delivery: a zero-padded clock and counter keep deposits in order.
+    const QString name = QStringLiteral("%1.%2_%3.test")
+                             .arg(QDateTime::currentMSecsSinceEpoch(), 15, 10, QChar(u'0'))
+                             .arg(::getpid())
+                             .arg(counter++, 6, 10, QChar(u'0'));
+    const QString temporary = maildir_ + QStringLiteral("/tmp/") + name;
+    if (!writeOwnedFile(temporary, raw))
+        return false;
+    return ::rename(local(temporary).constData(), local(maildir_ + QStringLiteral("/new/") + name).constData()) == 0;
+}
+
+int TestMailbox::count() const { return static_cast<int>(messageFiles(maildir_).size()); }
+
+std::vector<std::string> TestMailbox::messages() const
+{
+    std::vector<std::string> all;
+    for (const QString& path : messageFiles(maildir_)) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            all.push_back(file.readAll().toStdString());
+    }
+    return all;
+}
+
+void TestMailbox::clear() const
+{
+    for (const QString& path : messageFiles(maildir_))
+        QFile::remove(path);
+}
+
+const TestMailServers& TestMailServers::shared()
+{
+    static const TestMailServers servers(defaultStateDirectory());
+    return servers;
+}
+
+TestMailServers::TestMailServers(const QString& stateDirectory) : stateDirectory_(stateDirectory)
+{
+    QFile file(stateDirectory + QStringLiteral("/servers.env"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem_ = QStringLiteral("the mail_servers fixture has not run (no %1)").arg(file.fileName());
+        return;
+    }
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals < 0)
+            continue;
+        const QString key = line.left(equals);
+        const QString value = line.mid(equals + 1);
+        if (key == u"RUNTIME")
+            runtime_ = value;
+        else if (key == u"POP3_PORT")
+            pop3Port_ = value.toInt();
+        else if (key == u"POP3S_PORT")
+            pop3sPort_ = value.toInt();
+        else if (key == u"SMTP_PORT")
+            smtpPort_ = value.toInt();
+        else if (key == u"SMTPS_PORT")
+            smtpsPort_ = value.toInt();
+        else if (key == u"CA_FILE")
+            caFile_ = value;
+        else if (key == u"PASSWORD")
+            password_ = value;
+        else if (key == u"MAIL_ROOT")
+            mailRoot_ = value;
+        else if (key == u"SCRIPT")
+            script_ = value;
+    }
+    if (pop3Port_ == 0 || smtpPort_ == 0 || password_.isEmpty() || mailRoot_.isEmpty())
+        problem_ = QStringLiteral("%1 is incomplete").arg(file.fileName());
+}
+
+QString TestMailServers::pop3Server() const { return QStringLiteral("127.0.0.1:%1").arg(pop3Port_); }
+QString TestMailServers::pop3sServer() const { return QStringLiteral("pop3s://127.0.0.1:%1").arg(pop3sPort_); }
+QString TestMailServers::smtpServer() const { return QStringLiteral("127.0.0.1:%1").arg(smtpPort_); }
+QString TestMailServers::smtpsServer() const { return QStringLiteral("smtps://127.0.0.1:%1").arg(smtpsPort_); }
+
+TestMailbox TestMailServers::createMailbox(const QString& name) const
+{
+    const QString home = mailRoot_ + u'/' + name;
+    const QString maildir = home + QStringLiteral("/Maildir");
+    for (const QString& folder : {home, maildir, maildir + QStringLiteral("/new"), maildir + QStringLiteral("/cur"),
+             maildir + QStringLiteral("/tmp")})
+        makeOwnedDirectory(folder);
+
+    TestMailbox mailbox(name, password_, maildir);
+    mailbox.clear();
+    return mailbox;
+}
+
+PrivateDovecot::PrivateDovecot(const TestMailServers& servers) : servers_(servers)
+{
+    QDir().mkpath(servers.runtimeDirectory() + QStringLiteral("/private"));
+    QByteArray pattern = local(servers.runtimeDirectory() + QStringLiteral("/private/dovecot.XXXXXX"));
+    if (::mkdtemp(pattern.data()))
+        directory_ = QFile::decodeName(pattern);
+}
+
+PrivateDovecot::~PrivateDovecot() { (void)stop(); }
+
+bool PrivateDovecot::start()
+{
+    if (directory_.isEmpty())
+        return false;
+    QStringList arguments = {servers_.script(), QStringLiteral("start-dovecot"), servers_.stateDirectory(), directory_};
+    if (pop3Port_ != 0)
+        arguments << QString::number(pop3Port_) << QString::number(pop3sPort_);
+    QProcess process;
+    process.start(QStringLiteral("bash"), arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return false;
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("POP3_PORT="))
+            pop3Port_ = line.mid(10).toInt();
+        else if (line.startsWith("POP3S_PORT="))
+            pop3sPort_ = line.mid(11).toInt();
+    }
+    return pop3Port_ != 0;
+}
+
+bool PrivateDovecot::stop()
+{
+    if (directory_.isEmpty())
+        return false;
+    QProcess process;
+    process.start(QStringLiteral("bash"), {servers_.script(), QStringLiteral("stop-dovecot"), servers_.stateDirectory(), directory_});
+    return process.waitForFinished(30000) && process.exitCode() == 0;
+}
+
+QString PrivateDovecot::pop3Server() const { return QStringLiteral("127.0.0.1:%1").arg(pop3Port_); }
+QString PrivateDovecot::pop3sServer() const { return QStringLiteral("pop3s://127.0.0.1:%1").arg(pop3sPort_); }
