@@ -6,6 +6,7 @@
 #include "HeaderText.h"
 #include "HtmlText.h"
 #include "MimeParts.h"
+#include "SplitMessageStore.h"
 
 namespace {
 
@@ -92,12 +93,10 @@ DecodedMessage decodeHeader(std::string_view raw)
 DecodedMessage decode(std::string_view raw)
 {
     DecodedMessage decoded = decodeHeader(raw);
-    const HeaderBlock header(raw);
-    if (const std::string* type = header.value("Content-Type"); type && MimeParts::isPartialType(*type)) {
-        const MimeParts::PartialInfo info = MimeParts::partialInfo(*type);
-        decoded.body = info.total > 0
-            ? QStringLiteral("（分割されたメールの %1/%2 番目の部分です。全部が揃うと元のメールに戻します。）").arg(info.number).arg(info.total)
-            : QStringLiteral("（分割されたメールの %1 番目の部分です。全部が揃うと元のメールに戻します。）").arg(info.number);
+    if (const auto part = SplitMessageStore::partInfo(raw)) {
+        decoded.body = part->total > 0
+            ? QStringLiteral("（分割されたメールの %1/%2 番目の部分です。全部が揃うと元のメールに戻します。）").arg(part->number).arg(part->total)
+            : QStringLiteral("（分割されたメールの %1 番目の部分です。全部が揃うと元のメールに戻します。）").arg(part->number);
         return decoded;
     }
     if (isTooDeeplyStructured(raw)) {

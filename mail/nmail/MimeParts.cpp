@@ -4,7 +4,6 @@
 #include "MessageDecoder.h"
 #include "MimeParameters.h"
 
-#include <charconv>
 #include <functional>
 
 namespace {
@@ -99,23 +98,6 @@ std::vector<Attachment> findAttachments(GMimeObject* root)
             attachments.push_back({object, name, type});
     });
     return attachments;
-}
-
-bool isPartialType(std::string_view contentType) { return MimeParameters::mainValue(contentType) == "message/partial"; }
-
-PartialInfo partialInfo(std::string_view contentType)
-{
-    PartialInfo info;
-    info.id = MimeParameters::raw(contentType, "id").value_or(std::string());
-    const auto number = [&](std::string_view name) {
-        const std::string text = MimeParameters::raw(contentType, name).value_or(std::string());
-        int value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return error == std::errc() && end == text.data() + text.size() && value > 0 ? value : 0;
-    };
-    info.number = number("number");
-    info.total = number("total");
-    return info;
 }
 
 } // namespace MimeParts

@@ -31,13 +31,4 @@ BodyParts findBodyParts(GMimeObject* root);
 // Every part that a reader would call an attached file.
 std::vector<Attachment> findAttachments(GMimeObject* root);
 
-bool isPartialType(std::string_view contentType);
-
-struct PartialInfo {
-    std::string id;
-    int number = 0;
-    int total = 0; // 0 when this part does not say
-};
-PartialInfo partialInfo(std::string_view contentType);
-
 } // namespace MimeParts

@@ -1,9 +1,14 @@
 #include "NMail.h"
 
+#include "AttachmentExtractor.h"
+#include "AttachmentFolder.h"
 #include "MailLibraries.h"
 #include "MessageDecoder.h"
+#include "OutgoingMessage.h"
 #include "Pop3Session.h"
 #include "ServerAddress.h"
+#include "SmtpSender.h"
+#include "SplitMessageStore.h"
 
 struct NMail::Session {
     Pop3Session pop3;
@@ -183,13 +188,60 @@ int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& d
     return 1;
 }
 
-int NMail::NMailAttachmentFileFirst(int, QString&, QString&, QString&, QString&, QString&, const QString&,
-    const QString&, QString&, int)
+int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QString& from, QString& header,
+    QString& body, const QString& attachmentFolder, const QString&, QString&, int)
 {
-    return 0;
+    if (lastFetchedMessage_.empty()) {
+        lastError_ = QStringLiteral("添付ファイルを取り出すメールがありません（先にメールを受信してください）。");
+        return 0;
+    }
+    const AttachmentFolder folder(attachmentFolder);
+    if (!folder.exists()) {
+        lastError_ = QStringLiteral("添付フォルダ「%1」がありません。").arg(attachmentFolder);
+        return -5;
+    }
+
+    std::string_view message = lastFetchedMessage_;
+    const SplitMessageStore::Outcome split = SplitMessageStore(folder).add(message);
+    switch (split.kind) {
+    case SplitMessageStore::Outcome::Kind::Failed:
+        lastError_ = split.error;
+        return -5;
+    case SplitMessageStore::Outcome::Kind::Incomplete:
+        lastError_ = split.total > 0
+            ? QStringLiteral("分割されたメールが全て揃っていません（%1/%2 通）。").arg(split.have).arg(split.total)
+            : QStringLiteral("分割されたメールが全て揃っていません（%1 通）。").arg(split.have);
+        return -6;
+    case SplitMessageStore::Outcome::Kind::Complete: {
+        // The program stores what the buffers hold afterwards: from now on that is the whole message.
+        const DecodedMessage whole = MessageDecoder::decode(split.whole);
+        subject = cutToBuffer(whole.subject);
+        date = cutToBuffer(whole.date);
+        from = cutToBuffer(whole.from);
+        header = cutToBuffer(whole.header);
+        body = whole.body;
+        lastFetchedMessage_ = split.whole;
+        message = lastFetchedMessage_;
+        break;
+    }
+    case SplitMessageStore::Outcome::Kind::NotSplit:
+        break;
+    }
+
+    const AttachmentExtractor::Result extracted = AttachmentExtractor::extract(message, folder);
+    if (!extracted.error.isEmpty()) {
+        lastError_ = extracted.error;
+        return -5;
+    }
+    return extracted.written.isEmpty() ? 0 : 1;
 }
 
-int NMail::NMailAttachmentFileClose(int) { return 0; }
+int NMail::NMailAttachmentFileClose(int)
+{
+    lastFetchedMessage_.clear();
+    lastFetchedMessage_.shrink_to_fit();
+    return 0;
+}
 
 int NMail::NMailPop3DeleteMail(int handle, int number)
 {
@@ -223,10 +275,19 @@ int NMail::NMailPop3Close(int handle)
     return status.ok() ? 0 : fail(status.error());
 }
 
-int NMail::NMailSmtpSendMail(const QString&, const QString&, const QString*, const QString*, const QString&,
-    const QString&, const QString&, const QString*, const QString&, int)
+int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QString*, const QString*,
+    const QString& from, const QString& subject, const QString& body, const QString*, const QString& attachments, int)
 {
-    return fail(QStringLiteral("送信はまだできません。"));
+    const auto address = ServerAddress::parse(server, ServerAddress::Protocol::Smtp);
+    if (!address)
+        return fail(QStringLiteral("SMTP サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「smtps://ホスト名」のどれかで指定してください。").arg(server));
+    OutgoingMessage::Content content{from, to, subject, body, attachments.split(u',', Qt::SkipEmptyParts)};
+    auto message = OutgoingMessage::build(content);
+    if (!message.ok())
+        return fail(message.error());
+    const StoreStatus sent =
+        SmtpSender::send(*address, message.value(), SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_});
+    return sent.ok() ? 0 : fail(sent.error());
 }
 
 int NMail::NMailGetMessage(int, QString& buffer, int size)

@@ -52,7 +52,11 @@ public:
     virtual int NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from,
         QString& header, QString& body, int flag, int option)
         = 0;
-    // 1: attachments written; -5: an attachment cannot be written; -6: a split message is incomplete.
+    // Extracts the attachments of the message fetched last into attachmentFolder. 1: attachments
+    // written; 0: none; -5: an attachment cannot be written; -6: a split message is incomplete (its
+    // part is kept in a hidden folder inside attachmentFolder). When a part completes a split
+    // message, the five texts become the whole message's. The work file and work text are not
+    // needed: the library keeps the fetched message itself.
     virtual int NMailAttachmentFileFirst(int handle, QString& subject, QString& date, QString& from, QString& header,
         QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText, int flag)
         = 0;

@@ -20,7 +20,9 @@ class Authenticator:
     def __call__(self, server, session, envelope, mechanism, auth_data):
         if not isinstance(auth_data, LoginPassword):
             return AuthResult(success=False, handled=False)
-        return AuthResult(success=bool(auth_data.login) and auth_data.password.decode("utf-8", "replace") == self.password)
+        accepted = bool(auth_data.login) and auth_data.password.decode("utf-8", "replace") == self.password
+        # handled=False: the server sends the usual 235 or 535 reply itself.
+        return AuthResult(success=accepted, handled=False)
 
 
 class MaildirDelivery:

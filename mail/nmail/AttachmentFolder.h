@@ -1,0 +1,25 @@
+#pragma once
+
+#include "StoreResult.h"
+
+#include <QString>
+
+#include <string_view>
+
+// The folder the program extracts attachments into. A file appears whole or not at all (written
+// to a hidden temporary file, flushed, then linked under its name), and an existing file is never
+// replaced: a taken name gets " (2)", " (3)", ... before its extension.
+class AttachmentFolder {
+public:
+    // The path as the program passes it, with or without a trailing "/" or "\".
+    explicit AttachmentFolder(const QString& path);
+
+    const QString& path() const { return path_; }
+    bool exists() const;
+
+    // The path of the file written under the safe form of name (fallback when nothing is left).
+    StoreResult<QString> writeNew(const QString& name, const QString& fallback, std::string_view bytes) const;
+
+private:
+    QString path_;
+};

@@ -1,0 +1,141 @@
+#include "SmtpSender.h"
+
+#include "MailLibraries.h"
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct Upload {
+    const std::string* bytes = nullptr;
+    std::size_t sent = 0;
+};
+
+std::size_t readMessage(char* buffer, std::size_t size, std::size_t count, void* data)
+{
+    auto* upload = static_cast<Upload*>(data);
+    const std::size_t left = upload->bytes->size() - upload->sent;
+    const std::size_t chunk = std::min(left, size * count);
+    std::memcpy(buffer, upload->bytes->data() + upload->sent, chunk);
+    upload->sent += chunk;
+    return chunk;
+}
+
+// The server's last reply line, which says why it refused.
+std::size_t keepReply(char* buffer, std::size_t size, std::size_t count, void* data)
+{
+    const std::size_t length = size * count;
+    std::string line(buffer, length);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    if (!line.empty())
+        *static_cast<std::string*>(data) = line;
+    return length;
+}
+
+// Trusts the extra CA file in addition to the system's store, which CURLOPT_CAINFO would replace.
+CURLcode addCaFile(CURL*, void* context, void* caFile)
+{
+    const auto* path = static_cast<const QByteArray*>(caFile);
+    if (SSL_CTX_load_verify_locations(static_cast<SSL_CTX*>(context), path->constData(), nullptr) != 1)
+        return CURLE_SSL_CACERT_BADFILE;
+    return CURLE_OK;
+}
+
+struct CurlRelease {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+
+struct ListRelease {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+QString describe(CURLcode code, const QString& server, const char* errorBuffer, const std::string& reply, int timeoutMilliseconds)
+{
+    const QString detail = *errorBuffer ? QString::fromUtf8(errorBuffer) : QString::fromUtf8(curl_easy_strerror(code));
+    const QString serverReply = reply.empty() ? QString() : QStringLiteral("サーバーの応答: %1").arg(QString::fromUtf8(reply).trimmed());
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("SMTP サーバー「%1」が見つかりません。サーバー名を確認してください。").arg(server);
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("SMTP サーバー %1 に接続できません（%2）。").arg(server, detail);
+    case CURLE_OPERATION_TIMEDOUT:
+        return QStringLiteral("SMTP サーバー %1 からの応答が時間切れになりました（%2 秒）。")
+            .arg(server, QString::number(timeoutMilliseconds / 1000.0, 'g', 3));
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+        return QStringLiteral("SMTP サーバー %1 の TLS 証明書を信頼できません（%2）。").arg(server, detail);
+    case CURLE_SSL_CONNECT_ERROR:
+        return QStringLiteral("SMTP サーバー %1 と TLS 接続できません（%2）。").arg(server, detail);
+    case CURLE_LOGIN_DENIED:
+        return QStringLiteral("SMTP サーバー %1 で認証に失敗しました。%2").arg(server, serverReply);
+    default:
+        return QStringLiteral("SMTP サーバー %1 でメールの送信に失敗しました（%2）。%3").arg(server, detail, serverReply);
+    }
+}
+
+} // namespace
+
+StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings)
+{
+    MailLibraries::ensureInitialized();
+    std::unique_ptr<CURL, CurlRelease> curl(curl_easy_init());
+    if (!curl)
+        return StoreStatus::failure(QStringLiteral("送信の準備ができません。"));
+    CURL* handle = curl.get();
+
+    const QString host = server.host.contains(u':') ? u'[' + server.host + u']' : server.host;
+    const QByteArray url = (server.tlsFromStart ? QStringLiteral("smtps://%1:%2") : QStringLiteral("smtp://%1:%2"))
+                               .arg(host)
+                               .arg(server.port)
+                               .toUtf8();
+    std::unique_ptr<curl_slist, ListRelease> recipients;
+    for (const std::string& recipient : message.recipients())
+        recipients.reset(curl_slist_append(recipients.release(), ('<' + recipient + '>').c_str()));
+    const std::string sender = '<' + message.sender() + '>';
+    const QByteArray caFile = settings.extraCaFile.toLocal8Bit();
+    const QByteArray user = settings.user.toUtf8();
+    const QByteArray password = settings.password.toUtf8();
+    Upload upload{&message.bytes(), 0};
+    std::string reply;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    const long seconds = std::max(1L, static_cast<long>((settings.timeoutMilliseconds + 999) / 1000));
+
+    curl_easy_setopt(handle, CURLOPT_URL, url.constData());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    curl_easy_setopt(handle, CURLOPT_USE_SSL, server.tlsFromStart ? CURLUSESSL_ALL : CURLUSESSL_TRY);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.isEmpty()) {
+        curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, addCaFile);
+        curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, &caFile);
+    }
+    if (!user.isEmpty()) {
+        curl_easy_setopt(handle, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(handle, CURLOPT_PASSWORD, password.constData());
+    }
+    curl_easy_setopt(handle, CURLOPT_MAIL_FROM, sender.c_str());
+    curl_easy_setopt(handle, CURLOPT_MAIL_RCPT, recipients.get());
+    curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(handle, CURLOPT_READFUNCTION, readMessage);
+    curl_easy_setopt(handle, CURLOPT_READDATA, &upload);
+    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.bytes().size()));
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, keepReply);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &reply);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.timeoutMilliseconds));
+    curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds);
+    // A transfer that stalls for the time-out fails; a large one that keeps moving may take longer.
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, seconds);
+
+    const CURLcode result = curl_easy_perform(handle);
+    if (result != CURLE_OK)
+        return StoreStatus::failure(describe(result, server.display(), errorBuffer, reply, settings.timeoutMilliseconds));
+    return StoreStatus::success();
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "OutgoingMessage.h"
+#include "ServerAddress.h"
+#include "StoreResult.h"
+
+#include <QString>
+
+// Hands one built message to an SMTP server: STARTTLS whenever the server offers it (TLS from the
+// first byte for smtps://), the certificate checked as for POP3, SMTP AUTH when an account is set,
+// and every wait bounded by the time-out.
+class SmtpSender {
+public:
+    struct Settings {
+        int timeoutMilliseconds = 30000;
+        QString extraCaFile;
+        QString user;
+        QString password;
+    };
+
+    static StoreStatus send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings);
+};

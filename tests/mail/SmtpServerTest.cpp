@@ -1,0 +1,146 @@
+#include "NMail.h"
+#include "TestMailServers.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QString lastError(NMail& mail)
+{
+    QString text;
+    (void)mail.NMailGetMessage(0, text, 8192);
+    return text;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class SmtpServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(servers.ok()) << servers.problem().toStdString();
+        ASSERT_TRUE(files.isValid());
+        mail.NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        box.emplace(servers.createMailbox(QStringLiteral("smtp_%1").arg(QString::fromLatin1(test->name()).toLower())));
+        QDir(files.path()).mkdir(QStringLiteral("添付フォルダ"));
+    }
+
+    QString writeFile(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = files.path() + u'/' + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    int send(const QString& server, const QString& subject, const QString& body, const QString& attachments)
+    {
+        return mail.NMailSmtpSendMail(server, box->address(), nullptr, nullptr, QStringLiteral("taro@example.jp"), subject, body,
+            nullptr, attachments, 0);
+    }
+
+    const TestMailServers& servers = TestMailServers::shared();
+    NMail mail;
+    std::optional<TestMailbox> box;
+    QTemporaryDir files;
+};
+
+TEST_F(SmtpServerTest, SentMailComesBackWithItsJapaneseSubjectBodyAndFileNamesExactly)
+{
+    const QString subject = QStringLiteral("見積書の件①㈱Ⅰ髙～ｶﾅ（ご確認ください）とても長い件名が折り返されても一文字も欠けないこと");
+    const QString body = QStringLiteral("山田様\r\n\r\nお世話になっております。①②③ ㈱ Ⅰ 髙 ～ ﾊﾝｶｸ 😀\r\n以上です。");
+    const QString japaneseName = QStringLiteral("御見積書①㈱～.txt");
+    QByteArray binary;
+    for (int i = 0; i < 3000; ++i)
+        binary.append(static_cast<char>(i * 7));
+    const QString attachments = writeFile(japaneseName, QByteArray("見積の中身\r\n")) + u',' + writeFile(QStringLiteral("data.bin"), binary);
+
+    mail.NMailSetOptionText(NMailApi::OptionSmtpUser, box->user());
+    mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, box->password());
+    ASSERT_EQ(send(servers.smtpServer(), subject, body, attachments), 0) << lastError(mail).toStdString();
+    ASSERT_EQ(box->count(), 1);
+
+    const int handle = mail.NMailPop3Connect(servers.pop3Server());
+    ASSERT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), 0), 1);
+    QString gotSubject, date, from, header, gotBody, workText;
+    ASSERT_EQ(mail.NMailPop3GetMail(handle, 1, gotSubject, date, from, header, gotBody, 0, 0), 1);
+    EXPECT_EQ(gotSubject, subject);
+    EXPECT_EQ(gotBody, body);
+    EXPECT_EQ(from, QStringLiteral("taro@example.jp"));
+    EXPECT_FALSE(date.isEmpty());
+    EXPECT_TRUE(header.contains(QStringLiteral("Message-ID:"), Qt::CaseInsensitive));
+    EXPECT_TRUE(header.contains(QStringLiteral("MIME-Version: 1.0")));
+
+    const QString folder = files.path() + QStringLiteral("/添付フォルダ/");
+    EXPECT_EQ(mail.NMailAttachmentFileFirst(0, gotSubject, date, from, header, gotBody, folder, folder + QStringLiteral("0.txt"),
+                  workText, 0),
+        1)
+        << lastError(mail).toStdString();
+    mail.NMailAttachmentFileClose(0);
+    EXPECT_EQ(fileBytes(folder + japaneseName), QByteArray("見積の中身\r\n"));
+    EXPECT_EQ(fileBytes(folder + QStringLiteral("data.bin")), binary);
+    EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 1), 1);
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+    EXPECT_EQ(box->count(), 0);
+}
+
+TEST_F(SmtpServerTest, SmtpsSendsFromTheFirstByte)
+{
+    ASSERT_EQ(send(servers.smtpsServer(), QStringLiteral("件名"), QStringLiteral("本文"), QString()), 0)
+        << lastError(mail).toStdString();
+    ASSERT_EQ(box->count(), 1);
+    EXPECT_NE(box->messages()[0].find("Content-Transfer-Encoding: base64"), std::string::npos);
+}
+
+TEST_F(SmtpServerTest, RefusedSendsReachNoMailbox)
+{
+    struct Case {
+        const char* what;
+        QString subject;
+        QString to;
+        QString attachments;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"CR LF in the subject", QStringLiteral("件名\r\nBcc: victim@example.jp"), box->address(), QString(), QStringLiteral("改行")},
+        {"LF in the address", QStringLiteral("件名"), box->address() + QStringLiteral("\nBcc: x@example.jp"), QString(), QStringLiteral("改行")},
+        {"missing attachment", QStringLiteral("件名"), box->address(), files.path() + QStringLiteral("/none.txt"), QStringLiteral("none.txt")},
+        {"folder as attachment", QStringLiteral("件名"), box->address(), files.path(), QStringLiteral("添付ファイル")},
+        {"no address", QStringLiteral("件名"), QStringLiteral("not an address"), QString(), QStringLiteral("宛先")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_LT(mail.NMailSmtpSendMail(servers.smtpServer(), c.to, nullptr, nullptr, QStringLiteral("taro@example.jp"), c.subject,
+                      QStringLiteral("本文"), nullptr, c.attachments, 0),
+            0);
+        EXPECT_TRUE(lastError(mail).contains(c.expected)) << lastError(mail).toStdString();
+    }
+    EXPECT_EQ(box->count(), 0);
+}
+
+TEST_F(SmtpServerTest, AuthenticationAndCertificateFailuresAreNamed)
+{
+    mail.NMailSetOptionText(NMailApi::OptionSmtpUser, box->user());
+    mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, QStringLiteral("wrong"));
+    EXPECT_LT(send(servers.smtpServer(), QStringLiteral("件名"), QStringLiteral("本文"), QString()), 0);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("認証に失敗"))) << lastError(mail).toStdString();
+
+    NMail untrusting;
+    EXPECT_LT(untrusting.NMailSmtpSendMail(servers.smtpsServer(), box->address(), nullptr, nullptr, QStringLiteral("taro@example.jp"),
+                  QStringLiteral("件名"), QStringLiteral("本文"), nullptr, QString(), 0),
+        0);
+    EXPECT_TRUE(lastError(untrusting).contains(QStringLiteral("証明書"))) << lastError(untrusting).toStdString();
+    EXPECT_EQ(box->count(), 0);
+}
+
+} // namespace
