@@ -82,7 +82,8 @@ std::vector<Attachment> findAttachments(GMimeObject* root)
     const BodyParts body = findBodyParts(root);
     std::vector<Attachment> attachments;
     walk(root, [&](GMimeObject* object, int) {
-        if (object == body.plain || object == body.html)
+        // A part of a split message is no file: the split-message store rebuilds the whole first.
+        if (object == body.plain || object == body.html || GMIME_IS_MESSAGE_PARTIAL(object))
             return;
         const std::string disposition = dispositionOf(object);
         const QString name = nameOf(object);

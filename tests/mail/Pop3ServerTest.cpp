@@ -1,6 +1,8 @@
 #include "NMail.h"
 #include "TestMailServers.h"
 
+#include "QStringPrinter.h"
+
 #include <gtest/gtest.h>
 
 #include <QString>
