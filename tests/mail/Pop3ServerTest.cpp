@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -203,6 +206,40 @@ TEST_F(Pop3ServerTest, AServerStoppedMidSessionFailsEveryLaterCallAndKeepsEveryM
         << "a server back on its port is not a reason to log in again behind the caller's back";
     EXPECT_LT(mail.NMailPop3Close(handle), 0);
     EXPECT_EQ(box->count(), 3);
+}
+
+// The receive session's attachment step on the parts of a split message as they arrive in one
+// mailbox: -6 while parts are missing, then the whole message in the buffers and its file written.
+TEST_F(Pop3ServerTest, ASplitMessageIsRebuiltWhenItsLastPartIsFetched)
+{
+    for (const char* name : {"split_complete_2_of_3.eml", "split_missing_1_of_3.eml", "split_complete_3_of_3.eml",
+             "split_complete_1_of_3.eml"}) {
+        QFile file(QStringLiteral(NEMUROA_MAIL_CORPUS "/") + QString::fromLatin1(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(box->deposit(file.readAll().replace("\r\n", "\n").toStdString()));
+    }
+    QTemporaryDir folder;
+    const QString attachments = folder.path() + QStringLiteral("/");
+    const int handle = login(servers.pop3Server());
+    ASSERT_GT(handle, 0);
+    const int expectedResults[] = {-6, -6, -6, 1};
+    QString subject, date, from, header, body, workText;
+    for (int number = 1; number <= 4; ++number) {
+        SCOPED_TRACE(number);
+        ASSERT_EQ(mail.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0), 1);
+        ASSERT_GT(mail.NMailPop3GetMailSize(handle, number), 0);
+        ASSERT_EQ(mail.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0), 1);
+        EXPECT_TRUE(subject.startsWith(QStringLiteral("split part")));
+        EXPECT_EQ(mail.NMailAttachmentFileFirst(0, subject, date, from, header, body, attachments,
+                      attachments + QStringLiteral("0.txt"), workText, 0),
+            expectedResults[number - 1]);
+        EXPECT_EQ(mail.NMailAttachmentFileClose(0), 0);
+    }
+    EXPECT_EQ(subject, QStringLiteral("分割メール①㈱Ⅰ髙～"));
+    EXPECT_EQ(body, QStringLiteral("分割された大きなメールの本文\r\n"));
+    EXPECT_TRUE(header.contains(QStringLiteral("Message-ID: <whole@example.jp>")));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("大きな添付.bin")});
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0);
 }
 
 TEST_F(Pop3ServerTest, UnreachableAndSilentServersFailWithinTheTimeOut)

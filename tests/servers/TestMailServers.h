@@ -56,6 +56,9 @@ class TestMailServers {
 public:
     // The servers the fixture started for this build directory.
     static const TestMailServers& shared();
+    // Servers started by "mail-servers.sh start STATE" for a state folder of the caller's own
+    // (a benchmark starts its own).
+    explicit TestMailServers(const QString& stateDirectory);
 
     // False when the fixture has not run; problem() says why.
     bool ok() const { return problem_.isEmpty(); }
@@ -81,8 +84,6 @@ public:
     const QString& script() const { return script_; }
 
 private:
-    explicit TestMailServers(const QString& stateDirectory);
-
     QString problem_;
     QString stateDirectory_;
     QString runtime_;

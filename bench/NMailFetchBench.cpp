@@ -1,0 +1,175 @@
+// Receiving 1000 messages the way a receive session does (status, size, fetch and decode, delete,
+// then QUIT) from a dovecot of the bench's own on loopback, against the floor of fetching the same
+// 1000 messages with the curl command line alone over the same STARTTLS connection. Prints the
+// messages per second of both and their ratio.
+
+#include "NMail.h"
+#include "TestMailServers.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QByteArray>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int MessageCount = 1000;
+
+struct Servers {
+    QTemporaryDir state;
+    std::unique_ptr<TestMailServers> servers;
+    std::unique_ptr<TestMailbox> mailbox;
+
+    Servers()
+    {
+        QProcess start;
+        start.start(QStringLiteral("bash"), {QStringLiteral(NEMUROA_MAIL_SERVERS_SCRIPT), QStringLiteral("start"), state.path()});
+        start.waitForFinished(60000);
+        servers = std::make_unique<TestMailServers>(state.path());
+        if (servers->ok())
+            mailbox = std::make_unique<TestMailbox>(servers->createMailbox(QStringLiteral("bench")));
+    }
+    ~Servers()
+    {
+        QProcess stop;
+        stop.start(QStringLiteral("bash"), {QStringLiteral(NEMUROA_MAIL_SERVERS_SCRIPT), QStringLiteral("stop"), state.path()});
+        stop.waitForFinished(60000);
+    }
+};
+
+Servers& servers()
+{
+    static Servers started;
+    return started;
+}
+
+// Japanese mail as it arrives: an encoded-word subject and sender, a base64 UTF-8 body, and a
+// file attached to every tenth message.
+std::string generatedMessage(int number)
+{
+    const QByteArray subject = QStringLiteral("【お知らせ】第%1号 ①㈱～ 定例会議の議事録").arg(number).toUtf8().toBase64();
+    const QByteArray sender = QStringLiteral("山田太郎").toUtf8().toBase64();
+    QString text;
+    for (int line = 0; line < 30; ++line)
+        text += QStringLiteral("本日の会議では、来期の計画について%1件の議題を話し合いました。\r\n").arg(line);
+    const std::string body = text.toUtf8().toBase64().toStdString();
+    std::string message = "From: =?UTF-8?B?" + sender.toStdString() + "?= <taro@example.jp>\n"
+        "To: bench@localhost\nSubject: =?UTF-8?B?" + subject.toStdString() + "?=\n"
+        "Date: Mon, 1 Apr 2024 09:00:00 +0900\nMessage-ID: <" + std::to_string(number) + "@example.jp>\nMIME-Version: 1.0\n";
+    if (number % 10 == 0) {
+        message += "Content-Type: multipart/mixed; boundary=\"b\"\n\n--b\n"
+                   "Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: base64\n\n" + body
+            + "\n--b\nContent-Type: application/octet-stream\nContent-Disposition: attachment; filename=\"data.bin\"\n"
+              "Content-Transfer-Encoding: base64\n\n" + QByteArray(20000, 'x').toBase64().toStdString() + "\n--b--\n";
+    } else {
+        message += "Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: base64\n\n" + body + "\n";
+    }
+    return message;
+}
+
+void fillMailbox(benchmark::State& state)
+{
+    const TestMailbox& mailbox = *servers().mailbox;
+    mailbox.clear();
+    for (int number = 1; number <= MessageCount; ++number) {
+        if (!mailbox.deposit(generatedMessage(number)))
+            state.SkipWithError("cannot deposit into the bench mailbox");
+    }
+}
+
+double curlRate = 0;
+double nmailRate = 0;
+
+void BM_CurlFetchFloor(benchmark::State& state)
+{
+    if (!servers().mailbox) {
+        state.SkipWithError("the bench's mail servers did not start");
+        return;
+    }
+    const TestMailServers& mail = *servers().servers;
+    fillMailbox(state);
+    const QStringList arguments = {QStringLiteral("-s"), QStringLiteral("--ssl-reqd"), QStringLiteral("--cacert"), mail.caFile(),
+        QStringLiteral("-u"), servers().mailbox->user() + u':' + servers().mailbox->password(),
+        QStringLiteral("pop3://127.0.0.1:%1/[1-%2]").arg(mail.pop3Port()).arg(MessageCount), QStringLiteral("-o"),
+        QStringLiteral("/dev/null")};
+    for (auto _ : state) {
+        QProcess curl;
+        curl.start(QStringLiteral("curl"), arguments);
+        if (!curl.waitForFinished(120000) || curl.exitCode() != 0)
+            state.SkipWithError("curl failed");
+    }
+    state.SetItemsProcessed(state.iterations() * MessageCount);
+}
+
+void BM_NMailFetchDecodeDelete(benchmark::State& state)
+{
+    if (!servers().mailbox) {
+        state.SkipWithError("the bench's mail servers did not start");
+        return;
+    }
+    const TestMailServers& mail = *servers().servers;
+    const TestMailbox& mailbox = *servers().mailbox;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fillMailbox(state);
+        state.ResumeTiming();
+        NMail library;
+        library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, mail.caFile());
+        const int handle = library.NMailPop3Connect(mail.pop3Server());
+        const int count = library.NMailPop3Authenticate(handle, mailbox.user(), mailbox.password(), 0);
+        if (count != MessageCount) {
+            state.SkipWithError("login or count failed");
+            break;
+        }
+        QString subject, date, from, header, body;
+        for (int number = 1; number <= count; ++number) {
+            library.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0);
+            body = QString(library.NMailPop3GetMailSize(handle, number) + 1, u' ');
+            library.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0);
+            benchmark::DoNotOptimize(body);
+            library.NMailPop3DeleteMail(handle, number);
+        }
+        if (library.NMailPop3Close(handle) != 0 || mailbox.count() != 0)
+            state.SkipWithError("the messages were not deleted");
+    }
+    state.SetItemsProcessed(state.iterations() * MessageCount);
+}
+
+class RateReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const auto items = run.counters.find("items_per_second");
+            if (items == run.counters.end())
+                continue;
+            if (run.benchmark_name().starts_with("BM_CurlFetchFloor"))
+                curlRate = items->second;
+            else if (run.benchmark_name().starts_with("BM_NMailFetchDecodeDelete"))
+                nmailRate = items->second;
+        }
+    }
+};
+
+} // namespace
+
+BENCHMARK(BM_CurlFetchFloor)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NMailFetchDecodeDelete)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RateReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (curlRate > 0 && nmailRate > 0)
+        std::printf("NMail status+size+fetch+decode+delete: %.0f msg/s; curl fetch alone: %.0f msg/s; NMail/curl = %.2f\n",
+            nmailRate, curlRate, nmailRate / curlRate);
+    benchmark::Shutdown();
+    return 0;
+}
