@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QTest>
 
-MainFormHarness::MainFormHarness(const TestProgramFolder& folder)
-    : services{messageBoxes, clipboard, fileDialogs, launcher, clock, mail,
+MainFormHarness::MainFormHarness(const TestProgramFolder& folder) : MainFormHarness(folder, mail) {}
+
+MainFormHarness::MainFormHarness(const TestProgramFolder& folder, NMailApi& mailLibrary)
+    : services{messageBoxes, clipboard, fileDialogs, launcher, clock, mailLibrary,
           [this] {
               QCoreApplication::processEvents();
               clock.tick();

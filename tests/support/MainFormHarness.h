@@ -18,6 +18,8 @@
 class MainFormHarness {
 public:
     explicit MainFormHarness(const TestProgramFolder& folder);
+    // The same with another mail library in place of the fake, e.g. the real one against the test servers.
+    MainFormHarness(const TestProgramFolder& folder, NMailApi& mailLibrary);
     ~MainFormHarness();
 
     // Builds the window and runs start-up; returns what load() returned. The window is shown when
