@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 
 namespace Names = WidgetNames;
@@ -48,7 +49,9 @@ private slots:
         IdPassForm& account = form.idPassForm();
         QCOMPARE(account.windowTitle(), QStringLiteral("ID/PASS"));
         QCOMPARE(account.size(), QSize(188, 124));
-        QCOMPARE(control<QLineEdit>(&account, Names::PassText)->echoMode(), QLineEdit::Password);
+        auto* password = control<QLineEdit>(&account, Names::PassText);
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        QCOMPARE(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), int(u'*'));
         QVERIFY(control<QPushButton>(&account, Names::OKCommand)->isDefault());
         QCOMPARE(control<QCheckBox>(&account, Names::Check1)->text(), QStringLiteral("IDパスワードを保存する"));
 
