@@ -1,0 +1,256 @@
+// A whole receive session on 1000 Japanese messages (every tenth with a 100 KB attachment) from a
+// dovecot of the bench's own: fetched, decoded, attachments extracted, tested against 50 spam
+// keywords, sorted by ten rules and durably stored, then deleted on the server. In the same run
+// the same mailbox is fetched by fetchmail delivering through procmail into a local Maildir, the
+// way a classic mail setup would. Prints both rates in messages per second and their ratio.
+
+#include "BenchMailServers.h"
+#include "NMail.h"
+#include "ReceiveSession.h"
+#include "SortRuleBook.h"
+#include "SpamKeywordList.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr int MessageCount = 1000;
+constexpr int KeywordCount = 50;
+
+BenchMailServers& servers()
+{
+    static BenchMailServers started(QStringLiteral("receive_bench"));
+    return started;
+}
+
+std::string base64Lines(const QByteArray& bytes)
+{
+    const QByteArray encoded = bytes.toBase64();
+    std::string lines;
+    for (qsizetype at = 0; at < encoded.size(); at += 76)
+        lines += encoded.mid(at, 76).toStdString() + "\n";
+    return lines;
+}
+
+// Senders cycle through the nine rule addresses and a stranger; every twentieth subject holds a
+// keyword and is dropped as spam.
+std::string generatedMessage(int number)
+{
+    const QString subject = number % 20 == 0 ? QStringLiteral("未承諾広告※第%1号のご案内").arg(number)
+                                             : QStringLiteral("【お知らせ】第%1号 ①㈱～ 定例会議の議事録").arg(number);
+    const int rule = number % 10;
+    const std::string address = rule == 0 ? "stranger@example.com" : "sender" + std::to_string(rule) + "@example.jp";
+    QString text;
+    for (int line = 0; line < 30; ++line)
+        text += QStringLiteral("本日の会議では、来期の計画について%1件の議題を話し合いました。\r\n").arg(line);
+    std::string message = "From: " + address + "\nTo: bench@localhost\nSubject: =?UTF-8?B?"
+        + subject.toUtf8().toBase64().toStdString() + "?=\nDate: Mon, 7 Dec 2026 09:00:00 +0900\nMessage-ID: <"
+        + std::to_string(number) + "@example.jp>\nMIME-Version: 1.0\n";
+    if (number % 10 == 5) {
+        message += "Content-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: text/plain; charset=utf-8\n"
+                   "Content-Transfer-Encoding: base64\n\n"
+            + base64Lines(text.toUtf8()) + "--b\nContent-Type: application/octet-stream\n"
+            + "Content-Disposition: attachment; filename=\"report" + std::to_string(number) + ".bin\"\n"
+            + "Content-Transfer-Encoding: base64\n\n" + base64Lines(QByteArray(100 * 1024, 'x')) + "--b--\n";
+    } else {
+        message += "Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: base64\n\n" + base64Lines(text.toUtf8());
+    }
+    return message;
+}
+
+bool fillMailbox()
+{
+    const TestMailbox& mailbox = *servers().mailbox;
+    mailbox.clear();
+    for (int number = 1; number <= MessageCount; ++number) {
+        if (!mailbox.deposit(generatedMessage(number)))
+            return false;
+    }
+    return true;
+}
+
+// A program folder with ten sort rules and 50 spam keywords.
+struct ProgramFolder {
+    QTemporaryDir root;
+    ProgramPaths paths{root.path()};
+
+    ProgramFolder()
+    {
+        for (const QString& folder : {QStringLiteral("★MAilData"), QStringLiteral("添付フォルダ")})
+            QDir(root.path()).mkdir(folder);
+        const SortRuleBook rules(paths);
+        for (int number = 1; number <= 10; ++number) {
+            SortRule rule;
+            rule.Name = QStringLiteral("担当者%1").arg(number);
+            rule.RuleAddress = number < 10 ? QStringLiteral("sender%1@example.jp").arg(number) : QString();
+            (void)rules.append(rule);
+        }
+        const SpamKeywordList keywords(paths);
+        for (int number = 1; number < KeywordCount; ++number)
+            (void)keywords.AddKeyword(QStringLiteral("迷惑キーワード%1").arg(number));
+        (void)keywords.AddKeyword(u"未承諾広告");
+    }
+};
+
+class SilentView final : public ReceiveView {
+public:
+    void setStatus(const QString&) override {}
+    void showProgress(int, int) override {}
+    void showMessage(const MessageFields&) override {}
+    void raiseNewCounter(int) override {}
+};
+
+class CountingMessageBoxes final : public MessageBoxService {
+public:
+    Answer show(const Request&) override
+    {
+        ++shown;
+        return Answer::Ok;
+    }
+    int shown = 0;
+};
+
+double nemuroaRate = 0;
+double fetchmailRate = 0;
+
+void BM_ReceiveSession(benchmark::State& state)
+{
+    if (!servers().mailbox) {
+        state.SkipWithError("the bench's mail servers did not start");
+        return;
+    }
+    const TestMailServers& mail = *servers().servers;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ProgramFolder folder;
+        if (!fillMailbox()) {
+            state.SkipWithError("cannot fill the bench mailbox");
+            break;
+        }
+        NMail library;
+        library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, mail.caFile());
+        const SpamKeywordList keywords(folder.paths);
+        const SortRuleBook rules(folder.paths);
+        std::array<QString, 9> addresses;
+        for (int rule = 1; rule <= 9; ++rule)
+            addresses[static_cast<std::size_t>(rule - 1)] = rules.read(rule).value()->RuleAddress;
+        SilentView view;
+        CountingMessageBoxes messageBoxes;
+        state.ResumeTiming();
+
+        ReceiveSession session(folder.paths, library, messageBoxes,
+            [&keywords](const QString& subject, const QString& sender, const QString& body) {
+                const auto hit = keywords.IsSpam(subject, sender, body);
+                return hit.ok() && hit.value().has_value();
+            },
+            addresses, view);
+        const ReceiveSession::Outcome outcome =
+            session.run({mail.pop3Server(), 0, servers().mailbox->user(), servers().mailbox->password()});
+
+        if (outcome.storedCount + outcome.spamCount != MessageCount || messageBoxes.shown != 0 || servers().mailbox->count() != 0) {
+            state.SkipWithError("the session did not receive every message");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * MessageCount);
+}
+
+void BM_FetchmailProcmail(benchmark::State& state)
+{
+    if (!servers().mailbox) {
+        state.SkipWithError("the bench's mail servers did not start");
+        return;
+    }
+    const QString fetchmail = QStandardPaths::findExecutable(QStringLiteral("fetchmail"));
+    const QString procmail = QStandardPaths::findExecutable(QStringLiteral("procmail"));
+    if (fetchmail.isEmpty() || procmail.isEmpty()) {
+        state.SkipWithError("fetchmail and procmail are not installed (apt-get install fetchmail procmail)");
+        return;
+    }
+    const TestMailServers& mail = *servers().servers;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir home;
+        const QString maildir = home.path() + QStringLiteral("/Maildir/");
+        for (const QString& sub : {QStringLiteral("new"), QStringLiteral("cur"), QStringLiteral("tmp")})
+            QDir().mkpath(maildir + sub);
+        QFile rc(home.path() + QStringLiteral("/procmailrc"));
+        (void)rc.open(QIODevice::WriteOnly);
+        rc.write("DEFAULT=" + maildir.toUtf8() + "\n:0\n" + maildir.toUtf8() + "\n");
+        rc.close();
+        QFile fetchmailrc(home.path() + QStringLiteral("/fetchmailrc"));
+        (void)fetchmailrc.open(QIODevice::WriteOnly);
+        fetchmailrc.write(QStringLiteral("set no syslog\npoll 127.0.0.1 service %1 protocol POP3 auth password\n"
+                                         "  user \"%2\" password \"%3\" is root here\n"
+                                         "  sslcertck sslcertfile \"%4\" sslcommonname localhost fetchall nokeep\n"
+                                         "  mda \"%5 -m %6\"\n")
+                              .arg(mail.pop3Port())
+                              .arg(servers().mailbox->user(), servers().mailbox->password(), mail.caFile(), procmail, rc.fileName())
+                              .toUtf8());
+        fetchmailrc.close();
+        fetchmailrc.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        if (!fillMailbox()) {
+            state.SkipWithError("cannot fill the bench mailbox");
+            break;
+        }
+        state.ResumeTiming();
+
+        QProcess run;
+        run.setProcessEnvironment([&] {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("HOME"), home.path());
+            return environment;
+        }());
+        run.start(fetchmail, {QStringLiteral("-f"), fetchmailrc.fileName(), QStringLiteral("--nodetach"),
+                                 QStringLiteral("--silent")});
+        run.waitForFinished(600000);
+
+        if (servers().mailbox->count() != 0 || QDir(maildir + QStringLiteral("new")).count() < MessageCount) {
+            state.SkipWithError(("fetchmail did not deliver every message: " + run.readAllStandardError().toStdString()).c_str());
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * MessageCount);
+}
+
+class RateReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const auto items = run.counters.find("items_per_second");
+            if (items == run.counters.end())
+                continue;
+            if (run.benchmark_name().starts_with("BM_ReceiveSession"))
+                nemuroaRate = items->second;
+            else if (run.benchmark_name().starts_with("BM_FetchmailProcmail"))
+                fetchmailRate = items->second;
+        }
+    }
+};
+
+} // namespace
+
+BENCHMARK(BM_ReceiveSession)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FetchmailProcmail)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RateReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (nemuroaRate > 0 && fetchmailRate > 0)
+        std::printf("Receive session (decoded, classified, durably stored): %.0f msg/s; fetchmail + procmail: %.0f msg/s; "
+                    "ratio %.2f\n",
+            nemuroaRate, fetchmailRate, nemuroaRate / fetchmailRate);
+    benchmark::Shutdown();
+    return 0;
+}
