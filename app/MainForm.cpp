@@ -638,6 +638,15 @@ void MainForm::applyOuterSize()
     emit outerSizeChanged(outer.width(), outer.height());
 }
 
+void MainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The server dialog opened by start-up stays in front of the window that opens after it, also
+    // where the window system does not keep it on top by itself.
+    if (optionForm_ && optionForm_->isVisible())
+        optionForm_->raise();
+}
+
 void MainForm::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
