@@ -1,68 +1,15 @@
 #include "RecordFile.h"
 
 #include "AtomicFile.h"
+#include "PosixFile.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <cmath>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
-namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-bool readFully(int fd, char* buffer, std::size_t size, off_t offset, std::size_t& got)
-{
-    got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, buffer + got, size - got, offset + static_cast<off_t>(got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool writeFully(int fd, const char* buffer, std::size_t size, off_t offset)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, buffer + done, size - done, offset + static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
 
 RecordFile::RecordFile(QString path, const RecordLayout& layout) : path_(std::move(path)), layout_(&layout) {}
 
@@ -71,29 +18,19 @@ QString RecordFile::failure(const QString& what, int error) const
     return QStringLiteral("%1: %2 (%3)").arg(what, path_, AtomicFile::describeErrno(error));
 }
 
-StoreResult<int> RecordFile::open(int flags) const
-{
-    const int fd = ::open(QFile::encodeName(path_).constData(), flags | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return StoreStatus::failure(failure(QStringLiteral("ファイルを開けません"), errno));
-    return fd;
-}
+QString RecordFile::cannotOpen() const { return failure(QStringLiteral("ファイルを開けません"), errno); }
 
 StoreStatus RecordFile::ensureExists() const
 {
-    const auto fd = open(O_RDWR);
-    if (!fd.ok())
-        return fd.status();
-    ::close(fd.value());
-    return StoreStatus::success();
+    const PosixFile file(path_);
+    return file.isOpen() ? StoreStatus::success() : StoreStatus::failure(cannotOpen());
 }
 
 StoreResult<qint64> RecordFile::byteLength() const
 {
-    const auto fd = open(O_RDWR);
-    if (!fd.ok())
-        return fd.status();
-    const Descriptor file(fd.value());
+    const PosixFile file(path_);
+    if (!file.isOpen())
+        return StoreStatus::failure(cannotOpen());
     struct stat info {};
     if (::fstat(file.get(), &info) != 0)
         return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
@@ -129,14 +66,13 @@ StoreResult<std::optional<Record>> RecordFile::read(int recordNumber) const
 {
     if (recordNumber < 1)
         return std::optional<Record>();
-    const auto fd = open(O_RDWR);
-    if (!fd.ok())
-        return fd.status();
-    const Descriptor file(fd.value());
+    const PosixFile file(path_);
+    if (!file.isOpen())
+        return StoreStatus::failure(cannotOpen());
     std::string bytes(static_cast<std::size_t>(layout_->length), '\0');
     std::size_t got = 0;
     const off_t offset = static_cast<off_t>(recordNumber - 1) * layout_->length;
-    if (!readFully(file.get(), bytes.data(), bytes.size(), offset, got))
+    if (!file.readAt(bytes.data(), bytes.size(), offset, got))
         return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
     if (got < bytes.size())
         return std::optional<Record>();
@@ -148,14 +84,13 @@ StoreStatus RecordFile::write(int recordNumber, const Record& record) const
     if (recordNumber < 1 || recordNumber > Capacity)
         return StoreStatus::failure(
             QStringLiteral("ファイルが満杯です（最大 %1 件）: %2").arg(Capacity).arg(path_));
-    const auto fd = open(O_RDWR);
-    if (!fd.ok())
-        return fd.status();
-    Descriptor file(fd.value());
+    PosixFile file(path_);
+    if (!file.isOpen())
+        return StoreStatus::failure(cannotOpen());
     const off_t offset = static_cast<off_t>(recordNumber - 1) * layout_->length;
-    if (!writeFully(file.get(), record.bytes().data(), record.bytes().size(), offset))
+    if (!file.writeAt(record.bytes().data(), record.bytes().size(), offset))
         return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めません"), errno));
-    if (::close(file.release()) != 0)
+    if (!file.close())
         return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めません"), errno));
     return StoreStatus::success();
 }
@@ -173,10 +108,9 @@ StoreResult<int> RecordFile::append(const Record& record) const
 
 StoreStatus RecordFile::sync() const
 {
-    const auto fd = open(O_RDWR);
-    if (!fd.ok())
-        return fd.status();
-    const Descriptor file(fd.value());
+    const PosixFile file(path_);
+    if (!file.isOpen())
+        return StoreStatus::failure(cannotOpen());
     if (::fsync(file.get()) != 0)
         return StoreStatus::failure(failure(QStringLiteral("ディスクへの書き込みに失敗しました"), errno));
     return StoreStatus::success();
@@ -184,10 +118,9 @@ StoreStatus RecordFile::sync() const
 
 StoreStatus RecordFile::forEach(const Visitor& visit, std::optional<int> prefixLength) const
 {
-    const auto fd = open(O_RDWR);
-    if (!fd.ok())
-        return fd.status();
-    const Descriptor file(fd.value());
+    const PosixFile file(path_);
+    if (!file.isOpen())
+        return StoreStatus::failure(cannotOpen());
     const auto recordLength = static_cast<std::size_t>(layout_->length);
 
     if (prefixLength) {
@@ -199,7 +132,7 @@ StoreStatus RecordFile::forEach(const Visitor& visit, std::optional<int> prefixL
         std::string prefix(wanted, '\0');
         for (std::size_t index = 0; index < whole; ++index) {
             std::size_t got = 0;
-            if (!readFully(file.get(), prefix.data(), wanted, static_cast<off_t>(index * recordLength), got))
+            if (!file.readAt(prefix.data(), wanted, static_cast<off_t>(index * recordLength), got))
                 return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
             if (got < wanted || !visit(static_cast<int>(index + 1), prefix))
                 break;
@@ -214,7 +147,7 @@ StoreStatus RecordFile::forEach(const Visitor& visit, std::optional<int> prefixL
     off_t offset = 0;
     for (;;) {
         std::size_t got = 0;
-        if (!readFully(file.get(), batch.data(), batch.size(), offset, got))
+        if (!file.readAt(batch.data(), batch.size(), offset, got))
             return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
         const std::size_t whole = got / recordLength;
         for (std::size_t index = 0; index < whole; ++index) {
@@ -236,11 +169,10 @@ StoreStatus RecordFile::compact(const QString& temporaryPath, const CompactionPr
     };
     auto reached = [&](CompactionStep step) { return probe ? probe(step) : StoreStatus::success(); };
 
-    const int out = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0)
-        return StoreStatus::failure(QStringLiteral("一時ファイルを作成できません: %1 (%2)")
-                                        .arg(temporaryPath, AtomicFile::describeErrno(errno)));
-    Descriptor temporary(out);
+    PosixFile temporary(temporaryPath);
+    if (!temporary.isOpen() || ::ftruncate(temporary.get(), 0) != 0)
+        return abandon(StoreStatus::failure(QStringLiteral("一時ファイルを作成できません: %1 (%2)")
+                                                .arg(temporaryPath, AtomicFile::describeErrno(errno))));
 
     off_t written = 0;
     bool writeFailed = false;
@@ -248,7 +180,7 @@ StoreStatus RecordFile::compact(const QString& temporaryPath, const CompactionPr
     const StoreStatus copied = forEach([&](int, std::string_view bytes) {
         if (Record::liveOf(*layout_, bytes) == 0)
             return true;
-        if (!writeFully(temporary.get(), bytes.data(), bytes.size(), written)) {
+        if (!temporary.writeAt(bytes.data(), bytes.size(), written)) {
             writeFailed = true;
             writeError = errno;
             return false;
@@ -264,7 +196,7 @@ StoreStatus RecordFile::compact(const QString& temporaryPath, const CompactionPr
     if (StoreStatus step = reached(CompactionStep::TemporaryWritten); !step.ok())
         return abandon(step);
 
-    if (::fsync(temporary.get()) != 0 || ::close(temporary.release()) != 0)
+    if (::fsync(temporary.get()) != 0 || !temporary.close())
         return abandon(StoreStatus::failure(QStringLiteral("一時ファイルに書き込めません: %1 (%2)")
                                                 .arg(temporaryPath, AtomicFile::describeErrno(errno))));
     if (StoreStatus step = reached(CompactionStep::TemporaryFlushed); !step.ok())

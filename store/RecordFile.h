@@ -57,7 +57,7 @@ public:
     StoreStatus compact(const QString& temporaryPath, const CompactionProbe& probe = {}) const;
 
 private:
-    StoreResult<int> open(int flags) const;
+    QString cannotOpen() const;
     QString failure(const QString& what, int error) const;
 
     QString path_;
