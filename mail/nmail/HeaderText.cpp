@@ -68,37 +68,7 @@ private:
     bool known_ = false;
 };
 
-std::optional<EncodedWord> parseEncodedWord(std::string_view text, std::size_t start, EndFinder& ends)
-{
-    // =?charset?X?text?=
-    std::size_t position = start + 2;
-    const std::size_t charsetStart = position;
-    while (position < text.size() && position - charsetStart < 64 && isCharsetCharacter(text[position]))
-        ++position;
-    if (position == charsetStart || position + 3 > text.size() || text[position] != '?')
-        return std::nullopt;
-    const std::string_view charset = text.substr(charsetStart, position - charsetStart);
-    const char encoding = text[position + 1];
-    if (text[position + 2] != '?' || (encoding != 'B' && encoding != 'b' && encoding != 'Q' && encoding != 'q'))
-        return std::nullopt;
-    const std::size_t textStart = position + 3;
-    const std::size_t end = ends.from(textStart);
-    if (end == std::string_view::npos)
-        return std::nullopt;
-    const std::string_view encoded = text.substr(textStart, end - textStart);
-    if (encoded.find_first_of(" \t\r\n") != std::string_view::npos)
-        return std::nullopt;
-    EncodedWord word;
-    word.end = end + 2;
-    word.charset = std::string(charset);
-    word.bytes = HeaderText::decodeEncodedText(encoded, encoding);
-    return word;
-}
-
-} // namespace
-
-namespace HeaderText {
-
+// The bytes of B or Q encoded text; damaged input is read as far as it goes.
 std::string decodeEncodedText(std::string_view text, char encoding)
 {
     std::string bytes;
@@ -130,6 +100,37 @@ std::string decodeEncodedText(std::string_view text, char encoding)
     }
     return bytes;
 }
+
+std::optional<EncodedWord> parseEncodedWord(std::string_view text, std::size_t start, EndFinder& ends)
+{
+    // =?charset?X?text?=
+    std::size_t position = start + 2;
+    const std::size_t charsetStart = position;
+    while (position < text.size() && position - charsetStart < 64 && isCharsetCharacter(text[position]))
+        ++position;
+    if (position == charsetStart || position + 3 > text.size() || text[position] != '?')
+        return std::nullopt;
+    const std::string_view charset = text.substr(charsetStart, position - charsetStart);
+    const char encoding = text[position + 1];
+    if (text[position + 2] != '?' || (encoding != 'B' && encoding != 'b' && encoding != 'Q' && encoding != 'q'))
+        return std::nullopt;
+    const std::size_t textStart = position + 3;
+    const std::size_t end = ends.from(textStart);
+    if (end == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view encoded = text.substr(textStart, end - textStart);
+    if (encoded.find_first_of(" \t\r\n") != std::string_view::npos)
+        return std::nullopt;
+    EncodedWord word;
+    word.end = end + 2;
+    word.charset = std::string(charset);
+    word.bytes = decodeEncodedText(encoded, encoding);
+    return word;
+}
+
+} // namespace
+
+namespace HeaderText {
 
 QString decode(std::string_view value)
 {

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <string>
 #include <string_view>
 
 // Header text as a reader sees it: RFC 2047 encoded words decoded wherever they stand (also
@@ -15,8 +14,5 @@ namespace HeaderText {
 constexpr std::size_t MaximumBytes = 64 * 1024;
 
 QString decode(std::string_view value);
-
-// The bytes and charset label of B or Q encoded text, for callers that join words themselves.
-std::string decodeEncodedText(std::string_view text, char encoding);
 
 } // namespace HeaderText

@@ -5,6 +5,7 @@
 
 namespace {
 
+// Elements that start or end a line of their own.
 bool isBreakingTag(const QString& name)
 {
     static const QStringList names = {QStringLiteral("br"), QStringLiteral("p"), QStringLiteral("div"), QStringLiteral("tr"), QStringLiteral("li"), QStringLiteral("h1"), QStringLiteral("h2"), QStringLiteral("h3"),
@@ -88,8 +89,7 @@ QString toPlainText(const QString& html)
                 i = close < 0 ? length : close;
                 continue;
             }
-            if (isBreakingTag(name) && (name == u"br" || closing || name == u"p" || name == u"div" || name == u"tr"
-                    || name == u"li" || name == u"hr"))
+            if (isBreakingTag(name))
                 appendBreak();
             else if (name == u"td" || name == u"th")
                 pendingBlank = true;

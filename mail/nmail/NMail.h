@@ -6,8 +6,6 @@
 #include <memory>
 #include <string>
 
-class Pop3Session;
-
 // The mail library itself: POP3 sessions of our own over TCP/TLS, MIME decoding with Japanese
 // charsets, attachment extraction with split-message reassembly, and SMTP sending. One object
 // serves the whole program; handles name its open POP3 sessions.

@@ -12,12 +12,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 QString seconds(const TlsSocket::Settings& settings)
 {
