@@ -36,6 +36,18 @@ std::string normalisedLabel(std::string_view charset)
     return label;
 }
 
+// Labels come from the outside and reach iconv_open: only plain charset names go there.
+bool isPlainName(const std::string& label)
+{
+    if (label.size() > 40)
+        return false;
+    for (const char c : label) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':'))
+            return false;
+    }
+    return true;
+}
+
 bool isOneOf(const std::string& label, std::initializer_list<std::string_view> names)
 {
     for (const std::string_view name : names) {
@@ -149,6 +161,8 @@ QString decode(std::string_view bytes, std::string_view charset)
         return decodeEucJp(bytes);
     if (isAscii(bytes) && !Iso2022JpDecoder::looksLikeIso2022Jp(bytes))
         return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (!isPlainName(label))
+        return decodeUnlabelled(bytes);
     bool known = false;
     QString text = decodeByIconv(bytes, label, known);
     return known ? text : decodeUnlabelled(bytes);

@@ -40,6 +40,8 @@ int base64Value(char c)
     return -1;
 }
 
+constexpr std::size_t MaximumEncodedText = 4096;
+
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool isCharsetCharacter(char c)
@@ -116,7 +118,8 @@ std::optional<EncodedWord> parseEncodedWord(std::string_view text, std::size_t s
         return std::nullopt;
     const std::size_t textStart = position + 3;
     const std::size_t end = ends.from(textStart);
-    if (end == std::string_view::npos)
+    // Real encoded words are short; a bound keeps a value of many unfinished words linear.
+    if (end == std::string_view::npos || end - textStart > MaximumEncodedText)
         return std::nullopt;
     const std::string_view encoded = text.substr(textStart, end - textStart);
     if (encoded.find_first_of(" \t\r\n") != std::string_view::npos)

@@ -26,9 +26,12 @@ QString namedReference(const QString& name)
 // Decodes the reference starting at position ("&"); returns its length, 0 when it is none.
 int decodeReference(const QString& html, int position, QString& out)
 {
-    const int end = html.indexOf(u';', position);
-    if (end < 0 || end - position > 12)
+    // Only the next few characters can close a reference: a longer search would make a text full
+    // of "&" quadratic.
+    const qsizetype within = QStringView(html).mid(position, 14).indexOf(u';');
+    if (within < 0)
         return 0;
+    const int end = position + static_cast<int>(within);
     const QString body = html.mid(position + 1, end - position - 1);
     if (body.startsWith(u'#')) {
         bool ok = false;

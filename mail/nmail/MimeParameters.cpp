@@ -44,12 +44,12 @@ std::vector<Parameter> parameters(std::string_view value)
         ++position;
         while (position < value.size() && isBlank(value[position]))
             ++position;
-        const std::size_t equals = value.find('=', position);
-        const std::size_t nextSemicolon = value.find(';', position);
+        // Looking for "=" only up to the next ";" keeps a value of many bare ";" linear.
+        const std::size_t equals = value.find_first_of("=;", position);
         if (equals == std::string_view::npos)
             break;
-        if (nextSemicolon < equals) {
-            position = nextSemicolon;
+        if (value[equals] == ';') {
+            position = equals;
             continue;
         }
         Parameter parameter;

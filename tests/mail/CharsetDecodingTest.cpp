@@ -91,4 +91,13 @@ TEST(HeaderTextLimits, AValueFullOfMarkersIsDecodedInOnePass)
     EXPECT_LE(HeaderText::decode(hostile).size(), static_cast<qsizetype>(HeaderText::MaximumBytes));
 }
 
+TEST(HeaderTextLimits, UnfinishedWordsBeforeAFarEndAreNotRescanned)
+{
+    std::string hostile;
+    while (hostile.size() < HeaderText::MaximumBytes - 2)
+        hostile += "=?a?B?AAAA";
+    hostile += "?=";
+    EXPECT_FALSE(HeaderText::decode(hostile).isEmpty());
+}
+
 } // namespace

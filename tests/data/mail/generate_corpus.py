@@ -238,6 +238,17 @@ write("hostile_attachment_names", message, "hostile names", "attacker@example.jp
       attachments=["passwd", "evil.exe", "bell_tab_new.txt", "_CON.txt", "attachment.bin", "hidden", "what_____.txt",
                    "長" * 65 + ".txt", "same.txt", "same (2).txt", "_nul"])
 
+# Input shaped to make a careless parser quadratic: an HTML body of bare "&", a parameter list of
+# bare ";", a subject of unfinished encoded words.
+raw = header_lines(b"=?a?B?AAAA" * 20000 + b"?=", b"slow@example.jp",
+                   b"Content-Type: text/html; charset=utf-8\r\n\r\n<p>" + b"&" * 300000 + b";</p>\r\n")
+write("quadratic_traps_html", raw, ("=?a?B?AAAA" * 6554)[:65536], "slow@example.jp", body_contains="&&&&&&&&")
+raw = header_lines(b"parameters", b"slow@example.jp",
+                   b"Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\ntext\r\n"
+                   b"--b\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment" + b";" * 200000
+                   + b"filename=x.txt\r\n\r\nx\r\n--b--\r\n")
+write("quadratic_traps_parameters", raw, "parameters", "slow@example.jp", body="text", attachments=["x.txt"])
+
 # A split message: the whole, then its parts; one set complete, one missing its middle part.
 def split(whole, identifier, pieces):
     header_end = whole.index(b"\r\n\r\n") + 4
