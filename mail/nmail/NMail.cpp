@@ -2,6 +2,8 @@
 
 #include "AttachmentExtractor.h"
 #include "AttachmentFolder.h"
+#include "CharsetDecoder.h"
+#include "HeaderBlock.h"
 #include "MailLibraries.h"
 #include "MessageDecoder.h"
 #include "OutgoingMessage.h"
@@ -26,6 +28,25 @@ int NMail::fail(const QString& text)
     lastError_ = text;
     return -1;
 }
+
+namespace {
+
+QString bodyAsFetched(const std::string& raw, const DecodedMessage& decoded)
+{
+    // A message of parts is handed over as it came, part headers and all: the program looks for the
+    // word "attachment" in it to mark the stored text, and the attachment step then leaves the text
+    // a reader reads in its place.
+    const HeaderBlock header(raw);
+    const std::string* type = header.value("Content-Type");
+    if (!type)
+        return decoded.body;
+    const std::size_t start = type->find_first_not_of(" \t");
+    if (start == std::string::npos || !HeaderBlock::namesEqual(std::string_view(*type).substr(start, 10), "multipart/"))
+        return decoded.body;
+    return CharsetDecoder::decodeUnlabelled(header.body());
+}
+
+} // namespace
 
 QString NMail::cutToBuffer(const QString& text) const
 {
@@ -183,8 +204,9 @@ int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& d
     date = cutToBuffer(decoded.date);
     from = cutToBuffer(decoded.from);
     header = cutToBuffer(decoded.header);
-    body = decoded.body;
+    body = bodyAsFetched(*raw, decoded);
     lastFetchedMessage_ = *raw;
+    lastReadableBody_ = decoded.body;
     return 1;
 }
 
@@ -225,6 +247,7 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         break;
     }
     case SplitMessageStore::Outcome::Kind::NotSplit:
+        body = lastReadableBody_;
         break;
     }
 
@@ -240,6 +263,7 @@ int NMail::NMailAttachmentFileClose(int)
 {
     lastFetchedMessage_.clear();
     lastFetchedMessage_.shrink_to_fit();
+    lastReadableBody_.clear();
     return 0;
 }
 

@@ -59,4 +59,6 @@ private:
     // The raw bytes of the message fetched last: the attachment step works on them, since the
     // buffers it is handed hold decoded text.
     std::string lastFetchedMessage_;
+    // Its body as a reader reads it, which the attachment step leaves in the body buffer.
+    QString lastReadableBody_;
 };

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -100,6 +101,10 @@ void TlsSocket::abort() { impl_->close(); }
 
 StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& settings)
 {
+    // A server that drops the connection must fail the call, not end the program: TLS writes go
+    // through write(2), which raises SIGPIPE on a closed connection.
+    static const bool brokenPipesIgnored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    (void)brokenPipesIgnored;
     impl_->close();
     impl_->settings = settings;
     impl_->host = host.toUtf8();
