@@ -3,8 +3,8 @@
 // 1000 messages with the curl command line alone over the same STARTTLS connection. Prints the
 // messages per second of both and their ratio.
 
+#include "BenchMailServers.h"
 #include "NMail.h"
-#include "TestMailServers.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,31 +20,9 @@ namespace {
 
 constexpr int MessageCount = 1000;
 
-struct Servers {
-    QTemporaryDir state;
-    std::unique_ptr<TestMailServers> servers;
-    std::unique_ptr<TestMailbox> mailbox;
-
-    Servers()
-    {
-        QProcess start;
-        start.start(QStringLiteral("bash"), {QStringLiteral(NEMUROA_MAIL_SERVERS_SCRIPT), QStringLiteral("start"), state.path()});
-        start.waitForFinished(60000);
-        servers = std::make_unique<TestMailServers>(state.path());
-        if (servers->ok())
-            mailbox = std::make_unique<TestMailbox>(servers->createMailbox(QStringLiteral("bench")));
-    }
-    ~Servers()
-    {
-        QProcess stop;
-        stop.start(QStringLiteral("bash"), {QStringLiteral(NEMUROA_MAIL_SERVERS_SCRIPT), QStringLiteral("stop"), state.path()});
-        stop.waitForFinished(60000);
-    }
-};
-
-Servers& servers()
+BenchMailServers& servers()
 {
-    static Servers started;
+    static BenchMailServers started(QStringLiteral("bench"));
     return started;
 }
 
