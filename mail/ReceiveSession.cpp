@@ -123,6 +123,9 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         stored.push_back(number);
     }
 
+    // The work file is rewritten in place for every message and removed once the last is through:
+    // a file created and deleted per message costs more than the rest of the step.
+    QFile::remove(workFilePath());
     std::vector<int> deletions = spam;
     if (flushTouchedFolders())
         deletions.insert(deletions.end(), stored.begin(), stored.end());
@@ -131,6 +134,8 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     mail_.NMailPop3Close(handle);
     return outcome;
 }
+
+QString ReceiveSession::workFilePath() const { return paths_.attachmentFolder() + u'/' + WorkFileName; }
 
 bool ReceiveSession::fetch(int handle, int number, Incoming& message)
 {
@@ -159,7 +164,7 @@ bool ReceiveSession::fetch(int handle, int number, Incoming& message)
 void ReceiveSession::ExtractAttachments(Incoming& message)
 {
     const QString folder = paths_.attachmentFolder();
-    const QString workFile = folder + u'/' + WorkFileName;
+    const QString workFile = workFilePath();
     const QString content = message.header + QStringLiteral("\r\n") + message.body + QStringLiteral("\r\n");
     // The work text is the work file read back line by line; a folder that cannot take the work
     // file leaves it empty, and the library then reports what it cannot write.
@@ -187,7 +192,6 @@ void ReceiveSession::ExtractAttachments(Incoming& message)
     default:
         break;
     }
-    QFile::remove(workFile);
     message.subject = CutAtNul(message.subject);
     message.date = CutAtNul(message.date);
     message.from = CutAtNul(message.from);

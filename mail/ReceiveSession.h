@@ -68,6 +68,7 @@ private:
 
     bool fetch(int handle, int number, Incoming& message);
     void ExtractAttachments(Incoming& message);
+    QString workFilePath() const;
     bool FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number);
     bool flushTouchedFolders();
     void reportStop(int number, const QString& reason);
