@@ -6,6 +6,8 @@
 #include "BenchMailServers.h"
 #include "NMail.h"
 
+#include "RateReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
@@ -59,9 +61,6 @@ void fillMailbox(benchmark::State& state)
             state.SkipWithError("cannot deposit into the bench mailbox");
     }
 }
-
-double curlRate = 0;
-double nmailRate = 0;
 
 void BM_CurlFetchFloor(benchmark::State& state)
 {
@@ -118,23 +117,6 @@ void BM_NMailFetchDecodeDelete(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * MessageCount);
 }
 
-class RateReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const auto items = run.counters.find("items_per_second");
-            if (items == run.counters.end())
-                continue;
-            if (run.benchmark_name().starts_with("BM_CurlFetchFloor"))
-                curlRate = items->second;
-            else if (run.benchmark_name().starts_with("BM_NMailFetchDecodeDelete"))
-                nmailRate = items->second;
-        }
-    }
-};
-
 } // namespace
 
 BENCHMARK(BM_CurlFetchFloor)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -145,6 +127,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RateReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double curlRate = reporter.rate("BM_CurlFetchFloor");
+    const double nmailRate = reporter.rate("BM_NMailFetchDecodeDelete");
     if (curlRate > 0 && nmailRate > 0)
         std::printf("NMail status+size+fetch+decode+delete: %.0f msg/s; curl fetch alone: %.0f msg/s; NMail/curl = %.2f\n",
             nmailRate, curlRate, nmailRate / curlRate);

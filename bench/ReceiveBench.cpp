@@ -10,6 +10,8 @@
 #include "SortRuleBook.h"
 #include "SpamKeywordList.h"
 
+#include "RateReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QDir>
@@ -117,9 +119,6 @@ public:
     int shown = 0;
 };
 
-double nemuroaRate = 0;
-double fetchmailRate = 0;
-
 void BM_ReceiveSession(benchmark::State& state)
 {
     if (!servers().mailbox) {
@@ -220,23 +219,6 @@ void BM_FetchmailProcmail(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * MessageCount);
 }
 
-class RateReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const auto items = run.counters.find("items_per_second");
-            if (items == run.counters.end())
-                continue;
-            if (run.benchmark_name().starts_with("BM_ReceiveSession"))
-                nemuroaRate = items->second;
-            else if (run.benchmark_name().starts_with("BM_FetchmailProcmail"))
-                fetchmailRate = items->second;
-        }
-    }
-};
-
 } // namespace
 
 BENCHMARK(BM_ReceiveSession)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -247,6 +229,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RateReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double nemuroaRate = reporter.rate("BM_ReceiveSession");
+    const double fetchmailRate = reporter.rate("BM_FetchmailProcmail");
     if (nemuroaRate > 0 && fetchmailRate > 0)
         std::printf("Receive session (decoded, classified, durably stored): %.0f msg/s; fetchmail + procmail: %.0f msg/s; "
                     "ratio %.2f\n",

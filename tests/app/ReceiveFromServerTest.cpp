@@ -34,16 +34,6 @@ std::string withAttachment(const std::string& from)
           "5YaF5a65\n--b--\n";
 }
 
-QStringList storedSubjects(const ProgramPaths& paths, int folder)
-{
-    QStringList subjects;
-    (void)FolderFiles::folderFile(paths, folder).forEach([&](int, std::string_view bytes) {
-        subjects.append(Record(RecordLayouts::Message, std::string(bytes)).text(MessageField::Subject).trimmed());
-        return true;
-    });
-    return subjects;
-}
-
 } // namespace
 
 // Receiving from the test dovecot through the real main window and the real mail library.
@@ -104,8 +94,8 @@ private slots:
 
         harness->clickTab(3);
 
-        QCOMPARE(storedSubjects(folder->paths(), 1), QStringList{QStringLiteral("会議")});
-        QCOMPARE(storedSubjects(folder->paths(), 10), QStringList{QStringLiteral("報告書")});
+        QCOMPARE(folder->storedSubjects(1), QStringList{QStringLiteral("会議")});
+        QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("報告書")});
         const Record first = *FolderFiles::folderFile(folder->paths(), 1).read(1).value();
         QCOMPARE(first.text(MessageField::Body).trimmed(), QStringLiteral("お世話になります。①㈱"));
         const Record attached = *FolderFiles::folderFile(folder->paths(), 10).read(1).value();
@@ -151,7 +141,7 @@ private slots:
         QVERIFY(stopped);
         QCOMPARE(harness->messageBoxes.requests.size(), 1);
         QVERIFY(harness->messageBoxes.requests.first().text.contains(QStringLiteral("メッセージ 2 ")));
-        QCOMPARE(storedSubjects(folder->paths(), 10), QStringList{QStringLiteral("message 1")});
+        QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("message 1")});
         QCOMPARE(box->count(), 3);
     }
 };

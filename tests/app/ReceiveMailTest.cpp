@@ -34,18 +34,6 @@ SortRule rule(const QString& name, const QString& address)
     return rule;
 }
 
-// Subjects of folder k's records, in record order.
-QStringList storedSubjects(const TestProgramFolder& folder, int k)
-{
-    QStringList subjects;
-    const RecordFile file = FolderFiles::folderFile(folder.paths(), k);
-    (void)file.forEach([&](int, std::string_view bytes) {
-        subjects.append(Record(RecordLayouts::Message, std::string(bytes)).text(MessageField::Subject).trimmed());
-        return true;
-    });
-    return subjects;
-}
-
 } // namespace
 
 class ReceiveMailTest : public QObject {
@@ -104,9 +92,9 @@ private slots:
             mail(QStringLiteral("sender3@example.jp"), QStringLiteral("two"))});
         receive();
 
-        QCOMPARE(storedSubjects(*folder, 3), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
-        QCOMPARE(storedSubjects(*folder, 9), QStringList{QStringLiteral("nine")});
-        QCOMPARE(storedSubjects(*folder, 10), (QStringList{QStringLiteral("case differs"), QStringLiteral("brackets differ")}));
+        QCOMPARE(folder->storedSubjects(3), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+        QCOMPARE(folder->storedSubjects(9), QStringList{QStringLiteral("nine")});
+        QCOMPARE(folder->storedSubjects(10), (QStringList{QStringLiteral("case differs"), QStringLiteral("brackets differ")}));
         QCOMPARE(newCounter(3), QStringLiteral("2"));
         QCOMPARE(newCounter(9), QStringLiteral("1"));
         QCOMPARE(newCounter(10), QStringLiteral("2"));
@@ -133,8 +121,8 @@ private slots:
             mail(QStringLiteral("sender1@example.jp"), QStringLiteral("kept"))});
         receive();
 
-        QCOMPARE(storedSubjects(*folder, 10), QStringList{QStringLiteral("UPPER")});
-        QCOMPARE(storedSubjects(*folder, 1), QStringList{QStringLiteral("kept")});
+        QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("UPPER")});
+        QCOMPARE(folder->storedSubjects(1), QStringList{QStringLiteral("kept")});
         QCOMPARE(harness->mail.deleted.size(), 5);
         QVERIFY(statusTexts().contains(QStringLiteral("迷惑メール撃退！！")));
         QVERIFY(!statusTexts().contains(QStringLiteral("新着メールあり。")));
@@ -163,7 +151,7 @@ private slots:
         QCOMPARE(others.read(1).value()->text(MessageField::Body).trimmed(),
             QStringLiteral("see the attachment\r\n♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪"));
         QCOMPARE(others.read(2).value()->text(MessageField::Body).trimmed(), QStringLiteral("Attachment"));
-        QCOMPARE(storedSubjects(*folder, 10).size(), 3);
+        QCOMPARE(folder->storedSubjects(10).size(), 3);
         QCOMPARE(harness->messageBoxes.texts(), QStringList{QStringLiteral("分割されたメールが全て揃っていません")});
         QCOMPARE(harness->mail.deleted.size(), 3);
         QVERIFY(!folder->exists(QStringLiteral("添付フォルダ/0.txt")));
@@ -200,7 +188,7 @@ private slots:
         broken.fetchFails = true;
         start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one")), broken, mail(QStringLiteral("c@example.jp"), QStringLiteral("three"))});
         receive();
-        QCOMPARE(storedSubjects(*folder, 10), QStringList{QStringLiteral("one")});
+        QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("one")});
         QCOMPARE(harness->mail.deleted, QList<int>{1});
         QCOMPARE(harness->mail.count(QStringLiteral("NMailPop3GetMail")), 2);
         QCOMPARE(harness->messageBoxes.requests.size(), 1);
@@ -216,7 +204,7 @@ private slots:
         QVERIFY(QFile::remove(second));
         QVERIFY(QDir().mkdir(second));
         receive();
-        QCOMPARE(storedSubjects(*folder, 10), QStringList{QStringLiteral("one")});
+        QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("one")});
         QCOMPARE(harness->mail.deleted, QList<int>{1});
         QCOMPARE(newCounter(2), QString());
         QVERIFY(harness->messageBoxes.requests.first().text.contains(QStringLiteral("メッセージ 2 ")));

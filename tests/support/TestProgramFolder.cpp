@@ -2,6 +2,7 @@
 
 #include "Cp932Codec.h"
 #include "FolderFiles.h"
+#include "RecordLayouts.h"
 #include "SortRuleBook.h"
 
 #include <QDir>
@@ -46,6 +47,16 @@ void TestProgramFolder::putSortRules(const QList<SortRule>& rules) const
     QFile file(dataFile(QStringLiteral("vbmdata.data")));
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
+}
+
+QStringList TestProgramFolder::storedSubjects(int folder) const
+{
+    QStringList subjects;
+    (void)FolderFiles::folderFile(paths_, folder).forEach([&](int, std::string_view bytes) {
+        subjects.append(Record(RecordLayouts::Message, std::string(bytes)).text(RecordLayouts::MessageField::Subject).trimmed());
+        return true;
+    });
+    return subjects;
 }
 
 void TestProgramFolder::putFolderBytes(int folder, qint64 length) const

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <array>
@@ -34,6 +35,8 @@ public:
 
     // vbmdata.data with one record per rule, in order.
     void putSortRules(const QList<SortRule>& rules) const;
+    // The trimmed subjects of folder 1 to 10's records, in record order.
+    QStringList storedSubjects(int folder) const;
     // A folder file of exactly that many bytes (of spaces).
     void putFolderBytes(int folder, qint64 length) const;
     void putServerSettings(const QByteArray& contents) const { put(QStringLiteral("vbmail.ini"), contents); }
