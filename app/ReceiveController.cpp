@@ -25,14 +25,11 @@ void ReceiveController::ReceiveMail()
     captionBeforeSession_ = form_.windowTitle();
 
     const ReceiveAccount account = takeAccount();
-    const SpamKeywordList keywords(form_.paths());
     Services& services = form_.services();
-    // A keyword file that cannot be read condemns nothing: the message is kept rather than lost.
-    auto isSpam = [&keywords](const QString& subject, const QString& sender, const QString& body) {
-        const auto hit = keywords.IsSpam(subject, sender, body);
-        return hit.ok() && hit.value().has_value();
-    };
-    ReceiveSession session(form_.paths(), services.mail, services.messageBoxes, isSpam, form_.sortingAddresses(), *this);
+    ReceiveSession session(
+        form_.paths(), services.mail, services.messageBoxes,
+        [this](const QString& subject, const QString& sender, const QString& body) { return IsSpam(subject, sender, body); },
+        form_.sortingAddresses(), *this);
     const ReceiveSession::Outcome outcome = session.run(account);
 
     form_.setWindowTitle(captionBeforeSession_);
@@ -69,6 +66,28 @@ void ReceiveController::showMessage(const MessageFields& fields)
     form_.findChild<QLineEdit*>(Names::Text8)->setText(fields.from);
     form_.findChild<QLineEdit*>(Names::Text9)->setText(fields.date);
     form_.findChild<QTextEdit*>(Names::rtfEd)->setPlainText(fields.body);
+}
+
+void ReceiveController::showForSpamTest(const QString& subject, const QString& sender, const QString& body)
+{
+    form_.findChild<QLineEdit*>(Names::Text7)->setText(subject);
+    form_.findChild<QLineEdit*>(Names::Text9)->setText(sender);
+    form_.findChild<QTextEdit*>(Names::rtfEd)->setPlainText(body);
+}
+
+bool ReceiveController::IsSpam(const QString& subject, const QString& sender, const QString& body)
+{
+    const auto hit = SpamKeywordList(form_.paths()).IsSpam(subject, sender, body);
+    // A keyword file that cannot be read condemns nothing: the message is kept rather than lost.
+    if (!hit.ok() || !hit.value())
+        return false;
+    // The keyword found is selected where the message was put for the test.
+    const SpamHit& found = *hit.value();
+    if (found.field != SpamHit::Field::Body) {
+        auto* field = form_.findChild<QLineEdit*>(found.field == SpamHit::Field::Subject ? Names::Text7 : Names::Text9);
+        field->setSelection(static_cast<int>(found.position), static_cast<int>(found.length));
+    }
+    return true;
 }
 
 void ReceiveController::raiseNewCounter(int folder)

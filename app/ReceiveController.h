@@ -24,6 +24,8 @@ private:
     void setStatus(const QString& text) override;
     void showProgress(int messageNumber, int messageCount) override;
     void showMessage(const MessageFields& fields) override;
+    void showForSpamTest(const QString& subject, const QString& sender, const QString& body) override;
+    bool IsSpam(const QString& subject, const QString& sender, const QString& body);
     void raiseNewCounter(int folder) override;
 
     ReceiveAccount takeAccount();

@@ -106,6 +106,7 @@ public:
     void setStatus(const QString&) override {}
     void showProgress(int, int) override {}
     void showMessage(const MessageFields&) override {}
+    void showForSpamTest(const QString&, const QString&, const QString&) override {}
     void raiseNewCounter(int) override {}
 };
 

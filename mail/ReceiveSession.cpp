@@ -111,7 +111,7 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
             break;
         const QString bodyAsFetched = message.body;
         ExtractAttachments(message);
-        view_.showMessage({message.subject, QString(), message.from, message.body});
+        view_.showForSpamTest(message.subject, message.from, message.body);
         if (isSpam_(message.subject, message.from, message.body)) {
             ++outcome.spamCount;
             spam.push_back(number);

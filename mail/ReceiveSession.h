@@ -31,6 +31,9 @@ public:
     // The view fields (Text7, Text8, Text9, rtfEd): both the display of the message and the
     // staging area it is stored from.
     virtual void showMessage(const MessageFields& fields) = 0;
+    // Before the spam test: the subject in the subject field, the sender in the date field (the
+    // date comes when the message is filed) and the body, the sender field left as it is.
+    virtual void showForSpamTest(const QString& subject, const QString& sender, const QString& body) = 0;
     // The New counter of folder 1 to 10 goes up by one.
     virtual void raiseNewCounter(int folder) = 0;
 };

@@ -128,6 +128,18 @@ private slots:
         QVERIFY(!statusTexts().contains(QStringLiteral("新着メールあり。")));
     }
 
+    void theSpamTestShowsTheSenderInTheDateFieldAndSelectsTheKeywordFound()
+    {
+        QVERIFY(SpamKeywordList(folder->paths()).AddKeyword(u"spam.example").ok());
+        start({mail(QStringLiteral("x@spam.example"), QStringLiteral("hello"))});
+        harness->find<QLineEdit>(Names::Text8)->setText(QStringLiteral("before"));
+        receive();
+        QCOMPARE(harness->find<QLineEdit>(Names::Text7)->text(), QStringLiteral("hello"));
+        QCOMPARE(harness->find<QLineEdit>(Names::Text8)->text(), QStringLiteral("before"));
+        QCOMPARE(harness->find<QLineEdit>(Names::Text9)->text(), QStringLiteral("x@spam.example"));
+        QCOMPARE(harness->find<QLineEdit>(Names::Text9)->selectedText(), QStringLiteral("spam.example"));
+    }
+
     void anEmptyMailboxReportsNewMailOnlyWhileACounterIsAboveZero()
     {
         start({});
