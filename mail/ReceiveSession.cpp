@@ -14,19 +14,25 @@ namespace {
 const QString ErrorTitle = QStringLiteral("エラー");
 const QString WorkFileName = QStringLiteral("0.txt");
 
-// The work file's lines, each followed by CR LF, as a line-by-line reading gives them back.
+// The work file's lines, each followed by CR LF, as a line-by-line reading gives them back: a line
+// ends at CR LF, CR or LF.
 QString linesOf(const QString& text)
 {
-    QString normalised = text;
-    normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    normalised.replace(u'\r', u'\n');
-    QStringList lines = normalised.split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    QString result;
-    for (const QString& line : std::as_const(lines))
-        result += line + QStringLiteral("\r\n");
-    return result;
+    QString lines;
+    lines.reserve(text.size() + 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            lines += QStringLiteral("\r\n");
+        } else {
+            lines += c;
+        }
+    }
+    if (!lines.isEmpty() && !lines.endsWith(QStringLiteral("\r\n")))
+        lines += QStringLiteral("\r\n");
+    return lines;
 }
 
 } // namespace
