@@ -2,6 +2,7 @@
 
 #include "CharsetDecoder.h"
 #include "HeaderBlock.h"
+#include "HexEscape.h"
 
 #include <algorithm>
 #include <optional>
@@ -13,17 +14,6 @@ struct EncodedWord {
     std::string charset;
     std::string bytes;
 };
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 int base64Value(char c)
 {
@@ -93,8 +83,7 @@ std::string decodeEncodedText(std::string_view text, char encoding)
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '_') {
             bytes += ' ';
-        } else if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            bytes += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        } else if (HexEscape::take(text, i, '=', bytes)) {
             i += 2;
         } else {
             bytes += text[i];

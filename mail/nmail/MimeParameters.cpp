@@ -2,6 +2,7 @@
 
 #include "CharsetDecoder.h"
 #include "HeaderBlock.h"
+#include "HexEscape.h"
 #include "HeaderText.h"
 
 #include <map>
@@ -78,23 +79,11 @@ std::vector<Parameter> parameters(std::string_view value)
     return found;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::string percentDecoded(std::string_view text)
 {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            bytes += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        if (HexEscape::take(text, i, '%', bytes)) {
             i += 2;
         } else {
             bytes += text[i];

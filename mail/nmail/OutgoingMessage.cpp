@@ -19,9 +19,9 @@ std::vector<std::string> mailboxesOf(InternetAddressList* list)
     for (int i = 0; i < count; ++i) {
         InternetAddress* address = internet_address_list_get_address(list, i);
         if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
-            const char* spec = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address));
-            if (spec && *spec && std::string_view(spec).find('@') != std::string_view::npos)
-                found.emplace_back(spec);
+            const char* addressText = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address));
+            if (addressText && *addressText && std::string_view(addressText).find('@') != std::string_view::npos)
+                found.emplace_back(addressText);
         }
     }
     return found;
