@@ -2,8 +2,8 @@
 
 #include "CharsetDecoder.h"
 #include "HeaderBlock.h"
-#include "HexEscape.h"
 #include "HeaderText.h"
+#include "HexEscape.h"
 
 #include <map>
 #include <vector>
