@@ -57,8 +57,6 @@ StoreResult<QString> AttachmentFolder::writeNew(const QString& name, const QStri
         }
         written += static_cast<std::size_t>(result);
     }
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {

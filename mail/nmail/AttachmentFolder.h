@@ -18,6 +18,7 @@ public:
     bool exists() const;
 
     // The path of the file written under the safe form of name (fallback when nothing is left).
+    // The bytes are not waited for on disk: the caller flushes what it wrote before it relies on it.
     StoreResult<QString> writeNew(const QString& name, const QString& fallback, std::string_view bytes) const;
 
 private:

@@ -12,6 +12,15 @@
 #include "SmtpSender.h"
 #include "SplitMessageStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <set>
+#include <unistd.h>
+
 struct NMail::Session {
     Pop3Session pop3;
     bool loggedIn = false;
@@ -256,6 +265,7 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         lastError_ = extracted.error;
         return -5;
     }
+    unflushedAttachments_ << extracted.written;
     return extracted.written.isEmpty() ? 0 : 1;
 }
 
@@ -295,8 +305,41 @@ int NMail::NMailPop3Close(int handle)
         closing->pop3.abort();
         return 0;
     }
+    if (const QString unflushed = flushAttachments(); !unflushed.isEmpty()) {
+        // Without QUIT the server deletes nothing: the messages stay there with their attachments.
+        closing->pop3.abort();
+        return fail(QStringLiteral("添付ファイル「%1」をディスクに書き込めませんでした。メールはサーバーに残してあります。")
+                        .arg(QDir::toNativeSeparators(unflushed)));
+    }
     const StoreStatus status = closing->pop3.quit();
     return status.ok() ? 0 : fail(status.error());
+}
+
+QString NMail::flushAttachments()
+{
+    std::set<QString> folders;
+    for (const QString& path : std::as_const(unflushedAttachments_)) {
+        folders.insert(QFileInfo(path).absolutePath());
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        // A file the user has already moved away needs no flushing.
+        if (fd < 0 && errno == ENOENT)
+            continue;
+        const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!flushed)
+            return path;
+    }
+    for (const QString& folder : folders) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!flushed)
+            return folder;
+    }
+    unflushedAttachments_.clear();
+    return {};
 }
 
 int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QString*, const QString*,

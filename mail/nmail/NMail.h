@@ -45,11 +45,16 @@ private:
     // Fetches message number once per session step; status, size and fetch of one message share it.
     const std::string* fetched(Session& open, int number);
     QString cutToBuffer(const QString& text) const;
+    // Flushes the attachments written since the last QUIT; the path that could not be flushed, or empty.
+    QString flushAttachments();
     int fail(const QString& text);
 
     std::map<int, std::unique_ptr<Session>> sessions_;
     int nextHandle_ = 1;
     QString lastError_;
+    // Attachments written since the last QUIT. They are written without waiting for the disk and
+    // flushed together before the next QUIT lets the server delete the messages they came with.
+    QStringList unflushedAttachments_;
     int textBufferSize_ = 8192;
     int timeoutMilliseconds_ = 30000;
     long long maximumMessageBytes_ = 64LL * 1024 * 1024;

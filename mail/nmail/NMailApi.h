@@ -62,6 +62,8 @@ public:
         = 0;
     virtual int NMailAttachmentFileClose(int handle) = 0;
     virtual int NMailPop3DeleteMail(int handle, int number) = 0;
+    // QUIT, after the attachments written since the last QUIT are flushed to disk; when they cannot
+    // be, the connection is dropped without QUIT, so the server deletes nothing, and the result is < 0.
     virtual int NMailPop3Close(int handle) = 0;
 
     // cc, bcc and header are passed as null by the program. attachments: paths joined by ",".
