@@ -80,6 +80,7 @@ QString ReceiveSession::libraryMessage()
 
 void ReceiveSession::reportStop(int number, const QString& reason)
 {
+    stopReported_ = true;
     messageBoxes_.show({QStringLiteral("メッセージ %1 を受信できなかったため、受信を中止しました。"
                                        "このメッセージと残りのメッセージはサーバーに残してあります。\r\n\r\n%2")
                             .arg(number)
@@ -91,6 +92,7 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
 {
     Outcome outcome;
     touchedFolders_.clear();
+    stopReported_ = false;
     if (account.Pop3Server.isEmpty())
         return outcome;
     const int handle = mail_.NMailPop3Connect(account.Pop3Server);
@@ -137,7 +139,10 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         deletions.insert(deletions.end(), stored.begin(), stored.end());
     for (const int number : deletions)
         mail_.NMailPop3DeleteMail(handle, number);
-    mail_.NMailPop3Close(handle);
+    // A QUIT that fails leaves the messages on the server, to be received again: the user is told
+    // unless the session has already said why it stopped.
+    if (mail_.NMailPop3Close(handle) < 0 && !deletions.empty() && !stopReported_)
+        messageBoxes_.show({libraryMessage(), ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
     return outcome;
 }
 
@@ -230,6 +235,7 @@ bool ReceiveSession::flushTouchedFolders()
         if (status.ok())
             status = AtomicFile::syncDirectoryOf(file.path());
         if (!status.ok()) {
+            stopReported_ = true;
             messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"
                                                "メッセージはサーバーに残してあります。\r\n\r\n%1")
                                     .arg(status.error()),

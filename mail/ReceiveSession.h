@@ -84,6 +84,7 @@ private:
     std::array<QString, 9> sortingAddresses_;
     ReceiveView& view_;
     std::set<int> touchedFolders_;
+    bool stopReported_ = false;
 };
 
 // Folder 1 to 9 whose sorting address equals the sender exactly (case-sensitive, the sender

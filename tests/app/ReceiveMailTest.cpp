@@ -231,6 +231,16 @@ private slots:
         QVERIFY(harness->messageBoxes.requests.last().text.contains(QStringLiteral("32766")));
     }
 
+    void aQuitThatFailsIsReportedOnce()
+    {
+        start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one"))});
+        harness->mail.closeResult = -1;
+        harness->mail.errorText = QStringLiteral("添付ファイル「x」をディスクに書き込めませんでした。メールはサーバーに残してあります。");
+        receive();
+        QCOMPARE(harness->messageBoxes.texts(), QStringList{harness->mail.errorText});
+        QCOMPARE(harness->messageBoxes.requests.first().title, QStringLiteral("エラー"));
+    }
+
     void aSecondReceiveTabClickDuringTheFinalStatusStartsNoNestedSession()
     {
         start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one"))});

@@ -115,7 +115,7 @@ int FakeNMail::NMailPop3DeleteMail(int session, int number)
 int FakeNMail::NMailPop3Close(int session)
 {
     record(QStringLiteral("NMailPop3Close"), {QString::number(session)});
-    return 0;
+    return closeResult;
 }
 
 int FakeNMail::NMailSmtpSendMail(const QString& server, const QString& to, const QString*, const QString*,

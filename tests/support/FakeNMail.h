@@ -60,6 +60,7 @@ public:
     // Unset: the number of messages in the mailbox.
     std::optional<int> authenticateResult;
     int sendResult = 0;
+    int closeResult = 0;
     QString errorText = QStringLiteral("サーバーとの通信に失敗しました。");
 
     // The record.
