@@ -181,9 +181,12 @@ void ReceiveSession::ExtractAttachments(Incoming& message)
     // file leaves it empty, and the library then reports what it cannot write.
     QString workText;
     QFile work(workFile);
-    if (work.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+    // Written over the previous message's text and then cut to length, so the file keeps its
+    // blocks instead of giving them back and taking them again for every message.
+    if (work.open(QIODevice::ReadWrite)) {
         const std::string bytes = Cp932Codec::encode(content);
-        if (work.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) && work.seek(0)) {
+        if (work.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size())
+            && work.resize(static_cast<qint64>(bytes.size())) && work.seek(0)) {
             const QByteArray written = work.readAll();
             workText = linesOf(Cp932Codec::decode(std::string_view(written.constData(), static_cast<std::size_t>(written.size()))));
         }
