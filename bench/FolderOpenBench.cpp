@@ -4,6 +4,7 @@
 // of the file followed by sync. Judged by the ratios and the memory it prints.
 
 #include "LargeFolderFixture.h"
+#include "RatioReporter.h"
 #include "MailScreen.h"
 #include "MainFormHarness.h"
 #include "TestProgramFolder.h"

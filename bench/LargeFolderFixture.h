@@ -15,7 +15,6 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <map>
 #include <string>
 #include <unistd.h>
 
@@ -95,32 +94,3 @@ inline long rawPreadLoop(const QString& path, int recordLength, int listBytes)
     ::close(fd);
     return sum;
 }
-
-// The console report, plus each benchmark's mean wall time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& reports) override
-    {
-        for (const Run& run : reports) {
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds_[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-        }
-        ConsoleReporter::ReportRuns(reports);
-    }
-
-    // Prints measured / yardstick and returns it (0 when either did not run).
-    double printRatio(const std::string& measured, const std::string& yardstick, double target) const
-    {
-        const auto a = seconds_.find(measured);
-        const auto b = seconds_.find(yardstick);
-        if (a == seconds_.end() || b == seconds_.end() || b->second <= 0)
-            return 0;
-        const double ratio = a->second / b->second;
-        std::printf("ratio %s / %s = %.2f (%.1f ms / %.1f ms, target <= %.1f: %s)\n", measured.c_str(), yardstick.c_str(),
-            ratio, a->second * 1e3, b->second * 1e3, target, ratio <= target ? "met" : "NOT met");
-        return ratio;
-    }
-
-private:
-    std::map<std::string, double> seconds_;
-};

@@ -10,7 +10,7 @@
 #include "SortRuleBook.h"
 #include "SpamKeywordList.h"
 
-#include "RateReporter.h"
+#include "RatioReporter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -225,13 +225,19 @@ void BM_FetchmailProcmail(benchmark::State& state)
 BENCHMARK(BM_ReceiveSession)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FetchmailProcmail)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+double messagesPerSecond(const RatioReporter& reporter, const std::string& function)
+{
+    const double seconds = reporter.seconds(function);
+    return seconds > 0 ? MessageCount / seconds : 0.0;
+}
+
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RateReporter reporter;
+    RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double nemuroaRate = reporter.rate("BM_ReceiveSession");
-    const double fetchmailRate = reporter.rate("BM_FetchmailProcmail");
+    const double nemuroaRate = messagesPerSecond(reporter, "BM_ReceiveSession");
+    const double fetchmailRate = messagesPerSecond(reporter, "BM_FetchmailProcmail");
     if (nemuroaRate > 0 && fetchmailRate > 0)
         std::printf("Receive session (decoded, classified, durably stored): %.0f msg/s; fetchmail + procmail: %.0f msg/s; "
                     "ratio %.2f\n",

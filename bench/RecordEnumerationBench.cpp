@@ -3,6 +3,7 @@
 
 #include "FolderListing.h"
 #include "LargeFolderFixture.h"
+#include "RatioReporter.h"
 
 #include <benchmark/benchmark.h>
 

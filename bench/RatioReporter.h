@@ -1,0 +1,44 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+// The console report, plus each benchmark's mean wall time per iteration for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& reports) override
+    {
+        for (const Run& run : reports) {
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration && run.iterations > 0)
+                seconds_[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        }
+        ConsoleReporter::ReportRuns(reports);
+    }
+
+    // Mean wall time per iteration of a benchmark function; 0 when it did not run or failed.
+    double seconds(const std::string& function) const
+    {
+        const auto found = seconds_.find(function);
+        return found == seconds_.end() ? 0.0 : found->second;
+    }
+
+    // Prints measured / yardstick and returns it (0 when either did not run).
+    double printRatio(const std::string& measured, const std::string& yardstick, double target) const
+    {
+        const double a = seconds(measured);
+        const double b = seconds(yardstick);
+        if (a <= 0 || b <= 0)
+            return 0;
+        const double ratio = a / b;
+        std::printf("ratio %s / %s = %.2f (%.1f ms / %.1f ms, target <= %.1f: %s)\n", measured.c_str(), yardstick.c_str(),
+            ratio, a * 1e3, b * 1e3, target, ratio <= target ? "met" : "NOT met");
+        return ratio;
+    }
+
+private:
+    std::map<std::string, double> seconds_;
+};
