@@ -2,6 +2,7 @@
 
 #include "EnlargedView.h"
 #include "FolderFiles.h"
+#include "MailEditorCommands.h"
 #include "MailListModel.h"
 #include "MainForm.h"
 #include "MessageDeletion.h"
@@ -95,6 +96,7 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
     connect(enlarge, &QPushButton::clicked, this, &MailScreen::openEnlargedView);
     connect(&form_, &MainForm::mailTabOpened, this, &MailScreen::openFolder);
     connect(&form_, &MainForm::outerSizeChanged, this, &MailScreen::followWindowSize);
+    new MailEditorCommands(form_, *this, toolbarStrip_);
 }
 
 bool MailScreen::eventFilter(QObject* watched, QEvent* event)

@@ -1,12 +1,11 @@
 #include "QtFileDialogs.h"
 
+#include "TextPrinter.h"
+
 #include <QFileDialog>
 #include <QFont>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QTextDocument>
-
-#include <algorithm>
 
 QString QtFileDialogs::dialogFilter(const QString& filter)
 {
@@ -55,13 +54,6 @@ std::optional<FileDialogs::PrintChoice> QtFileDialogs::print(const QString& text
     font.setPointSizeF(pointSize > 0 ? pointSize : 10.0);
     font.setBold(bold);
     font.setItalic(italic);
-    QTextDocument document;
-    document.setDefaultFont(font);
-    document.setPlainText(text);
-    // One job per copy: the printer's own copy count would print them all as one job.
-    const int copies = std::max(1, choice.copies);
-    printer.setCopyCount(1);
-    for (int copy = 0; copy < copies; ++copy)
-        document.print(&printer);
+    TextPrinter::print(printer, text, font, choice.copies);
     return choice;
 }

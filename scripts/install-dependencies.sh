@@ -6,7 +6,7 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev)
 run_packages=(fonts-noto-cjk)
-test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps curl)
+test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps curl poppler-utils fonts-noto-cjk)
 
 case "${1:-}" in
   run) wanted=("${build_packages[@]}" "${run_packages[@]}") ;;

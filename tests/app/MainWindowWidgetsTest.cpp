@@ -76,6 +76,12 @@ private slots:
         addRow(Names::Command2, "QPushButton", {10440, 6480, 615, 615});
         for (int rule = 1; rule <= 9; ++rule)
             addRow(Names::sortingAddressBox(rule), "QLineEdit");
+        // The received-mail screen's toolbar strip: the editor toolbar, search and header copy.
+        addRow(Names::tbToolBar, "QToolBar");
+        addRow(Names::Label2_1, "QLabel");
+        addRow(Names::Text2, "QLineEdit");
+        addRow(Names::Command35, "QPushButton");
+        addRow(Names::Text49, "QLineEdit");
         for (const QString& menu : {Names::mFile, Names::medit, Names::mhp})
             addRow(menu, "QMenu");
         for (const QString& item : {Names::mnew, Names::mopen, Names::msave, Names::mprint, Names::mend, Names::mall, Names::matamajump,
