@@ -93,7 +93,6 @@ void TextEditor::CopyText()
 
 void TextEditor::PasteText()
 {
-    view_.focus();
     view_.replaceSelection(TrimBlanks(clipboard_.text()));
     view_.focus();
 }

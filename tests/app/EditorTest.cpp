@@ -65,6 +65,7 @@ struct Window {
         cursor.setPosition(start + length, QTextCursor::KeepAnchor);
         body()->setTextCursor(cursor);
     }
+    MailEditorCommands& commands() const { return *harness.form().findChild<MailEditorCommands*>(); }
     QList<MessageBoxService::Request> boxes() const { return harness.messageBoxes.requests; }
 };
 
@@ -126,7 +127,7 @@ private slots:
         const QString saved = folder_->path(u"■TextQuickSave/saved.txt"_s);
         window.harness.fileDialogs.saveAnswers = {saved};
         // A button keyed "SaveAs" is dispatched like "Save".
-        window.harness.form().findChild<MailEditorCommands*>()->runToolbarButton(u"SaveAs"_s);
+        window.commands().runToolbarButton(u"SaveAs"_s);
         QVERIFY(fileBytes(saved).startsWith("Subject:  "));
         QVERIFY(fileBytes(saved).endsWith("last\r\n\r\n"));
         QCOMPARE(window.harness.form().windowTitle(), saved);
@@ -192,6 +193,8 @@ private slots:
             window.toolbar(u"Bold"_s);
             QCOMPARE(window.body()->font().bold(), click % 2 == 1);
         }
+        // The counter of a style alternates between 1 (on) and 2 (off).
+        QCOMPARE(window.commands().editor().styleCounter(TextStyle::Bold), 1);
         window.toolbar(u"Italic"_s);
         window.toolbar(u"Underline"_s);
         QVERIFY(window.body()->font().italic());
@@ -232,6 +235,7 @@ private slots:
         QCOMPARE(window.text(), QString());
         QCOMPARE(window.harness.form().windowTitle(), u"新規作成.TXT      新規作成.TXT"_s);
         QVERIFY(QFileInfo(QDir::current().filePath(u"新規作成.TXT"_s)).isFile());
+        QCOMPARE(window.commands().editor().EditorFileName(), u"新規作成.TXT"_s);
         window.body()->setPlainText(u"kept"_s);
         window.menu(Names::mnew);
         QCOMPARE(window.text(), u"kept"_s);
