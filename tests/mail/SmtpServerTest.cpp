@@ -9,6 +9,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 
 QString lastError(NMail& mail)
@@ -148,3 +155,113 @@ TEST_F(SmtpServerTest, AuthenticationAndCertificateFailuresAreNamed)
 }
 
 } // namespace
+
+namespace {
+
+// An SMTP server without STARTTLS that takes one message and keeps every line it was sent.
+class PlainSmtpServer {
+public:
+    PlainSmtpServer()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 1);
+        socklen_t length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~PlainSmtpServer()
+    {
+        ::shutdown(listener_, SHUT_RDWR);
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listener_);
+    }
+
+    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    // Everything the client sent, once the connection has ended.
+    std::string received()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        return received_;
+    }
+
+private:
+    void serve()
+    {
+        const int client = ::accept(listener_, nullptr, nullptr);
+        if (client < 0)
+            return;
+        const auto reply = [client](const char* text) { (void)::send(client, text, std::strlen(text), MSG_NOSIGNAL); };
+        reply("220 plain.test ESMTP\r\n");
+        std::string pending;
+        bool inData = false;
+        bool awaitingCredentials = false;
+        char buffer[4096];
+        for (ssize_t got; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) {
+            received_.append(buffer, static_cast<std::size_t>(got));
+            pending.append(buffer, static_cast<std::size_t>(got));
+            for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                if (inData) {
+                    if (line == ".") {
+                        inData = false;
+                        reply("250 queued\r\n");
+                    }
+                } else if (line.starts_with("EHLO")) {
+                    reply("250-plain.test\r\n250 AUTH PLAIN LOGIN\r\n");
+                } else if (awaitingCredentials) {
+                    awaitingCredentials = false;
+                    reply("235 accepted\r\n");
+                } else if (line.starts_with("AUTH")) {
+                    awaitingCredentials = true;
+                    reply("334 \r\n");
+                } else if (line == "DATA") {
+                    inData = true;
+                    reply("354 go on\r\n");
+                } else if (line == "QUIT") {
+                    reply("221 bye\r\n");
+                    ::close(client);
+                    return;
+                } else {
+                    reply("250 ok\r\n");
+                }
+            }
+        }
+        ::close(client);
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+    std::string received_;
+};
+
+} // namespace
+
+TEST_F(SmtpServerTest, AnAccountGoesToAServerWithoutTlsOnlyWhenAllowed)
+{
+    mail.NMailSetOptionText(NMailApi::OptionSmtpUser, QStringLiteral("taro"));
+    mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, QStringLiteral("secret"));
+    struct Case {
+        int allowPlainPassword;
+        int expected;
+        bool authSent;
+    };
+    for (const Case& c : {Case{0, NMailApi::ResultPasswordNeedsTls, false}, Case{1, 0, true}}) {
+        SCOPED_TRACE(c.allowPlainPassword);
+        PlainSmtpServer server;
+        ASSERT_EQ(mail.NMailSetOption(NMailApi::OptionAllowPlainPassword, c.allowPlainPassword), 0);
+        EXPECT_EQ(send(server.server(), QStringLiteral("件名"), QStringLiteral("本文"), QString()), c.expected)
+            << lastError(mail).toStdString();
+        const std::string received = server.received();
+        EXPECT_EQ(received.find("AUTH") != std::string::npos, c.authSent) << received;
+        EXPECT_EQ(received.find("DATA") != std::string::npos, c.authSent) << received;
+    }
+}
