@@ -306,14 +306,3 @@ TEST_F(Pop3ServerTest, APasswordGoesToAServerWithoutTlsOnlyWhenAllowed)
         EXPECT_EQ(mail.NMailPop3Close(handle), 0);
     }
 }
-
-TEST_F(Pop3ServerTest, ALoginHeldBackCanBeRepeatedOnTheSameConnectionOnceAllowed)
-{
-    deposit(1);
-    const int handle = mail.NMailPop3Connect(servers.pop3NoTlsServer());
-    ASSERT_GT(handle, 0);
-    EXPECT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), 0), NMailApi::ResultPasswordNeedsTls);
-    ASSERT_EQ(mail.NMailSetOption(NMailApi::OptionAllowPlainPassword, 1), 0);
-    EXPECT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), 0), 1) << lastError(mail).toStdString();
-    EXPECT_EQ(mail.NMailPop3Close(handle), 0);
-}

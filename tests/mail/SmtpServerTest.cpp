@@ -271,27 +271,6 @@ int count(const std::string& text, const std::string& sought)
 
 } // namespace
 
-TEST_F(SmtpServerTest, AnAccountGoesToAServerWithoutTlsOnlyWhenAllowed)
-{
-    mail.NMailSetOptionText(NMailApi::OptionSmtpUser, QStringLiteral("taro"));
-    mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, QStringLiteral("secret"));
-    struct Case {
-        int allowPlainPassword;
-        int expected;
-        bool authSent;
-    };
-    for (const Case& c : {Case{0, NMailApi::ResultPasswordNeedsTls, false}, Case{1, 0, true}}) {
-        SCOPED_TRACE(c.allowPlainPassword);
-        PlainSmtpServer server;
-        ASSERT_EQ(mail.NMailSetOption(NMailApi::OptionAllowPlainPassword, c.allowPlainPassword), 0);
-        EXPECT_EQ(send(server.server(), QStringLiteral("件名"), QStringLiteral("本文"), QString()), c.expected)
-            << lastError(mail).toStdString();
-        const std::string received = server.received();
-        EXPECT_EQ(received.find("AUTH") != std::string::npos, c.authSent) << received;
-        EXPECT_EQ(received.find("DATA") != std::string::npos, c.authSent) << received;
-    }
-}
-
 TEST_F(SmtpServerTest, SendingAsksOnceForAServerWithoutTlsAndRemembersAYes)
 {
     mail.NMailSetOptionText(NMailApi::OptionSmtpUser, QStringLiteral("taro"));
