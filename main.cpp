@@ -1,5 +1,6 @@
 #include "MainForm.h"
 #include "NMail.h"
+#include "ProgramFolderLock.h"
 #include "ProgramPaths.h"
 #include "QtClipboard.h"
 #include "QtEventPump.h"
@@ -32,6 +33,13 @@ int main(int argc, char* argv[])
 
     // The program folder is the executable's; the current directory stays as started (vbmail.ini).
     const ProgramPaths paths(QCoreApplication::applicationDirPath());
+    // One copy per program folder. A lock file that cannot be made (a folder the user may only
+    // read) leaves the program unguarded rather than unusable.
+    ProgramFolderLock folderLock(paths);
+    if (folderLock.acquire() == ProgramFolderLock::Outcome::HeldByAnotherCopy) {
+        messageBoxes.notify(folderLock.heldByAnotherCopyText(), MessageBoxService::Icon::Exclamation);
+        return EXIT_FAILURE;
+    }
     MainForm window(paths, services);
     messageBoxes.setParentWindow(&window);
     fileDialogs.setParentWindow(&window);

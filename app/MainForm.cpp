@@ -582,6 +582,11 @@ bool MainForm::isLoaded(const QString& windowName) const
     return false;
 }
 
+PlainPasswordConsent MainForm::plainPasswordConsent()
+{
+    return PlainPasswordConsent(Settings, ProgramPaths::inCurrentDirectory(u"vbmail.ini"), services_.messageBoxes, services_.mail);
+}
+
 // ---- Shutdown ----
 
 void MainForm::exitAfterNotice()
@@ -608,6 +613,12 @@ void MainForm::endProgram()
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
+    // Ending now could fall between storing messages and the QUIT that deletes them on the server.
+    if (isOperationInProgress()) {
+        closeDeferred_ = true;
+        event->ignore();
+        return;
+    }
     shutdown();
     event->accept();
 }

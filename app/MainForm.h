@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AccountProfile.h"
+#include "PlainPasswordConsent.h"
 #include "ProgramPaths.h"
 #include "ServerSettings.h"
 #include "Services.h"
@@ -103,6 +104,13 @@ public:
     void openServerDialog();
     bool isLoaded(const QString& windowName) const;
 
+    // The user's consent to passwords over connections without TLS, for receiving and sending alike.
+    PlainPasswordConsent plainPasswordConsent();
+
+    // A receive or send session is running (see OperationInProgress): user input is dropped and a
+    // close request waits for its end.
+    bool isOperationInProgress() const { return operationsInProgress_ > 0; }
+
     // Releases the mail library and ends the process.
     void shutdown();
     // Ends the process at once, without releasing the mail library.
@@ -182,4 +190,8 @@ private:
 
     QSizeF outerSizeTwips_;
     bool shuttingDown_ = false;
+
+    friend class OperationInProgress;
+    int operationsInProgress_ = 0;
+    bool closeDeferred_ = false;
 };

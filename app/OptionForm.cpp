@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -33,7 +34,11 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, Messa
     setWindowTitle(QStringLiteral("サーバー設定"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    setFixedSize(Twips::size(2910, 3090));
+    // Below the buttons, a line for each server that may get the password without TLS.
+    const double consentTop = 3000;
+    const double consentLine = 300;
+    const auto consents = static_cast<double>(settings_.PlainPasswordServers.size());
+    setFixedSize(Twips::size(2910, 3090 + consents * consentLine));
 
     smtp_ = labelledBox(this, QStringLiteral("SMTPサーバー名(&S)"), WidgetNames::SmtpText, 360);
     pop3_ = labelledBox(this, QStringLiteral("POP3サーバー名(&P)"), WidgetNames::Pop3Text, 960);
@@ -59,6 +64,21 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, Messa
     pop3_->setText(settings_.Pop3Server);
     mail_->setText(settings_.MailAddress);
     apop_->setChecked(settings_.UseApop != 0);
+
+    int widest = width();
+    for (const QString& server : std::as_const(settings_.PlainPasswordServers)) {
+        auto* check = new QCheckBox(QStringLiteral("暗号化なしでパスワードを送る: %1").arg(server), this);
+        check->setObjectName(WidgetNames::PlainPasswordCheck);
+        check->setToolTip(QStringLiteral("このサーバーは TLS に対応していないため、パスワードを暗号化せずに送ることを許可しています。"
+                                         "チェックを外して「設定」を押すと取り消せます。"));
+        check->setChecked(true);
+        const double top = consentTop + static_cast<double>(plainPasswordChecks_.size()) * consentLine;
+        check->setGeometry(Twips::rect(120, top, 2652, 252));
+        check->adjustSize();
+        widest = std::max(widest, check->x() + check->width() + check->x());
+        plainPasswordChecks_.append({server, check});
+    }
+    setFixedWidth(widest);
 }
 
 void OptionForm::confirm()
@@ -67,6 +87,11 @@ void OptionForm::confirm()
     settings_.Pop3Server = pop3_->text();
     settings_.MailAddress = mail_->text();
     settings_.UseApop = apop_->isChecked() ? 1 : 0;
+    // A consent given while the dialog was open stays; only a cleared box takes one back.
+    for (const auto& [server, check] : std::as_const(plainPasswordChecks_)) {
+        if (!check->isChecked())
+            settings_.PlainPasswordServers.removeAll(server);
+    }
     const StoreStatus status = settings_.write(settingsFilePath_);
     if (!status.ok())
         messageBoxes_.notify(QStringLiteral("サーバー設定を保存できませんでした。\r\n") + status.error(), MessageBoxService::Icon::Exclamation);

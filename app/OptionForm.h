@@ -4,6 +4,9 @@
 #include "ServerSettings.h"
 
 #include <QDialog>
+#include <QList>
+
+#include <utility>
 
 class QCheckBox;
 class QLineEdit;
@@ -25,4 +28,6 @@ private:
     QLineEdit* pop3_ = nullptr;
     QLineEdit* mail_ = nullptr;
     QCheckBox* apop_ = nullptr;
+    // One per consent to send a password without TLS that was remembered when the dialog opened.
+    QList<std::pair<QString, QCheckBox*>> plainPasswordChecks_;
 };

@@ -2,6 +2,7 @@
 
 #include "IdPassForm.h"
 #include "MainForm.h"
+#include "OperationInProgress.h"
 #include "SpamKeywordList.h"
 #include "TextHelpers.h"
 #include "WidgetNames.h"
@@ -24,16 +25,23 @@ void ReceiveController::ReceiveMail()
     running_ = true;
     captionBeforeSession_ = form_.windowTitle();
 
-    const ReceiveAccount account = takeAccount();
     Services& services = form_.services();
-    ReceiveSession session(
-        form_.paths(), services.mail, services.messageBoxes,
-        [this](const QString& subject, const QString& sender, const QString& body) { return IsSpam(subject, sender, body); },
-        form_.sortingAddresses(), *this);
-    const ReceiveSession::Outcome outcome = session.run(account);
+    ReceiveSession::Outcome outcome;
+    {
+        // From the account to the QUIT nothing else may run; the final status lets the user act again.
+        const OperationInProgress operation(form_);
+        const ReceiveAccount account = takeAccount();
+        ReceiveSession session(
+            form_.paths(), services.mail, services.messageBoxes,
+            [this](const QString& subject, const QString& sender, const QString& body) { return IsSpam(subject, sender, body); },
+            form_.sortingAddresses(), *this);
+        PlainPasswordConsent passwordConsent = form_.plainPasswordConsent();
+        session.setPasswordConsent(passwordConsent);
+        outcome = session.run(account);
+    }
 
     form_.setWindowTitle(captionBeforeSession_);
-    setStatus(FinalStatusText(outcome.spamCount, newCounterSum()));
+    setStatus(FinalStatusText(outcome.spamCount, newCounterSum(), outcome.failed && outcome.storedCount == 0));
     services.waitMilliseconds(FinalStatusMilliseconds);
     setStatus(QString());
     running_ = false;
@@ -56,8 +64,9 @@ void ReceiveController::setStatus(const QString& text) { form_.setStatusText(tex
 void ReceiveController::showProgress(int messageNumber, int messageCount)
 {
     form_.setWindowTitle(QStringLiteral("%1 - 受信中 %2/%3").arg(captionBeforeSession_).arg(messageNumber).arg(messageCount));
-    // Repaint between messages, but take no clicks: the session owns the window until it ends.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Repaint between messages. Clicks and keys meanwhile are dropped, and a close request waits for
+    // the end of the session (OperationInProgress).
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void ReceiveController::showMessage(const MessageFields& fields)

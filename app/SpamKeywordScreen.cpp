@@ -2,6 +2,7 @@
 
 #include "Cp932LengthValidator.h"
 #include "Twips.h"
+#include "UnstorableInput.h"
 #include "WidgetNames.h"
 
 #include <QLabel>
@@ -24,6 +25,12 @@ QLabel* label(const QString& text, QRect geometry, QWidget* parent)
 QString SpamKeywordScreen::blankIgnored()
 {
     return QStringLiteral("空白だけのキーワードが登録されました。このキーワードは迷惑メールの判定には使われません。");
+}
+
+QString SpamKeywordScreen::questionMarksIgnored()
+{
+    return QStringLiteral("「?」と空白だけのキーワードが登録されました。"
+                          "「?」を含むすべてのメールが削除されないよう、このキーワードは迷惑メールの判定には使われません。");
 }
 
 SpamKeywordScreen::SpamKeywordScreen(const ProgramPaths& paths, MessageBoxService& messageBoxes, QWidget* parent)
@@ -86,7 +93,10 @@ void SpamKeywordScreen::ListKeywords()
     QList<int> recordNumbers;
     if (listing.ok()) {
         for (const KeywordRow& row : listing.value()) {
-            texts.append(row.keyword);
+            // A keyword of question marks and blanks is what characters the file could not hold
+            // became; it is kept but never matched, and the list says so.
+            const bool ignored = !SpamKeywordList::isBlank(row.keyword) && SpamKeywordList::matchesNothing(row.keyword);
+            texts.append(ignored ? ignoredMark() + row.keyword : row.keyword);
             recordNumbers.append(row.recordNumber);
         }
     }
@@ -104,6 +114,10 @@ void SpamKeywordScreen::AddKeyword()
         messageBoxes_.notify(inputMissing());
         return;
     }
+    if (const QString refused = UnstorableInputNotice(typed, QStringLiteral("キーワード")); !refused.isEmpty()) {
+        messageBoxes_.notify(refused, MessageBoxService::Icon::Exclamation);
+        return;
+    }
     const auto added = keywords_.AddKeyword(typed);
     if (!added.ok()) {
         report(added.status());
@@ -113,6 +127,8 @@ void SpamKeywordScreen::AddKeyword()
     input_->clear();
     if (SpamKeywordList::isBlank(typed))
         messageBoxes_.notify(blankIgnored(), MessageBoxService::Icon::Information);
+    else if (SpamKeywordList::matchesNothing(typed))
+        messageBoxes_.notify(questionMarksIgnored(), MessageBoxService::Icon::Information);
 }
 
 void SpamKeywordScreen::DeleteKeyword()

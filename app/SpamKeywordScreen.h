@@ -28,6 +28,9 @@ public:
 
     static QString inputMissing() { return QStringLiteral("キーワードが入力されていません。"); }
     static QString blankIgnored();
+    static QString questionMarksIgnored();
+    // Put before a row whose keyword matches nothing (only "?" and blanks).
+    static QString ignoredMark() { return QStringLiteral("【無効・判定に使われません】"); }
     static QString nothingSelected() { return QStringLiteral("データが選択されていません。"); }
     static QString deleteQuestion() { return QStringLiteral("選択された（行、青色）データを削除します。よろしいですか"); }
 

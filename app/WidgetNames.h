@@ -191,5 +191,7 @@ inline const QString MailText = QStringLiteral("MailText");   // "メールア�
 inline const QString ApopCheck = QStringLiteral("ApopCheck"); // "APOP を使用する(&A)"
 inline const QString OKCommand = QStringLiteral("OKCommand"); // OK of either dialog
 inline const QString CancelCommand = QStringLiteral("CancelCommand"); // cancel of either dialog
+// OptionForm, one per server that may get the password without TLS; cleared and OK takes it back.
+inline const QString PlainPasswordCheck = QStringLiteral("PlainPasswordCheck");
 
 } // namespace WidgetNames

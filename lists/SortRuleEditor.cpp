@@ -1,6 +1,9 @@
 #include "SortRuleEditor.h"
 
 #include "TextHelpers.h"
+#include "UnstorableInput.h"
+
+#include <array>
 
 namespace {
 
@@ -23,6 +26,23 @@ QString SortRuleEditor::restartQuestion()
 QString SortRuleEditor::rulesFull()
 {
     return QStringLiteral("担当者データは最大10件です。これ以上登録できません。");
+}
+
+bool SortRuleEditor::refuseUnstorable(const SortRule& rule)
+{
+    static const std::array<const char16_t*, 9> detailNames{u"氏名", u"フリガナ", u"所属", u"役職名", u"〒",
+        u"住所（都・道・府・県）", u"住所（市・区）", u"住所（町）", u"番地及びマンション名"};
+    QString notice = UnstorableInputNotice(rule.Name, QStringLiteral("名称"));
+    for (std::size_t i = 0; i < detailNames.size() && notice.isEmpty(); ++i)
+        notice = UnstorableInputNotice(rule.Details[i], QString::fromUtf16(detailNames[i]));
+    if (notice.isEmpty())
+        notice = UnstorableInputNotice(rule.RuleAddress, QStringLiteral("メールアドレス"));
+    if (notice.isEmpty())
+        notice = UnstorableInputNotice(rule.Memo, QStringLiteral("備考"));
+    if (notice.isEmpty())
+        return false;
+    messageBoxes_.notify(notice, MessageBoxService::Icon::Exclamation);
+    return true;
 }
 
 void SortRuleEditor::report(const StoreStatus& failure)
@@ -58,6 +78,8 @@ void SortRuleEditor::ChangeRule()
         return;
     }
     const SortRule rule = view_.editorContents();
+    if (refuseUnstorable(rule))
+        return;
     if (TrimBlanks(rule.RuleAddress).isEmpty())
         messageBoxes_.notify(addressMissing());
     if (TrimBlanks(rule.Name).isEmpty())
@@ -107,6 +129,9 @@ void SortRuleEditor::AppendRule()
         messageBoxes_.notify(rulesFull(), MessageBoxService::Icon::Exclamation);
         return;
     }
-    if (StoreStatus written = book_.write(next.value(), view_.editorContents()); !written.ok())
+    const SortRule rule = view_.editorContents();
+    if (refuseUnstorable(rule))
+        return;
+    if (StoreStatus written = book_.write(next.value(), rule); !written.ok())
         report(written);
 }

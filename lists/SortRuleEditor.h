@@ -31,6 +31,8 @@ private:
     // The names of all rules into the list, and rule 9's current address into Text39.
     bool reloadNames();
     void report(const StoreStatus& failure);
+    // Tells the user about the first field holding a character the file cannot store; true then.
+    bool refuseUnstorable(const SortRule& rule);
 
     SortRuleBook book_;
     MessageBoxService& messageBoxes_;

@@ -1,5 +1,6 @@
 #include "SpamKeywordList.h"
 
+#include "Cp932Codec.h"
 #include "RecordLayouts.h"
 #include "TextHelpers.h"
 
@@ -77,22 +78,39 @@ StoreStatus SpamKeywordList::DeleteKeyword(int recordNumber, bool remove) const
 
 bool SpamKeywordList::isBlank(QStringView keyword) { return TrimBlanks(keyword).isEmpty(); }
 
+bool SpamKeywordList::matchesNothing(QStringView keyword)
+{
+    // "?" is what a character the file cannot hold was stored as: such a keyword would be found in
+    // every message with a question mark and delete it unseen.
+    for (const QChar c : keyword) {
+        if (c != u'?' && c != u' ' && c != QChar(0x3000))
+            return false;
+    }
+    return true;
+}
+
 StoreResult<std::optional<SpamHit>> SpamKeywordList::IsSpam(QStringView subject, QStringView sender, QStringView body) const
 {
+    // Compared as the code page stores them, so the forms of one character that Shift_JIS and
+    // UTF-8 mail decode to (WAVE DASH and FULLWIDTH TILDE) meet; positions stay those of the texts.
+    const QString storedSubject = Cp932Codec::storedForm(subject);
+    const QString storedSender = Cp932Codec::storedForm(sender);
+    const QString storedBody = Cp932Codec::storedForm(body);
     const std::array<std::pair<SpamHit::Field, TrimmedText>, 3> fields{{
-        {SpamHit::Field::Subject, trimmed(subject)},
-        {SpamHit::Field::Sender, trimmed(sender)},
-        {SpamHit::Field::Body, trimmed(body)},
+        {SpamHit::Field::Subject, trimmed(storedSubject)},
+        {SpamHit::Field::Sender, trimmed(storedSender)},
+        {SpamHit::Field::Body, trimmed(storedBody)},
     }};
     std::optional<SpamHit> hit;
     const StoreStatus status = file().forEach([&](int, std::string_view bytes) {
         const Record record(RecordLayouts::Keyword, std::string(bytes));
         const QString keyword = TrimBlanks(record.text(KeywordField::Keyword));
         // An empty keyword is found in every text: it would condemn every message unseen.
-        if (keyword.isEmpty())
+        if (keyword.isEmpty() || matchesNothing(keyword))
             return true;
+        const QString stored = Cp932Codec::storedForm(keyword);
         for (const auto& [field, text] : fields) {
-            const qsizetype found = text.text.indexOf(keyword, 0, Qt::CaseSensitive);
+            const qsizetype found = text.text.indexOf(stored, 0, Qt::CaseSensitive);
             if (found >= 0) {
                 hit = SpamHit{field, text.offset + found, keyword.size(), keyword};
                 return false;

@@ -46,12 +46,16 @@ public:
 
     // The first keyword, in file order, that the trimmed subject, sender or body (tested in that
     // order) contains, compared character for character: case and full-width/half-width forms
-    // differ. A keyword that is empty after trimming never matches. The file is read afresh on
+    // differ, but two characters that code page 932 stores as the same bytes are one (WAVE DASH and
+    // FULLWIDTH TILDE). A keyword that matchesNothing() never matches. The file is read afresh on
     // every call; a missing one is created empty and matches nothing.
     StoreResult<std::optional<SpamHit>> IsSpam(QStringView subject, QStringView sender, QStringView body) const;
 
     // A keyword that is blank once trimmed, which the matcher ignores.
     static bool isBlank(QStringView keyword);
+    // Blank, or only "?" and blanks (a character the file could not hold is stored as "?"): the
+    // matcher ignores it.
+    static bool matchesNothing(QStringView keyword);
 
 private:
     const ProgramPaths& paths_;

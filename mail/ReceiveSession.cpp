@@ -53,10 +53,12 @@ QString AttachmentNotice(const QString& body, const QString& bodyAsFetched)
     return body + QStringLiteral("\r\n♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
 }
 
-QString FinalStatusText(int spamCount, int newCounterSum)
+QString FinalStatusText(int spamCount, int newCounterSum, bool failedBeforeStoring)
 {
     if (spamCount > 0)
         return QStringLiteral("迷惑メール撃退！！");
+    if (failedBeforeStoring)
+        return QStringLiteral("受信できませんでした");
     return newCounterSum > 0 ? QStringLiteral("新着メールあり。") : QStringLiteral("新着メールなし");
 }
 
@@ -88,6 +90,19 @@ void ReceiveSession::reportStop(int number, const QString& reason)
         ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
 }
 
+void ReceiveSession::reportFailure()
+{
+    messageBoxes_.show({libraryMessage(), ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::None});
+}
+
+int ReceiveSession::login(int handle, const ReceiveAccount& account)
+{
+    const auto authenticate = [&] {
+        return mail_.NMailPop3Authenticate(handle, account.AccountId, account.AccountPassword, account.UseApop != 0 ? -1 : 0);
+    };
+    return passwordConsent_ ? passwordConsent_->run(account.Pop3Server, authenticate) : authenticate();
+}
+
 ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
 {
     Outcome outcome;
@@ -96,15 +111,23 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     if (account.Pop3Server.isEmpty())
         return outcome;
     const int handle = mail_.NMailPop3Connect(account.Pop3Server);
-    if (handle == -1)
+    if (handle < 0) {
+        // A server that cannot be reached, or whose certificate cannot be trusted, is a failure the
+        // user must see, not an empty mailbox.
+        outcome.failed = true;
+        reportFailure();
         return outcome;
+    }
     if (account.AccountId.isEmpty() || account.AccountPassword.isEmpty()) {
         mail_.NMailPop3Close(handle);
         return outcome;
     }
-    const int count = mail_.NMailPop3Authenticate(handle, account.AccountId, account.AccountPassword, account.UseApop != 0 ? -1 : 0);
+    const int count = login(handle, account);
     if (count < 0) {
-        messageBoxes_.show({libraryMessage(), ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::None});
+        outcome.failed = true;
+        // A user who has just declined to send the password in clear needs no further box.
+        if (count != NMailApi::ResultPasswordNeedsTls || !passwordConsent_)
+            reportFailure();
         mail_.NMailPop3Close(handle);
         return outcome;
     }
@@ -141,8 +164,11 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         mail_.NMailPop3DeleteMail(handle, number);
     // A QUIT that fails leaves the messages on the server, to be received again: the user is told
     // unless the session has already said why it stopped.
-    if (mail_.NMailPop3Close(handle) < 0 && !deletions.empty() && !stopReported_)
+    if (mail_.NMailPop3Close(handle) < 0 && !deletions.empty() && !stopReported_) {
+        stopReported_ = true;
         messageBoxes_.show({libraryMessage(), ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+    }
+    outcome.failed = stopReported_;
     return outcome;
 }
 

@@ -3,6 +3,7 @@
 #include "FolderFiles.h"
 #include "MessageBoxService.h"
 #include "NMailApi.h"
+#include "PlainPasswordConsent.h"
 #include "ProgramPaths.h"
 
 #include <QString>
@@ -51,10 +52,16 @@ public:
     struct Outcome {
         int spamCount = 0;
         int storedCount = 0;
+        // The session could not connect, log in or receive everything: the user has been told.
+        bool failed = false;
     };
 
     ReceiveSession(const ProgramPaths& paths, NMailApi& mail, MessageBoxService& messageBoxes, SpamTest isSpam,
         std::array<QString, 9> sortingAddresses, ReceiveView& view);
+
+    // Asks for the user's consent when the server offers no TLS; without it such a server gets no
+    // password and the login fails.
+    void setPasswordConsent(PlainPasswordConsent& consent) { passwordConsent_ = &consent; }
 
     Outcome run(const ReceiveAccount& account);
 
@@ -75,6 +82,8 @@ private:
     bool FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number);
     bool flushTouchedFolders();
     void reportStop(int number, const QString& reason);
+    void reportFailure();
+    int login(int handle, const ReceiveAccount& account);
     QString libraryMessage();
 
     const ProgramPaths& paths_;
@@ -83,6 +92,7 @@ private:
     SpamTest isSpam_;
     std::array<QString, 9> sortingAddresses_;
     ReceiveView& view_;
+    PlainPasswordConsent* passwordConsent_ = nullptr;
     std::set<int> touchedFolders_;
     bool stopReported_ = false;
 };
@@ -95,5 +105,6 @@ int ChooseFolder(const QString& sender, const std::array<QString, 9>& sortingAdd
 // the body as fetched holds the word "attachment".
 QString AttachmentNotice(const QString& body, const QString& bodyAsFetched);
 
-// The status-bar text that ends a session.
-QString FinalStatusText(int spamCount, int newCounterSum);
+// The status-bar text that ends a session. A session that failed before it stored anything never
+// reports "no new mail".
+QString FinalStatusText(int spamCount, int newCounterSum, bool failedBeforeStoring = false);

@@ -83,6 +83,56 @@ const DecodeTable& decodeTable()
     return *table;
 }
 
+bool isSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
+// For every character of the basic plane: what it reads back as after a trip through code page 932,
+// and whether it survives the trip at all. Filled once from iconv, like the decode table.
+class RoundTripTable {
+public:
+    RoundTripTable()
+    {
+        const IconvHandle converter("CP932", "UTF-16LE");
+        const DecodeTable& decoding = decodeTable();
+        for (std::size_t unit = 0; unit < storedAs_.size(); ++unit) {
+            const auto character = static_cast<char16_t>(unit);
+            storedAs_[unit] = character;
+            if (isSurrogate(character))
+                continue;
+            converter.reset();
+            char input[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+            char output[4] = {};
+            char* in = input;
+            std::size_t inLeft = sizeof input;
+            char* out = output;
+            std::size_t outLeft = sizeof output;
+            if (iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0)
+                continue;
+            const std::size_t written = sizeof output - outLeft;
+            const auto first = static_cast<unsigned char>(output[0]);
+            if (written == 1)
+                storedAs_[unit] = first < 0x80 ? first : decoding.single(first);
+            else if (written == 2)
+                storedAs_[unit] = decoding.pair(first, static_cast<unsigned char>(output[1]));
+            else
+                continue;
+            holds_[unit] = true;
+        }
+    }
+
+    char16_t storedAs(char16_t unit) const { return storedAs_[unit]; }
+    bool holds(char16_t unit) const { return holds_[unit]; }
+
+private:
+    std::array<char16_t, 65536> storedAs_{};
+    std::array<bool, 65536> holds_{};
+};
+
+const RoundTripTable& roundTripTable()
+{
+    static const auto table = std::make_unique<RoundTripTable>();
+    return *table;
+}
+
 bool isAscii(QStringView text)
 {
     for (const QChar c : text) {
@@ -163,6 +213,36 @@ QString decode(std::string_view bytes)
         }
     }
     result.truncate(length);
+    return result;
+}
+
+QString unstorableCharacters(QStringView text)
+{
+    QString found;
+    if (isAscii(text))
+        return found;
+    const RoundTripTable& table = roundTripTable();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        QString character(text[i]);
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            character += text[++i];
+        else if (table.holds(unit))
+            continue;
+        if (!found.contains(character))
+            found += character;
+    }
+    return found;
+}
+
+QString storedForm(QStringView text)
+{
+    const RoundTripTable& table = roundTripTable();
+    QString result(text.size(), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(result.data());
+    const char16_t* in = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i)
+        out[i] = table.storedAs(in[i]);
     return result;
 }
 

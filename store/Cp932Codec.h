@@ -23,6 +23,16 @@ std::size_t wholeCharacterPrefix(std::string_view bytes, std::size_t maxBytes);
 
 bool isLeadByte(unsigned char byte);
 
+// The characters of text that code page 932 cannot hold (each once, in order of appearance): they
+// would be stored as "?".
+QString unstorableCharacters(QStringView text);
+
+// The text as code page 932 stores it and reads it back: every character it holds becomes the one
+// its bytes decode to (WAVE DASH becomes FULLWIDTH TILDE, MINUS SIGN becomes FULLWIDTH HYPHEN-MINUS),
+// so two forms the code page stores as the same bytes compare equal; a character it cannot hold
+// stays as it is, never "?". Always one character for one, so positions carry over.
+QString storedForm(QStringView text);
+
 // A text field of a fixed-length record: cut to width characters, padded with spaces, converted,
 // cut to width bytes without splitting a character; a byte freed by the cut is a space.
 std::string encodeField(QStringView text, int width);

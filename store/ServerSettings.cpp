@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+const QString PlainPasswordKey = QStringLiteral("PLAINPASS=");
+}
+
 ServerSettings ServerSettings::read(const QString& path)
 {
     ServerSettings settings;
@@ -31,6 +35,10 @@ ServerSettings ServerSettings::read(const QString& path)
         } else if (key == u"APOP=") {
             const double number = std::nearbyint(LeadingNumber(value));
             settings.UseApop = static_cast<std::int16_t>(std::clamp(number, -32768.0, 32767.0));
+        } else if (line.startsWith(PlainPasswordKey) && line.size() > PlainPasswordKey.size()) {
+            const QString server = line.mid(PlainPasswordKey.size());
+            if (!settings.PlainPasswordServers.contains(server))
+                settings.PlainPasswordServers.append(server);
         }
     }
     return settings;
@@ -38,8 +46,10 @@ ServerSettings ServerSettings::read(const QString& path)
 
 StoreStatus ServerSettings::write(const QString& path) const
 {
-    const QString content = QStringLiteral("SMTP=") + SmtpServer + QStringLiteral("\r\nPOP3=") + Pop3Server
+    QString content = QStringLiteral("SMTP=") + SmtpServer + QStringLiteral("\r\nPOP3=") + Pop3Server
         + QStringLiteral("\r\nMAIL=") + MailAddress + QStringLiteral("\r\nAPOP=") + QString::number(UseApop)
         + QStringLiteral("\r\n");
+    for (const QString& server : PlainPasswordServers)
+        content += PlainPasswordKey + server + QStringLiteral("\r\n");
     return AtomicFile::write(path, Cp932Codec::encode(content));
 }

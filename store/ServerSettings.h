@@ -3,6 +3,7 @@
 #include "StoreResult.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -13,11 +14,15 @@ struct ServerSettings {
     QString Pop3Server;
     QString MailAddress;
     std::int16_t UseApop = 0;
+    // Servers (as typed in the settings) that may get the password over a connection without TLS,
+    // because the user said so: one line "PLAINPASS=" each, after the four lines. Earlier readers
+    // skip lines they do not know.
+    QStringList PlainPasswordServers{};
 
     // Reads the file if it exists: keys compared case-sensitively on the first five characters,
     // values are characters 6 to 105 as they stand, the last occurrence of a key wins.
     static ServerSettings read(const QString& path);
-    // Replaces the file with the four lines, values untrimmed.
+    // Replaces the file with the four lines, values untrimmed, and the PLAINPASS= lines.
     StoreStatus write(const QString& path) const;
 
     static constexpr int MaxValueLength = 100;

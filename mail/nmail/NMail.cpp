@@ -96,6 +96,11 @@ int NMail::NMailSetOption(int option, int value)
             return -1;
         maximumMessageBytes_ = value;
         return 0;
+    case OptionAllowPlainPassword:
+        if (value != 0 && value != 1)
+            return -1;
+        allowPlainPassword_ = value == 1;
+        return 0;
     default:
         return -1;
     }
@@ -139,9 +144,11 @@ int NMail::NMailPop3Authenticate(int handle, const QString& id, const QString& p
         return -1;
     if (open->loggedIn)
         return fail(QStringLiteral("この POP3 接続はすでにログインしています。"));
-    auto count = open->pop3.login(id, password, apop != 0);
-    if (!count.ok())
-        return fail(count.error());
+    auto count = open->pop3.login(id, password, apop != 0, allowPlainPassword_);
+    if (!count.ok()) {
+        fail(count.error());
+        return open->pop3.passwordHeldBack() ? ResultPasswordNeedsTls : -1;
+    }
     open->loggedIn = true;
     return count.value();
 }
@@ -352,9 +359,13 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
     auto message = OutgoingMessage::build(content);
     if (!message.ok())
         return fail(message.error());
-    const StoreStatus sent =
-        SmtpSender::send(*address, message.value(), SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_});
-    return sent.ok() ? 0 : fail(sent.error());
+    bool passwordHeldBack = false;
+    const StoreStatus sent = SmtpSender::send(*address, message.value(),
+        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_}, &passwordHeldBack);
+    if (sent.ok())
+        return 0;
+    fail(sent.error());
+    return passwordHeldBack ? ResultPasswordNeedsTls : -1;
 }
 
 int NMail::NMailGetMessage(int, QString& buffer, int size)

@@ -58,6 +58,7 @@ private:
     int textBufferSize_ = 8192;
     int timeoutMilliseconds_ = 30000;
     long long maximumMessageBytes_ = 64LL * 1024 * 1024;
+    bool allowPlainPassword_ = false;
     QString smtpUser_;
     QString smtpPassword_;
     QString trustedCaFile_;

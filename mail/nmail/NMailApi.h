@@ -25,7 +25,15 @@ public:
         OptionTrustedCaFile = 5,
         // The largest message a fetch accepts, in bytes (default 64 MiB).
         OptionMaximumMessageBytes = 6,
+        // 1: a password may go over a connection without TLS (the user has agreed to it for the
+        // server about to be used); 0, the default: it is held back and the call fails with
+        // ResultPasswordNeedsTls. APOP sends no password and is never held back.
+        OptionAllowPlainPassword = 7,
     };
+
+    // NMailPop3Authenticate and NMailSmtpSendMail: the server offers no TLS and the password was not
+    // sent. A POP3 handle stays open, so the login can be repeated once the option allows it.
+    static constexpr int ResultPasswordNeedsTls = -7;
 
     virtual int NMailInitializeWinSock() = 0;
     // Number options; 0 when taken, -1 when the option or its value is unknown.

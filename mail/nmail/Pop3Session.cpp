@@ -39,6 +39,7 @@ StoreResult<std::string> Pop3Session::command(const std::string& line, const QSt
 StoreStatus Pop3Session::open(const ServerAddress& server, const TlsSocket::Settings& settings)
 {
     const QString what = QStringLiteral("POP3 サーバーへの接続");
+    serverName_ = server.display();
     StoreStatus connected = socket_.connect(server.host, server.port, settings);
     if (!connected.ok())
         return connected;
@@ -87,9 +88,17 @@ StoreStatus Pop3Session::open(const ServerAddress& server, const TlsSocket::Sett
     return StoreStatus::success();
 }
 
-StoreResult<int> Pop3Session::login(const QString& user, const QString& password, bool apop)
+StoreResult<int> Pop3Session::login(const QString& user, const QString& password, bool apop, bool allowPlainPassword)
 {
     const QString what = QStringLiteral("ログイン");
+    passwordHeldBack_ = false;
+    // Anyone on the path can strip STLS from the capabilities: without TLS the password goes out
+    // only with the user's consent.
+    if (!apop && !socket_.isEncrypted() && !allowPlainPassword) {
+        passwordHeldBack_ = true;
+        return StoreStatus::failure(
+            QStringLiteral("POP3 サーバー %1 は暗号化（TLS）に対応していないため、パスワードを送りませんでした。").arg(serverName_));
+    }
     if (holdsLineBreak(user) || holdsLineBreak(password))
         return StoreStatus::failure(QStringLiteral("ユーザー ID またはパスワードに改行文字が含まれています。"));
     const std::string userBytes = user.toUtf8().toStdString();

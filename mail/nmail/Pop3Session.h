@@ -16,8 +16,9 @@ class Pop3Session {
 public:
     // Greeting, capabilities, and STLS whenever the server offers it on a plain connection.
     StoreStatus open(const ServerAddress& server, const TlsSocket::Settings& settings);
-    // APOP or USER/PASS; the number of waiting messages.
-    StoreResult<int> login(const QString& user, const QString& password, bool apop);
+    // APOP or USER/PASS; the number of waiting messages. USER/PASS on a connection without TLS
+    // sends nothing unless allowPlainPassword: the login fails and passwordHeldBack() tells why.
+    StoreResult<int> login(const QString& user, const QString& password, bool apop, bool allowPlainPassword);
     StoreResult<long long> messageSize(int number);
     // The whole message as the server holds it (CR LF line ends, dot-stuffing removed). A message
     // larger than maxBytes is read to its end and refused, so the session stays usable.
@@ -29,6 +30,8 @@ public:
     void abort();
 
     bool isEncrypted() const { return socket_.isEncrypted(); }
+    // The last login failed because it would have sent the password in clear.
+    bool passwordHeldBack() const { return passwordHeldBack_; }
 
 private:
     StoreResult<std::string> command(const std::string& line, const QString& what);
@@ -37,4 +40,6 @@ private:
     TlsSocket socket_;
     std::string apopTimestamp_;
     bool offersStls_ = false;
+    bool passwordHeldBack_ = false;
+    QString serverName_;
 };

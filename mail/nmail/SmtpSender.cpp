@@ -80,8 +80,11 @@ QString describe(CURLcode code, const QString& server, const char* errorBuffer, 
 
 } // namespace
 
-StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings)
+StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings,
+    bool* passwordHeldBack)
 {
+    if (passwordHeldBack)
+        *passwordHeldBack = false;
     MailLibraries::ensureInitialized();
     std::unique_ptr<CURL, CurlRelease> curl(curl_easy_init());
     if (!curl)
@@ -107,7 +110,10 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
 
     curl_easy_setopt(handle, CURLOPT_URL, url.constData());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-    curl_easy_setopt(handle, CURLOPT_USE_SSL, server.tlsFromStart ? CURLUSESSL_ALL : CURLUSESSL_TRY);
+    // With an account to send, TLS is required unless the user agreed to a plain connection: a server
+    // without STARTTLS then fails before AUTH, and the password never leaves.
+    const bool requireTls = server.tlsFromStart || (!user.isEmpty() && !settings.allowPlainPassword);
+    curl_easy_setopt(handle, CURLOPT_USE_SSL, requireTls ? CURLUSESSL_ALL : CURLUSESSL_TRY);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!caFile.isEmpty()) {
@@ -135,6 +141,12 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, seconds);
 
     const CURLcode result = curl_easy_perform(handle);
+    if (result == CURLE_USE_SSL_FAILED && !server.tlsFromStart) {
+        if (passwordHeldBack)
+            *passwordHeldBack = true;
+        return StoreStatus::failure(
+            QStringLiteral("SMTP サーバー %1 は暗号化（TLS）に対応していないため、パスワードを送りませんでした。").arg(server.display()));
+    }
     if (result != CURLE_OK)
         return StoreStatus::failure(describe(result, server.display(), errorBuffer, reply, settings.timeoutMilliseconds));
     return StoreStatus::success();

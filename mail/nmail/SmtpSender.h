@@ -8,7 +8,8 @@
 
 // Hands one built message to an SMTP server: STARTTLS whenever the server offers it (TLS from the
 // first byte for smtps://), the certificate checked as for POP3, SMTP AUTH when an account is set,
-// and every wait bounded by the time-out.
+// and every wait bounded by the time-out. A server that offers no TLS gets no password unless the
+// settings allow it: the send then fails before AUTH and passwordHeldBack is set.
 class SmtpSender {
 public:
     struct Settings {
@@ -16,7 +17,9 @@ public:
         QString extraCaFile;
         QString user;
         QString password;
+        bool allowPlainPassword = false;
     };
 
-    static StoreStatus send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings);
+    static StoreStatus send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings,
+        bool* passwordHeldBack = nullptr);
 };

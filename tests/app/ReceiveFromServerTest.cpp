@@ -12,6 +12,11 @@
 #include <memory>
 #include <optional>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using RecordLayouts::MessageField;
 
 namespace {
@@ -32,6 +37,20 @@ std::string withAttachment(const std::string& from)
           "Content-Transfer-Encoding: 8bit\n\n添付を送ります。\n--b\nContent-Type: text/plain; name=\"report.txt\"\n"
           "Content-Disposition: attachment; filename*=UTF-8''%E5%A0%B1%E5%91%8A.txt\nContent-Transfer-Encoding: base64\n\n"
           "5YaF5a65\n--b--\n";
+}
+
+// A loopback port that was free a moment ago: a connection to it is refused.
+int portWithNoListener()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
 }
 
 } // namespace
@@ -58,12 +77,20 @@ private:
         folder->put(QStringLiteral("★MailData/iniIdPass.ini"),
             "[EXEINI]\r\nNAME=" + box->user().toUtf8() + "\r\nNAME2=" + password.toUtf8() + "\r\nNAME3=1\r\n");
     }
-    void start()
+    void start(bool trustTestCa = true)
     {
+        statusTrail.clear();
         harness = std::make_unique<MainFormHarness>(*folder, *library);
         QVERIFY(harness->start());
-        library->NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
+        if (trustTestCa)
+            library->NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
+        harness->services.processEvents = [this] {
+            statusTrail.append(harness->form().statusText());
+            QCoreApplication::processEvents();
+            harness->clock.tick();
+        };
     }
+    QStringList statusTrail;
 
 private slots:
     void init()
@@ -143,6 +170,67 @@ private slots:
         QVERIFY(harness->messageBoxes.requests.first().text.contains(QStringLiteral("メッセージ 2 ")));
         QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("message 1")});
         QCOMPARE(box->count(), 3);
+    }
+
+    void aConnectionThatFailsShowsTheLibrarysTextAndNeverNoNewMail_data()
+    {
+        QTest::addColumn<bool>("unreachable");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no server listening") << true << QStringLiteral("接続できません");
+        QTest::newRow("certificate not trusted") << false << QStringLiteral("証明書を信頼できません");
+    }
+    void aConnectionThatFailsShowsTheLibrarysTextAndNeverNoNewMail()
+    {
+        QFETCH(bool, unreachable);
+        QFETCH(QString, reason);
+        QString server = servers.pop3Server();
+        if (unreachable)
+            server = QStringLiteral("127.0.0.1:%1").arg(portWithNoListener());
+        prepare(QStringLiteral("receive_connect_fails"), server);
+        QVERIFY(box->deposit(message("a@example.jp", "kept", "body")));
+        start(false);
+
+        harness->clickTab(3);
+
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QCOMPARE(harness->messageBoxes.requests.first().title, QStringLiteral("エラー"));
+        QVERIFY2(harness->messageBoxes.requests.first().text.contains(reason), qPrintable(harness->messageBoxes.requests.first().text));
+        QVERIFY(statusTrail.contains(QStringLiteral("受信できませんでした")));
+        QVERIFY(!statusTrail.contains(QStringLiteral("新着メールなし")));
+        QCOMPARE(box->count(), 1);
+    }
+
+    void aServerWithoutTlsGetsThePasswordOnlyOnceTheUserAgrees_data()
+    {
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("no") << false;
+        QTest::newRow("yes") << true;
+    }
+    void aServerWithoutTlsGetsThePasswordOnlyOnceTheUserAgrees()
+    {
+        QFETCH(bool, agree);
+        const QString server = servers.pop3NoTlsServer();
+        prepare(QStringLiteral("receive_without_tls"), server);
+        QVERIFY(box->deposit(message("a@example.jp", "first", "body")));
+        start();
+        harness->messageBoxes.answers = {agree ? MessageBoxService::Answer::Yes : MessageBoxService::Answer::No};
+
+        harness->clickTab(3);
+
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QCOMPARE(harness->messageBoxes.requests.first().buttons, MessageBoxService::Buttons::YesNo);
+        QVERIFY(harness->messageBoxes.requests.first().text.contains(server));
+        QCOMPARE(box->count(), agree ? 0 : 1);
+        QCOMPARE(folder->storedSubjects(10), agree ? QStringList{QStringLiteral("first")} : QStringList{});
+        QCOMPARE(folder->contents(QStringLiteral("vbmail.ini")).contains("PLAINPASS=" + server.toUtf8() + "\r\n"), agree);
+        QCOMPARE(statusTrail.contains(QStringLiteral("受信できませんでした")), !agree);
+
+        // A yes is asked once; a no is asked again next time.
+        QVERIFY(box->deposit(message("a@example.jp", "second", "body")));
+        harness->messageBoxes.answers = {MessageBoxService::Answer::No};
+        harness->clickTab(3);
+        QCOMPARE(harness->messageBoxes.requests.size(), agree ? 1 : 2);
+        QCOMPARE(box->count(), agree ? 0 : 2);
     }
 };
 

@@ -3,12 +3,17 @@
 #include "MainScreen.h"
 #include "RecordLayouts.h"
 #include "SpamKeywordList.h"
+#include "TabStrip.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QCloseEvent>
 #include <QDir>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QTest>
+
+#include <utility>
 
 namespace Names = WidgetNames;
 using RecordLayouts::MessageField;
@@ -256,6 +261,49 @@ private slots:
         harness->clickTab(3);
         QVERIFY(clickedAgain);
         QCOMPARE(harness->mail.count(QStringLiteral("NMailPop3Connect")), 1);
+    }
+
+    void clicksDuringASessionAreDroppedAndACloseWaitsForTheQuit_data()
+    {
+        QTest::addColumn<bool>("insideABox");
+        QTest::newRow("inside a notice the session shows") << true;
+        QTest::newRow("between two messages") << false;
+    }
+    void clicksDuringASessionAreDroppedAndACloseWaitsForTheQuit()
+    {
+        QFETCH(bool, insideABox);
+        FakeNMail::Message first = mail(QStringLiteral("a@example.jp"), QStringLiteral("one"));
+        if (insideABox)
+            first.attachmentResult = -6;
+        start({first, mail(QStringLiteral("b@example.jp"), QStringLiteral("two"))});
+        bool acted = false;
+        const auto act = [&] {
+            if (std::exchange(acted, true))
+                return;
+            TabStrip& strip = harness->form().tabStrip();
+            QTest::mouseClick(&strip, Qt::LeftButton, Qt::NoModifier, strip.tabRect(5).center());
+            QCoreApplication::postEvent(&harness->form(), new QCloseEvent);
+            QCoreApplication::processEvents();
+        };
+        if (insideABox) {
+            harness->messageBoxes.whileShown = [&](const MessageBoxService::Request&) { act(); };
+        } else {
+            connect(&harness->form(), &QWidget::windowTitleChanged, &harness->form(), [&](const QString& title) {
+                if (title.endsWith(QStringLiteral("2/2")))
+                    act();
+            });
+        }
+
+        receive();
+
+        QVERIFY(acted);
+        QVERIFY(!harness->find<QWidget>(Names::Frame9)->isVisible());
+        QCOMPARE(folder->storedSubjects(10), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+        QCOMPARE(harness->mail.deleted, (QList<int>{1, 2}));
+        QCOMPARE(harness->endProcessCalls, 1);
+        QVERIFY(harness->mail.calls.indexOf(QStringLiteral("NMailEndWinSock"))
+            > harness->mail.calls.indexOf(QRegularExpression(QStringLiteral("NMailPop3Close.*"))));
+        QVERIFY(harness->mail.calls.indexOf(QRegularExpression(QStringLiteral("NMailPop3Close.*"))) >= 0);
     }
 };
 

@@ -99,6 +99,32 @@ private slots:
         QVERIFY(control<QCheckBox>(dialog, Names::ApopCheck)->isChecked());
     }
 
+    void theServerDialogShowsAPasswordAllowedWithoutTlsAndClearingItTakesItBack_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("kept") << true;
+        QTest::newRow("taken back") << false;
+    }
+    void theServerDialogShowsAPasswordAllowedWithoutTlsAndClearingItTakesItBack()
+    {
+        QFETCH(bool, keep);
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=pop.example\r\nPLAINPASS=pop.example\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.clickTab(6);
+        click(MainFormHarness::window(Names::SetForm), Names::SetFormServers);
+        QWidget* dialog = MainFormHarness::window(Names::OptionForm);
+        auto* check = control<QCheckBox>(dialog, Names::PlainPasswordCheck);
+        QVERIFY(check && check->isChecked());
+        QVERIFY(check->text().contains(QStringLiteral("pop.example")));
+        check->setChecked(keep);
+        click(dialog, Names::OKCommand);
+        QCOMPARE(harness.form().plainPasswordConsent().isRemembered(QStringLiteral("pop.example")), keep);
+        QCOMPARE(folder.contents(QStringLiteral("vbmail.ini")),
+            QByteArray("SMTP=\r\nPOP3=pop.example\r\nMAIL=\r\nAPOP=0\r\n") + (keep ? "PLAINPASS=pop.example\r\n" : ""));
+    }
+
     void cancellingTheServerDialogChangesNothingAndReopeningDiscardsTheTyping_data()
     {
         QTest::addColumn<bool>("byEscape");

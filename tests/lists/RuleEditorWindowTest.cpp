@@ -158,6 +158,35 @@ private slots:
         QCOMPARE(SortRuleBook(folder.paths()).read(1).value()->Name, QString());
     }
 
+    void aCharacterTheFileCannotHoldIsRefusedNamingTheField_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("change, name") << Names::Command24 << Names::Text38 << QStringLiteral("名称");
+        QTest::newRow("change, department") << Names::Command24 << Names::Text57At(3) << QStringLiteral("所属");
+        QTest::newRow("register, address") << Names::Command25 << Names::Text16 << QStringLiteral("メールアドレス");
+    }
+    void aCharacterTheFileCannotHoldIsRefusedNamingTheField()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, field);
+        QFETCH(QString, label);
+        TestProgramFolder folder;
+        prepare(folder, 9);
+        Window window(folder);
+        QVERIFY(window.started);
+        const QByteArray before = folder.contents(QStringLiteral("★MAilData/vbmdata.data"));
+        window.pressRow(0);
+        window.box(field)->setText(QStringLiteral("caf\u00e9 \U0001F600"));
+        window.click(button);
+        QCOMPARE(window.harness.messageBoxes.requests.size(), 1);
+        const QString notice = window.harness.messageBoxes.texts().first();
+        QVERIFY2(notice.startsWith(label) && notice.contains(QStringLiteral("「\u00e9」「\U0001F600」")), qPrintable(notice));
+        QCOMPARE(folder.contents(QStringLiteral("★MAilData/vbmdata.data")), before);
+        QCOMPARE(window.box(field)->text(), QStringLiteral("caf\u00e9 \U0001F600"));
+    }
+
     void clearEmptiesTheEditorAndTouchesNoFile()
     {
         TestProgramFolder folder;

@@ -165,7 +165,14 @@ INSTANTIATE_TEST_SUITE_P(Keywords, SpamMatching,
         MatchCase{"SubjectIsTestedBeforeSenderAndBody", {QStringLiteral("e")}, Subject, Sender, Body, SpamHit{Field::Subject, 6, 1, QStringLiteral("e")}},
         MatchCase{"PositionCountsTheBlanksBeforeTheText", {QStringLiteral("Gift")}, QStringLiteral("\u3000 Gift"), QString(), QString(), SpamHit{Field::Subject, 2, 4, QStringLiteral("Gift")}},
         MatchCase{"TrailingBlankOfTheKeywordIsNotNeededInTheText", {QStringLiteral("Gift ")}, QStringLiteral("Gift   "), QString(), QString(), SpamHit{Field::Subject, 0, 4, QStringLiteral("Gift")}},
-        MatchCase{"EmptyMessageMatchesNothing", {QStringLiteral("x")}, QString(), QString(), QString(), std::nullopt}),
+        MatchCase{"EmptyMessageMatchesNothing", {QStringLiteral("x")}, QString(), QString(), QString(), std::nullopt},
+        // The file holds a keyword as the code page stores it: a WAVE DASH comes back a FULLWIDTH TILDE.
+        MatchCase{"WaveDashKeywordStillFindsWaveDashText", {QStringLiteral("10\u301c50%OFF")}, QStringLiteral("今だけ10\u301c50%OFF"), QString(), QString(), SpamHit{Field::Subject, 3, 9, QStringLiteral("10\uff5e50%OFF")}},
+        MatchCase{"FullwidthTildeKeywordFindsWaveDashText", {QStringLiteral("10\uff5e50%OFF")}, QString(), QString(), QStringLiteral("10\u301c50%OFF"), SpamHit{Field::Body, 0, 9, QStringLiteral("10\uff5e50%OFF")}},
+        MatchCase{"ASecondByteIsNoCharacter", {QStringLiteral("A")}, QStringLiteral("\u30a2\u30a2"), QString(), QString(), std::nullopt},
+        MatchCase{"QuestionMarksAndBlanksMatchNothing", {QStringLiteral("?"), QStringLiteral("? \u3000?")}, QStringLiteral("Really? ? ?"), QString(), QString(), std::nullopt},
+        MatchCase{"AQuestionMarkWithTextStillMatches", {QStringLiteral("10?OFF")}, QStringLiteral("10?OFF"), QString(), QString(), SpamHit{Field::Subject, 0, 6, QStringLiteral("10?OFF")}},
+        MatchCase{"AnUnstorableCharacterIsNoQuestionMark", {QStringLiteral("a?b")}, QStringLiteral("a\U0001F600b a\u00e9b"), QString(), QString(), std::nullopt}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -105,6 +105,25 @@ private slots:
         QCOMPARE(s.shownTexts(), QStringList{SpamKeywordScreen::blankIgnored()});
     }
 
+    void aKeywordTheFileCannotHoldIsRefusedAndKeptInTheInput()
+    {
+        Screen s;
+        s.add(QStringLiteral("10\u20ac OFF \U0001F600"));
+        QCOMPARE(s.messageBoxes.requests.size(), 1);
+        QVERIFY(s.shownTexts().first().contains(QStringLiteral("「\u20ac」「\U0001F600」")));
+        QCOMPARE(s.file().size(), 0);
+        QCOMPARE(s.input()->text(), QStringLiteral("10\u20ac OFF \U0001F600"));
+    }
+
+    void aKeywordOfQuestionMarksIsMarkedAsMatchingNothing()
+    {
+        Screen s;
+        s.add(QStringLiteral("? ?"));
+        s.add(QStringLiteral("10?OFF"));
+        QCOMPARE(s.shownTexts(), QStringList{SpamKeywordScreen::questionMarksIgnored()});
+        QCOMPARE(s.trimmedRows(), (QStringList{SpamKeywordScreen::ignoredMark() + QStringLiteral("? ?"), QStringLiteral("10?OFF")}));
+    }
+
     void deletingTheMiddleRowOfThreeKeepsTheInput()
     {
         Screen s;

@@ -279,3 +279,30 @@ TEST_F(Pop3ServerTest, CallsOnAHandleThatIsNotOpenFail)
 }
 
 } // namespace
+
+TEST_F(Pop3ServerTest, APasswordGoesToAServerWithoutTlsOnlyWhenAllowed)
+{
+    deposit(2);
+    struct Case {
+        const char* what;
+        int apop;
+        int allowPlainPassword;
+        int expected;
+    };
+    const Case cases[] = {
+        {"USER/PASS held back", 0, 0, NMailApi::ResultPasswordNeedsTls},
+        {"USER/PASS allowed", 0, 1, 2},
+        {"APOP sends no password", -1, 0, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(mail.NMailSetOption(NMailApi::OptionAllowPlainPassword, c.allowPlainPassword), 0);
+        const int handle = mail.NMailPop3Connect(servers.pop3NoTlsServer());
+        ASSERT_GT(handle, 0) << lastError(mail).toStdString();
+        EXPECT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), c.apop), c.expected);
+        if (c.expected < 0) {
+            EXPECT_TRUE(lastError(mail).contains(servers.pop3NoTlsServer())) << lastError(mail).toStdString();
+        }
+        EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+    }
+}

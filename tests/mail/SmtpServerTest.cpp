@@ -1,4 +1,5 @@
 #include "NMail.h"
+#include "PlainPasswordConsent.h"
 #include "TestMailServers.h"
 
 #include "QStringPrinter.h"
@@ -8,6 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <mutex>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -148,3 +157,146 @@ TEST_F(SmtpServerTest, AuthenticationAndCertificateFailuresAreNamed)
 }
 
 } // namespace
+
+namespace {
+
+// An SMTP server without STARTTLS that takes every message and keeps every line it was sent.
+class PlainSmtpServer {
+public:
+    PlainSmtpServer()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 4);
+        socklen_t length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] {
+            for (int client; (client = ::accept(listener_, nullptr, nullptr)) >= 0;)
+                serve(client);
+        });
+    }
+    ~PlainSmtpServer()
+    {
+        ::shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        ::close(listener_);
+    }
+
+    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    // Everything the clients sent so far: every line the server has answered is in it.
+    std::string received()
+    {
+        const std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+private:
+    void serve(int client)
+    {
+        const auto reply = [client](const char* text) { (void)::send(client, text, std::strlen(text), MSG_NOSIGNAL); };
+        reply("220 plain.test ESMTP\r\n");
+        std::string pending;
+        bool inData = false;
+        bool awaitingCredentials = false;
+        char buffer[4096];
+        for (ssize_t got; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) {
+            {
+                const std::lock_guard lock(mutex_);
+                received_.append(buffer, static_cast<std::size_t>(got));
+            }
+            pending.append(buffer, static_cast<std::size_t>(got));
+            for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                if (inData) {
+                    if (line == ".") {
+                        inData = false;
+                        reply("250 queued\r\n");
+                    }
+                } else if (line.starts_with("EHLO")) {
+                    reply("250-plain.test\r\n250 AUTH PLAIN LOGIN\r\n");
+                } else if (awaitingCredentials) {
+                    awaitingCredentials = false;
+                    reply("235 accepted\r\n");
+                } else if (line.starts_with("AUTH")) {
+                    awaitingCredentials = true;
+                    reply("334 \r\n");
+                } else if (line == "DATA") {
+                    inData = true;
+                    reply("354 go on\r\n");
+                } else if (line == "QUIT") {
+                    reply("221 bye\r\n");
+                    break;
+                } else {
+                    reply("250 ok\r\n");
+                }
+            }
+        }
+        ::close(client);
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::string received_;
+};
+
+// Answers every question with the scripted answer and counts them.
+class ScriptedAnswers final : public MessageBoxService {
+public:
+    explicit ScriptedAnswers(Answer answer) : answer_(answer) {}
+    Answer show(const Request& request) override
+    {
+        questions.append(request.text);
+        return answer_;
+    }
+    QStringList questions;
+
+private:
+    Answer answer_;
+};
+
+int count(const std::string& text, const std::string& sought)
+{
+    int found = 0;
+    for (std::size_t at = text.find(sought); at != std::string::npos; at = text.find(sought, at + 1))
+        ++found;
+    return found;
+}
+
+} // namespace
+
+TEST_F(SmtpServerTest, SendingAsksOnceForAServerWithoutTlsAndRemembersAYes)
+{
+    mail.NMailSetOptionText(NMailApi::OptionSmtpUser, QStringLiteral("taro"));
+    mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, QStringLiteral("secret"));
+    PlainSmtpServer server;
+    ServerSettings settings;
+    const QString settingsFile = files.path() + QStringLiteral("/vbmail.ini");
+    ScriptedAnswers yes(MessageBoxService::Answer::Yes);
+    PlainPasswordConsent consent(settings, settingsFile, yes, mail);
+    const auto sendOnce = [&] { return send(server.server(), QStringLiteral("件名"), QStringLiteral("本文"), QString()); };
+
+    EXPECT_EQ(consent.run(server.server(), sendOnce), 0) << lastError(mail).toStdString();
+    EXPECT_EQ(yes.questions, QStringList{PlainPasswordConsent::question(server.server())});
+    EXPECT_TRUE(fileBytes(settingsFile).contains("PLAINPASS=" + server.server().toUtf8() + "\r\n"));
+    EXPECT_EQ(consent.run(server.server(), sendOnce), 0);
+    EXPECT_EQ(yes.questions.size(), 1);
+    // The first attempt stopped before AUTH; the one after the yes and the next one sent it.
+    EXPECT_EQ(count(server.received(), "EHLO"), 3);
+    EXPECT_EQ(count(server.received(), "AUTH PLAIN"), 2);
+
+    ScriptedAnswers no(MessageBoxService::Answer::No);
+    ServerSettings refusing;
+    PlainPasswordConsent declined(refusing, settingsFile, no, mail);
+    PlainSmtpServer other;
+    EXPECT_EQ(declined.run(other.server(), [&] { return send(other.server(), QStringLiteral("件名"), QStringLiteral("本文"), QString()); }),
+        NMailApi::ResultPasswordNeedsTls);
+    EXPECT_EQ(no.questions.size(), 1);
+    EXPECT_EQ(other.received().find("AUTH"), std::string::npos);
+}

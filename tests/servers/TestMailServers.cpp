@@ -124,6 +124,8 @@ TestMailServers::TestMailServers(const QString& stateDirectory) : stateDirectory
             pop3Port_ = value.toInt();
         else if (key == u"POP3S_PORT")
             pop3sPort_ = value.toInt();
+        else if (key == u"POP3_NOTLS_PORT")
+            pop3NoTlsPort_ = value.toInt();
         else if (key == u"SMTP_PORT")
             smtpPort_ = value.toInt();
         else if (key == u"SMTPS_PORT")
@@ -143,6 +145,8 @@ TestMailServers::TestMailServers(const QString& stateDirectory) : stateDirectory
 
 QString TestMailServers::pop3Server() const { return QStringLiteral("127.0.0.1:%1").arg(pop3Port_); }
 QString TestMailServers::pop3sServer() const { return QStringLiteral("pop3s://127.0.0.1:%1").arg(pop3sPort_); }
+
+QString TestMailServers::pop3NoTlsServer() const { return QStringLiteral("127.0.0.1:%1").arg(pop3NoTlsPort_); }
 QString TestMailServers::smtpServer() const { return QStringLiteral("127.0.0.1:%1").arg(smtpPort_); }
 QString TestMailServers::smtpsServer() const { return QStringLiteral("smtps://127.0.0.1:%1").arg(smtpsPort_); }
 

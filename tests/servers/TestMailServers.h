@@ -3,9 +3,10 @@
 // The test mail servers, for any test suite that needs a real POP3 or SMTP server.
 //
 // The CTest fixture `mail_servers` (tests/servers/CMakeLists.txt) starts a throwaway dovecot
-// (POP3 with STLS and APOP, and POP3S) and an SMTP sink (STARTTLS, SMTPS, optional AUTH) on free
-// 127.0.0.1 ports before the first test that requires it, and stops them after the last. The sink
-// delivers into dovecot's mailboxes, so a test can send and then receive what it sent.
+// (POP3 with STLS and APOP, and POP3S), a second one without any TLS over the same mailboxes, and
+// an SMTP sink (STARTTLS, SMTPS, optional AUTH) on free 127.0.0.1 ports before the first test that
+// requires it, and stops them after the last. The sink delivers into dovecot's mailboxes, so a test
+// can send and then receive what it sent.
 //
 // In a suite's CMakeLists.txt:
 //     target_link_libraries(my_tests PRIVATE test_mail_servers)
@@ -71,6 +72,8 @@ public:
     // Server names as a user types them.
     QString pop3Server() const;
     QString pop3sServer() const;
+    // A second dovecot over the same mailboxes whose one listener offers no STLS.
+    QString pop3NoTlsServer() const;
     QString smtpServer() const;
     QString smtpsServer() const;
     // The test CA that signed the servers' certificate (trust it through the library's option).
@@ -93,6 +96,7 @@ private:
     QString mailRoot_;
     int pop3Port_ = 0;
     int pop3sPort_ = 0;
+    int pop3NoTlsPort_ = 0;
     int smtpPort_ = 0;
     int smtpsPort_ = 0;
 };

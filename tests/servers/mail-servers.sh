@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Starts and stops the test mail servers: a throwaway dovecot (POP3 with STLS and APOP, POP3S) and
-# an SMTP sink that delivers into dovecot's mailboxes, on free 127.0.0.1 ports, with a test CA made
-# here. The ports and files are published in STATE/servers.env for the tests to read.
+# Starts and stops the test mail servers: a throwaway dovecot (POP3 with STLS and APOP, POP3S), a
+# second one over the same mailboxes that offers no TLS at all, and an SMTP sink that delivers into
+# dovecot's mailboxes, on free 127.0.0.1 ports, with a test CA made here. The ports and files are
+# published in STATE/servers.env for the tests to read.
 #
 #   mail-servers.sh start STATE                 start both servers (stopping leftovers first)
 #   mail-servers.sh stop STATE                  stop them and remove their files
@@ -89,9 +90,10 @@ make_certificates() {
   chmod 644 "$dir/server.key"
 }
 
-# start_dovecot RUNTIME DIR POP3_PORT POP3S_PORT
+# start_dovecot RUNTIME DIR POP3_PORT POP3S_PORT [notls]
+# With notls, one plain listener that offers no STLS (as a server without TLS, or a path that strips it).
 start_dovecot() {
-  local runtime=$1 dir=$2 pop3_port=$3 pop3s_port=$4
+  local runtime=$1 dir=$2 pop3_port=$3 pop3s_port=$4 variant=${5:-}
   stop_dovecot "$dir"
   rm -rf "$dir/base"
   mkdir -p "$dir/base" "$dir/state"
@@ -100,6 +102,9 @@ start_dovecot() {
     -e "s|@SERVER_KEY@|$runtime/tls/server.key|g" -e "s|@PASSWORD@|$password|g" \
     -e "s|@MAIL_ROOT@|$runtime/mail|g" -e "s|@POP3_PORT@|$pop3_port|g" -e "s|@POP3S_PORT@|$pop3s_port|g" \
     "$here/dovecot.conf.in" >"$dir/dovecot.conf"
+  if [ "$variant" = notls ]; then
+    sed -i -e 's/^ssl = yes$/ssl = no/' -e '/^ssl_/d' -e '/inet_listener pop3s {/,/}/d' "$dir/dovecot.conf"
+  fi
   # The daemon must not keep the caller's output open: a test runner waits for it to close.
   dovecot -c "$dir/dovecot.conf" </dev/null >>"$dir/startup.log" 2>&1
   for _ in $(seq 1 500); do
@@ -112,7 +117,7 @@ start_dovecot() {
   fi
   cp "$dir/base/master.pid" "$dir/dovecot.pid"
   wait_for_greeting "$pop3_port" "+OK"
-  wait_for_greeting "$pop3s_port" "+OK" tls
+  [ "$variant" = notls ] || wait_for_greeting "$pop3s_port" "+OK" tls
 }
 
 # Stops the master and every process of it at once, as a crashing server vanishes: a throwaway
@@ -149,8 +154,9 @@ case "$command" in
     chmod 755 "$runtime/tls"
     make_certificates "$runtime/tls"
     chown "$mail_uid:$mail_uid" "$runtime/mail"
-    read -r pop3_port pop3s_port smtp_port smtps_port < <(free_ports 4)
+    read -r pop3_port pop3s_port smtp_port smtps_port pop3_notls_port < <(free_ports 5)
     start_dovecot "$runtime" "$runtime/dovecot" "$pop3_port" "$pop3s_port"
+    start_dovecot "$runtime" "$runtime/dovecot-notls" "$pop3_notls_port" 0 notls
     setsid "$python" "$here/smtp_sink.py" --port "$smtp_port" --tls-port "$smtps_port" \
       --cert "$runtime/tls/server.pem" --key "$runtime/tls/server.key" --mail-root "$runtime/mail" \
       --password "$password" >"$runtime/sink/sink.log" 2>&1 </dev/null &
@@ -161,6 +167,7 @@ case "$command" in
 RUNTIME=$runtime
 POP3_PORT=$pop3_port
 POP3S_PORT=$pop3s_port
+POP3_NOTLS_PORT=$pop3_notls_port
 SMTP_PORT=$smtp_port
 SMTPS_PORT=$smtps_port
 CA_FILE=$runtime/tls/ca.pem
@@ -182,6 +189,7 @@ ENV
     esac
     stop_pid_file "$runtime/sink/sink.pid"
     stop_dovecot "$runtime/dovecot"
+    stop_dovecot "$runtime/dovecot-notls"
     for private in "$runtime"/private/*/; do
       [ -d "$private" ] && stop_dovecot "$private"
     done

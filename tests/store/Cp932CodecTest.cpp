@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include <string>
 
 namespace {
@@ -66,6 +68,45 @@ TEST(Cp932Codec, FieldsAreCutInCharactersThenInWholeCharacterBytesAndPadded)
     const std::string field = Cp932Codec::encodeField(name, 50);
     ASSERT_EQ(field.size(), 50u);
     EXPECT_EQ(Cp932Codec::decode(field), QString(25, QChar(0x3042)));
+}
+
+struct StoredFormCase {
+    const char* name;
+    const char16_t* first;
+    const char16_t* second;
+    bool same;
+};
+
+class Cp932StoredForm : public ::testing::TestWithParam<StoredFormCase> {};
+
+TEST_P(Cp932StoredForm, TwoFormsAreOneExactlyWhenTheCodePageStoresThemAlike)
+{
+    const StoredFormCase& c = GetParam();
+    const QString first = Cp932Codec::storedForm(QString::fromUtf16(c.first));
+    const QString second = Cp932Codec::storedForm(QString::fromUtf16(c.second));
+    EXPECT_EQ(first == second, c.same) << first.toStdString() << " / " << second.toStdString();
+    EXPECT_EQ(first.size(), QString::fromUtf16(c.first).size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, Cp932StoredForm,
+    ::testing::Values(StoredFormCase{"WaveDashAndFullwidthTilde", u"10\u301c50%OFF", u"10\uff5e50%OFF", true},
+        StoredFormCase{"MinusSigns", u"\u2212", u"\uff0d", true},
+        StoredFormCase{"DoubleVerticalLines", u"\u2016", u"\u2225", true},
+        StoredFormCase{"CentSigns", u"\u00a2", u"\uffe0", true},
+        StoredFormCase{"NotSigns", u"\u00ac", u"\uffe2", true},
+        StoredFormCase{"Dashes", u"\u2014", u"\u2015", true},
+        StoredFormCase{"FullAndHalfWidthLettersDiffer", u"A", u"\uff21", false},
+        StoredFormCase{"FullAndHalfWidthKanaDiffer", u"\u30a2", u"\uff71", false},
+        StoredFormCase{"CaseDiffers", u"free", u"FREE", false},
+        StoredFormCase{"UnstorableStaysItselfNotAQuestionMark", u"\u00e9\U0001F600\u20ac", u"???", false},
+        StoredFormCase{"UnstorableKeepsItsIdentity", u"\U0001F600", u"\U0001F600", true}),
+    [](const ::testing::TestParamInfo<StoredFormCase>& info) { return std::string(info.param.name); });
+
+TEST(Cp932Codec, UnstorableCharactersAreListedOnceEachInOrder)
+{
+    EXPECT_EQ(Cp932Codec::unstorableCharacters(u"限定\U0001F600セール€ caf\u00e9 \U0001F600 \u301c\u2460\uff71"),
+        QString::fromUtf16(u"\U0001F600\u20ac\u00e9"));
+    EXPECT_EQ(Cp932Codec::unstorableCharacters(u"plain ascii ?"), QString());
 }
 
 } // namespace

@@ -41,6 +41,19 @@ TEST(ServerSettings, WritesFourLinesUntrimmedAndReadsThemBack)
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".tmp")));
 }
 
+TEST(ServerSettings, KeepsTheServersAllowedAPasswordWithoutTlsAfterTheFourLines)
+{
+    StoreTestFolder folder;
+    const QString path = folder.paths().path(u"vbmail.ini");
+    StoreTestFolder::put(path, "POP3=a.example\r\nPLAINPASS=a.example\r\nplainpass=b.example\r\nPLAINPASS=\r\nPLAINPASS=c.example:25\r\n"
+                               "PLAINPASS=a.example\r\n");
+    ServerSettings settings = ServerSettings::read(path);
+    EXPECT_EQ(settings.PlainPasswordServers, (QStringList{QStringLiteral("a.example"), QStringLiteral("c.example:25")}));
+    ASSERT_TRUE(settings.write(path).ok());
+    EXPECT_EQ(StoreTestFolder::contents(path),
+        QByteArray("SMTP=\r\nPOP3=a.example\r\nMAIL=\r\nAPOP=0\r\nPLAINPASS=a.example\r\nPLAINPASS=c.example:25\r\n"));
+}
+
 TEST(ProfileFile, ReadsAndWritesAsTheSystemProfileFunctions)
 {
     StoreTestFolder folder;
