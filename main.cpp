@@ -1,22 +1,41 @@
+#include "MailtoLink.h"
 #include "MainForm.h"
 #include "NMail.h"
 #include "ProgramPaths.h"
 #include "QtClipboard.h"
 #include "QtEventPump.h"
 #include "QtFileDialogs.h"
+#include "QtJapaneseTranslation.h"
 #include "QtMessageBoxService.h"
 #include "QtProgramLauncher.h"
+#include "RunningCopyLink.h"
+#include "StartOptions.h"
 #include "SystemMillisecondClock.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setFont(MainForm::programFont());
+    QtJapaneseTranslation qtTranslation;
+    (void)qtTranslation.install();
+
+    // The program folder is the executable's unless the start names another (the per-user
+    // launcher does); the current directory stays as started (vbmail.ini).
+    const StartOptions options = StartOptions::parse(QApplication::arguments().mid(1),
+        qEnvironmentVariable(qPrintable(StartOptions::FolderVariable)), QCoreApplication::applicationDirPath());
+    if (!options.error.isEmpty()) {
+        QTextStream(stderr) << options.error << Qt::endl;
+        return 2;
+    }
+    if (!options.mailto.isEmpty() && RunningCopyLink::handOver(options.programFolder, options.mailto))
+        return EXIT_SUCCESS;
 
     QtMessageBoxService messageBoxes;
     QtClipboard clipboard;
@@ -30,13 +49,24 @@ int main(int argc, char* argv[])
                           std::_Exit(EXIT_SUCCESS);
                       }};
 
-    // The program folder is the executable's; the current directory stays as started (vbmail.ini).
-    const ProgramPaths paths(QCoreApplication::applicationDirPath());
+    const ProgramPaths paths(options.programFolder);
     MainForm window(paths, services);
     messageBoxes.setParentWindow(&window);
     fileDialogs.setParentWindow(&window);
     if (!window.load())
         return EXIT_FAILURE;
     window.show();
+
+    RunningCopyLink runningCopy(options.programFolder);
+    if (runningCopy.listen()) {
+        QObject::connect(&runningCopy, &RunningCopyLink::mailtoReceived, &window, [&window](const QString& mailto) {
+            window.activateWindow();
+            window.raise();
+            if (const std::optional<MailtoLink> link = MailtoLink::parse(mailto))
+                window.composeMailto(*link);
+        });
+    }
+    if (const std::optional<MailtoLink> link = MailtoLink::parse(options.mailto))
+        window.composeMailto(*link);
     return application.exec();
 }

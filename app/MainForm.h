@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AccountProfile.h"
+#include "MailtoLink.h"
 #include "ProgramPaths.h"
 #include "ServerSettings.h"
 #include "Services.h"
@@ -102,6 +103,10 @@ public:
     void openAccountDialog();
     void openServerDialog();
     bool isLoaded(const QString& windowName) const;
+
+    // A mailto: link handed over at start or by a later start: opens the compose screen with the
+    // recipients and the subject filled in. Nothing happens while the window has no compose boxes.
+    void composeMailto(const MailtoLink& link);
 
     // Releases the mail library and ends the process.
     void shutdown();
