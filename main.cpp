@@ -32,6 +32,7 @@ int main(int argc, char* argv[])
         qEnvironmentVariable(qPrintable(StartOptions::FolderVariable)), QCoreApplication::applicationDirPath());
     if (!options.error.isEmpty()) {
         QTextStream(stderr) << options.error << Qt::endl;
+        QtMessageBoxService().notify(options.error, MessageBoxService::Icon::Critical);
         return 2;
     }
     if (!options.mailto.isEmpty() && RunningCopyLink::handOver(options.programFolder, options.mailto))
