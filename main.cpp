@@ -23,6 +23,8 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setFont(MainForm::programFont());
+    // The desktop finds the menu entry, its name and icon, by this name (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("nemuroa"));
     QtJapaneseTranslation qtTranslation;
     (void)qtTranslation.install();
 
