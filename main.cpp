@@ -1,3 +1,4 @@
+#include "MailtoLink.h"
 #include "MainForm.h"
 #include "NMail.h"
 #include "ProgramFolderLock.h"
@@ -5,19 +6,38 @@
 #include "QtClipboard.h"
 #include "QtEventPump.h"
 #include "QtFileDialogs.h"
+#include "QtJapaneseTranslation.h"
 #include "QtMessageBoxService.h"
 #include "QtProgramLauncher.h"
+#include "RunningCopyLink.h"
+#include "StartOptions.h"
 #include "SystemMillisecondClock.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setFont(MainForm::programFont());
+    // The desktop finds the menu entry, its name and icon, by this name (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("nemuroa"));
+    QtJapaneseTranslation qtTranslation;
+    (void)qtTranslation.install();
+
+    // The program folder is the executable's unless the start names another (the per-user
+    // launcher does); the current directory stays as started (vbmail.ini).
+    const StartOptions options = StartOptions::parse(QApplication::arguments().mid(1),
+        qEnvironmentVariable(qPrintable(StartOptions::FolderVariable)), QCoreApplication::applicationDirPath());
+    if (!options.error.isEmpty()) {
+        QTextStream(stderr) << options.error << Qt::endl;
+        QtMessageBoxService().notify(options.error, MessageBoxService::Icon::Critical);
+        return 2;
+    }
 
     QtMessageBoxService messageBoxes;
     QtClipboard clipboard;
@@ -31,12 +51,14 @@ int main(int argc, char* argv[])
                           std::_Exit(EXIT_SUCCESS);
                       }};
 
-    // The program folder is the executable's; the current directory stays as started (vbmail.ini).
-    const ProgramPaths paths(QCoreApplication::applicationDirPath());
-    // One copy per program folder. A lock file that cannot be made (a folder the user may only
-    // read) leaves the program unguarded rather than unusable.
+    const ProgramPaths paths(options.programFolder);
+    // One copy per program folder. A second start hands its mailto: link to the running copy;
+    // without one it is told why it ends. A lock file that cannot be made (a folder the user may
+    // only read) leaves the program unguarded rather than unusable.
     ProgramFolderLock folderLock(paths);
     if (folderLock.acquire() == ProgramFolderLock::Outcome::HeldByAnotherCopy) {
+        if (!options.mailto.isEmpty() && RunningCopyLink::handOver(options.programFolder, options.mailto))
+            return EXIT_SUCCESS;
         messageBoxes.notify(folderLock.heldByAnotherCopyText(), MessageBoxService::Icon::Exclamation);
         return EXIT_FAILURE;
     }
@@ -46,5 +68,17 @@ int main(int argc, char* argv[])
     if (!window.load())
         return EXIT_FAILURE;
     window.show();
+
+    RunningCopyLink runningCopy(options.programFolder);
+    if (runningCopy.listen()) {
+        QObject::connect(&runningCopy, &RunningCopyLink::mailtoReceived, &window, [&window](const QString& mailto) {
+            window.activateWindow();
+            window.raise();
+            if (const std::optional<MailtoLink> link = MailtoLink::parse(mailto))
+                window.composeMailto(*link);
+        });
+    }
+    if (const std::optional<MailtoLink> link = MailtoLink::parse(options.mailto))
+        window.composeMailto(*link);
     return application.exec();
 }

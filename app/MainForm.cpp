@@ -663,3 +663,15 @@ void MainForm::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     applyOuterSize();
 }
+
+void MainForm::composeMailto(const MailtoLink& link)
+{
+    auto* to = composeScreen_->findChild<QLineEdit*>(Names::ToText);
+    auto* subject = composeScreen_->findChild<QLineEdit*>(Names::SubjectText);
+    if (!to || !subject)
+        return;
+    tabStrip_->setSelectedIndex(2);
+    onTabClicked(2);
+    to->setText(link.toText());
+    subject->setText(link.subject);
+}

@@ -2,6 +2,7 @@
 
 #include "AccountProfile.h"
 #include "PlainPasswordConsent.h"
+#include "MailtoLink.h"
 #include "ProgramPaths.h"
 #include "ServerSettings.h"
 #include "Services.h"
@@ -110,6 +111,9 @@ public:
     // A receive or send session is running (see OperationInProgress): user input is dropped and a
     // close request waits for its end.
     bool isOperationInProgress() const { return operationsInProgress_ > 0; }
+    // A mailto: link handed over at start or by a later start: opens the compose screen with the
+    // recipients and the subject filled in. Nothing happens while the window has no compose boxes.
+    void composeMailto(const MailtoLink& link);
 
     // Releases the mail library and ends the process.
     void shutdown();

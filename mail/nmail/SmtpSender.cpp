@@ -37,11 +37,15 @@ std::size_t keepReply(char* buffer, std::size_t size, std::size_t count, void* d
     return length;
 }
 
-// Trusts the extra CA file in addition to the system's store, which CURLOPT_CAINFO would replace.
-CURLcode addCaFile(CURL*, void* context, void* caFile)
+// Trusts what OpenSSL's defaults name (the system's store, or SSL_CERT_FILE and SSL_CERT_DIR when
+// set), as the POP3 connection does, and the extra CA file on top; libcurl by itself would read
+// only the bundle it was built with.
+CURLcode trustCertificates(CURL*, void* context, void* caFile)
 {
+    auto* ssl = static_cast<SSL_CTX*>(context);
+    SSL_CTX_set_default_verify_paths(ssl);
     const auto* path = static_cast<const QByteArray*>(caFile);
-    if (SSL_CTX_load_verify_locations(static_cast<SSL_CTX*>(context), path->constData(), nullptr) != 1)
+    if (!path->isEmpty() && SSL_CTX_load_verify_locations(ssl, path->constData(), nullptr) != 1)
         return CURLE_SSL_CACERT_BADFILE;
     return CURLE_OK;
 }
@@ -116,10 +120,8 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     curl_easy_setopt(handle, CURLOPT_USE_SSL, requireTls ? CURLUSESSL_ALL : CURLUSESSL_TRY);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!caFile.isEmpty()) {
-        curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, addCaFile);
-        curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, &caFile);
-    }
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, trustCertificates);
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, &caFile);
     if (!user.isEmpty()) {
         curl_easy_setopt(handle, CURLOPT_USERNAME, user.constData());
         curl_easy_setopt(handle, CURLOPT_PASSWORD, password.constData());

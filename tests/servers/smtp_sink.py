@@ -53,7 +53,8 @@ class MaildirDelivery:
         for recipient in envelope.rcpt_tos:
             maildir = self.maildir(recipient)
             self.counter += 1
-            name = "%d.sink%d_%d.localhost" % (time.time(), os.getpid(), self.counter)
+            # Names sort in delivery order, as a mailbox lists them.
+            name = "%d.sink%d_%06d.localhost" % (time.time(), os.getpid(), self.counter)
             temporary = os.path.join(maildir, "tmp", name)
             with open(temporary, "wb") as message:
                 message.write(content)

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line and the environment may say at start: the program folder (the option
+// "--program-folder DIR" or the variable NEMUROA_PROGRAM_FOLDER, the option winning; the
+// executable's folder when neither is given) and one mailto: link to compose. Nothing else of the
+// program reads options or the environment.
+struct StartOptions {
+    QString programFolder;
+    QString mailto;
+    // Set when the arguments cannot be understood; the program then ends with this text.
+    QString error;
+
+    static inline const QString FolderOption = QStringLiteral("--program-folder");
+    static inline const QString FolderVariable = QStringLiteral("NEMUROA_PROGRAM_FOLDER");
+
+    // arguments without the program name, as left by QApplication; environmentFolder the value of
+    // NEMUROA_PROGRAM_FOLDER (empty when unset).
+    static StartOptions parse(const QStringList& arguments, const QString& environmentFolder, const QString& executableFolder);
+};
