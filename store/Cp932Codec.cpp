@@ -145,6 +145,21 @@ std::string encode(QStringView text)
     return result;
 }
 
+QString unencodableCharacters(QStringView text)
+{
+    QString found;
+    qsizetype position = 0;
+    while (position < text.size()) {
+        const qsizetype width = text[position].isHighSurrogate() && position + 1 < text.size() ? 2 : 1;
+        const QStringView character = text.sliced(position, width);
+        position += width;
+        if (character[0].unicode() < 0x80 || encode(character) != "?" || found.contains(character))
+            continue;
+        found.append(character);
+    }
+    return found;
+}
+
 QString decode(std::string_view bytes)
 {
     const DecodeTable& table = decodeTable();

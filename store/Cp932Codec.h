@@ -23,6 +23,10 @@ std::size_t wholeCharacterPrefix(std::string_view bytes, std::size_t maxBytes);
 
 bool isLeadByte(unsigned char byte);
 
+// The characters of text that code page 932 cannot hold (each once, in order of appearance), which
+// encode() would turn into "?".
+QString unencodableCharacters(QStringView text);
+
 // A text field of a fixed-length record: cut to width characters, padded with spaces, converted,
 // cut to width bytes without splitting a character; a byte freed by the cut is a space.
 std::string encodeField(QStringView text, int width);

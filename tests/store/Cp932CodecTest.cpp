@@ -1,6 +1,10 @@
+#include "ClockText.h"
 #include "Cp932Codec.h"
 
 #include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QLocale>
 
 #include <string>
 
@@ -69,3 +73,18 @@ TEST(Cp932Codec, FieldsAreCutInCharactersThenInWholeCharacterBytesAndPadded)
 }
 
 } // namespace
+
+TEST(Cp932Codec, UnencodableCharactersAreFoundOnceEachAndMappedOnesPass)
+{
+    EXPECT_EQ(Cp932Codec::unencodableCharacters(u"山田①㈱髙～〜ｶ? abc"), QString());
+    EXPECT_EQ(Cp932Codec::unencodableCharacters(u"café♥é😀"), QStringLiteral("é♥😀"));
+}
+
+TEST(ClockText, LocaleShortDateThenTimeWithoutLeadingZeroHour)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    EXPECT_EQ(ClockText(QDateTime(QDate(2026, 12, 6), QTime(13, 45, 12))), QStringLiteral("2026/12/06 13:45:12"));
+    EXPECT_EQ(ClockText(QDateTime(QDate(2026, 1, 2), QTime(9, 5, 7))), QStringLiteral("2026/01/02 9:05:07"));
+    QLocale::setDefault(previous);
+}
