@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 
 class IdPassForm;
 class MainScreen;
@@ -21,6 +22,7 @@ class QLineEdit;
 class QMenu;
 class SetForm;
 class TabStrip;
+class UserInputBlocker;
 
 // The main window: the menu bar, the tab strip and one frame per screen, and the state that the
 // screens share. Start-up is load(); every way out of the program goes through shutdown().
@@ -90,6 +92,22 @@ public:
     // "ファイル(&F)", "編集(&E)" and "HomePage" together.
     void setMenusEnabled(bool enabled);
     bool menusEnabled() const;
+
+    // One operation with a server at a time (a send, a receive session). While one holds the
+    // guard, user input to the program's windows is dropped, and isBusy() tells every handler that
+    // could start another operation (from a repaint or a timer's nested wait) to leave it.
+    class BusyGuard {
+    public:
+        explicit BusyGuard(MainForm& form);
+        ~BusyGuard();
+        BusyGuard(const BusyGuard&) = delete;
+        BusyGuard& operator=(const BusyGuard&) = delete;
+
+    private:
+        MainForm& form_;
+        std::unique_ptr<UserInputBlocker> blocker_;
+    };
+    bool isBusy() const { return busy_; }
 
     // The tab strip's click, tab index 1 to 17.
     void onTabClicked(int index);
@@ -182,4 +200,5 @@ private:
 
     QSizeF outerSizeTwips_;
     bool shuttingDown_ = false;
+    bool busy_ = false;
 };

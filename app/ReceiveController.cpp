@@ -19,7 +19,7 @@ ReceiveController::ReceiveController(MainForm& form) : QObject(&form), form_(for
 
 void ReceiveController::ReceiveMail()
 {
-    if (running_)
+    if (running_ || form_.isBusy())
         return;
     running_ = true;
     captionBeforeSession_ = form_.windowTitle();
@@ -30,7 +30,12 @@ void ReceiveController::ReceiveMail()
         form_.paths(), services.mail, services.messageBoxes,
         [this](const QString& subject, const QString& sender, const QString& body) { return IsSpam(subject, sender, body); },
         form_.sortingAddresses(), *this);
-    const ReceiveSession::Outcome outcome = session.run(account);
+    ReceiveSession::Outcome outcome;
+    {
+        // Nothing the user does meanwhile, nor a timer's nested wait, may start a send or another session.
+        const MainForm::BusyGuard busy(form_);
+        outcome = session.run(account);
+    }
 
     form_.setWindowTitle(captionBeforeSession_);
     setStatus(FinalStatusText(outcome.spamCount, newCounterSum()));

@@ -346,15 +346,21 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
     const QString& from, const QString& subject, const QString& body, const QString*, const QString& attachments, int)
 {
     const auto address = ServerAddress::parse(server, ServerAddress::Protocol::Smtp);
-    if (!address)
-        return fail(QStringLiteral("SMTP サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「smtps://ホスト名」のどれかで指定してください。").arg(server));
+    if (!address) {
+        (void)fail(QStringLiteral("SMTP サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「smtps://ホスト名」のどれかで指定してください。").arg(server));
+        return SendNotConnected;
+    }
     OutgoingMessage::Content content{from, to, subject, body, attachments.split(u',', Qt::SkipEmptyParts)};
     auto message = OutgoingMessage::build(content);
     if (!message.ok())
         return fail(message.error());
-    const StoreStatus sent =
-        SmtpSender::send(*address, message.value(), SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_});
-    return sent.ok() ? 0 : fail(sent.error());
+    bool notConnected = false;
+    const StoreStatus sent = SmtpSender::send(*address, message.value(),
+        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_}, &notConnected);
+    if (sent.ok())
+        return 0;
+    const int failed = fail(sent.error());
+    return notConnected ? SendNotConnected : failed;
 }
 
 int NMail::NMailGetMessage(int, QString& buffer, int size)

@@ -78,9 +78,27 @@ QString describe(CURLcode code, const QString& server, const char* errorBuffer, 
     }
 }
 
+bool failedBeforeAnyMessage(CURLcode code)
+{
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_LOGIN_DENIED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
-StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings)
+StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings,
+    bool* notConnected)
 {
     MailLibraries::ensureInitialized();
     std::unique_ptr<CURL, CurlRelease> curl(curl_easy_init());
@@ -135,6 +153,8 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, seconds);
 
     const CURLcode result = curl_easy_perform(handle);
+    if (result != CURLE_OK && notConnected)
+        *notConnected = failedBeforeAnyMessage(result);
     if (result != CURLE_OK)
         return StoreStatus::failure(describe(result, server.display(), errorBuffer, reply, settings.timeoutMilliseconds));
     return StoreStatus::success();

@@ -18,5 +18,8 @@ public:
         QString password;
     };
 
-    static StoreStatus send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings);
+    // notConnected, when given, tells whether the failure came before any message could be handed
+    // over (server not reached, TLS or login failed), so that no later message would go either.
+    static StoreStatus send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings,
+        bool* notConnected = nullptr);
 };

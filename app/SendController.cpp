@@ -1,0 +1,46 @@
+#include "SendController.h"
+
+#include "ClockText.h"
+#include "IdPassForm.h"
+#include "MainForm.h"
+
+#include <QDateTime>
+
+SendController::SendController(MainForm& form) : QObject(&form), form_(form) {}
+
+SendAccount SendController::account() const
+{
+    IdPassForm& dialog = form_.idPassForm();
+    return {form_.Settings.SmtpServer, form_.Settings.MailAddress, dialog.idText(), dialog.passText()};
+}
+
+std::optional<SendRun::Outcome> SendController::send(const QStringList& recipients, const OutgoingMail& boxes)
+{
+    if (form_.isBusy())
+        return std::nullopt;
+    const MainForm::BusyGuard busy(form_);
+    captionBeforeSend_ = form_.windowTitle();
+    MailSender sender(form_.services().mail, account());
+    SendRun run(SentHistory(form_.paths()), sender, [] { return ClockText(QDateTime::currentDateTime()); }, *this);
+    const SendRun::Outcome outcome = run.run(recipients, boxes);
+    form_.setWindowTitle(captionBeforeSend_);
+    return outcome;
+}
+
+void SendController::showProgress(int number, int count)
+{
+    form_.setWindowTitle(QStringLiteral("%1 - 送信中 %2/%3").arg(captionBeforeSend_).arg(number).arg(count));
+    // Only a repaint: processing window events here would also run timers, whose nested waits
+    // would hold the send up.
+    form_.repaint();
+}
+
+void SendController::reportSendFailure(const QString& text)
+{
+    form_.services().messageBoxes.show({text, sendErrorTitle(), MessageBoxService::Buttons::Ok, MessageBoxService::Icon::None});
+}
+
+void SendController::reportHistoryFailure(const QString& text)
+{
+    form_.services().messageBoxes.show({text, sendErrorTitle(), MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Critical});
+}
