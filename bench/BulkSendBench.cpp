@@ -16,11 +16,23 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cstdio>
+
 
 namespace {
 
 constexpr int MessageCount = 200;
 constexpr int AttachmentBytes = 100 * 1024;
+
+// Base64 in lines of 76 characters, as SMTP's line limit needs.
+QByteArray base64Lines(const QByteArray& bytes)
+{
+    const QByteArray encoded = bytes.toBase64();
+    QByteArray lines;
+    for (qsizetype start = 0; start < encoded.size(); start += 76)
+        lines += encoded.mid(start, 76) + "\r\n";
+    return lines;
+}
 
 BenchMailServers& servers()
 {
@@ -46,9 +58,9 @@ struct Files {
             + QStringLiteral("【ご案内】新製品発表会のお知らせ").toUtf8().toBase64()
             + "?=\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
               "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n\r\n"
-            + body().toUtf8().toBase64() + "\r\n--b\r\nContent-Type: application/octet-stream\r\n"
+            + base64Lines(body().toUtf8()) + "--b\r\nContent-Type: application/octet-stream\r\n"
               "Content-Disposition: attachment; filename=\"data.bin\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
-            + bytes.toBase64() + "\r\n--b--\r\n";
+            + base64Lines(bytes) + "--b--\r\n";
         builtMessage = folder.filePath(QStringLiteral("message.eml"));
         write(builtMessage, message);
     }
@@ -89,7 +101,7 @@ void BM_CurlUploadPerMessage(benchmark::State& state)
     }
     const TestMailServers& mail = *servers().servers;
     const TestMailbox& box = *servers().mailbox;
-    const QStringList arguments = {QStringLiteral("-s"), QStringLiteral("--ssl-reqd"), QStringLiteral("--cacert"), mail.caFile(),
+    const QStringList arguments = {QStringLiteral("-sS"), QStringLiteral("--ssl-reqd"), QStringLiteral("--cacert"), mail.caFile(),
         QStringLiteral("-u"), box.user() + u':' + box.password(), QStringLiteral("--mail-from"), QStringLiteral("me@localhost"),
         QStringLiteral("--mail-rcpt"), box.address(), QStringLiteral("--upload-file"), files().builtMessage,
         QStringLiteral("smtp://127.0.0.1:%1").arg(mail.smtpPort())};
@@ -101,6 +113,7 @@ void BM_CurlUploadPerMessage(benchmark::State& state)
             QProcess curl;
             curl.start(QStringLiteral("curl"), arguments);
             if (!curl.waitForFinished(60000) || curl.exitCode() != 0) {
+                std::fprintf(stderr, "curl: %s\n", curl.readAllStandardError().constData());
                 state.SkipWithError("curl failed");
                 return;
             }

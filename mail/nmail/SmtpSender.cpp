@@ -46,10 +46,6 @@ CURLcode addCaFile(CURL*, void* context, void* caFile)
     return CURLE_OK;
 }
 
-struct CurlRelease {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-
 struct ListRelease {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -101,10 +97,12 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     bool* notConnected)
 {
     MailLibraries::ensureInitialized();
-    std::unique_ptr<CURL, CurlRelease> curl(curl_easy_init());
-    if (!curl)
+    // One handle for the whole program, reset for every message: it keeps the open connection, its
+    // login and the parsed certificate store, so a bulk send logs in once instead of per recipient.
+    static CURL* const handle = curl_easy_init();
+    if (!handle)
         return StoreStatus::failure(QStringLiteral("送信の準備ができません。"));
-    CURL* handle = curl.get();
+    curl_easy_reset(handle);
 
     const QString host = server.host.contains(u':') ? u'[' + server.host + u']' : server.host;
     const QByteArray url = (server.tlsFromStart ? QStringLiteral("smtps://%1:%2") : QStringLiteral("smtp://%1:%2"))

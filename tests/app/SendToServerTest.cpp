@@ -1,3 +1,4 @@
+#include "AddressBook.h"
 #include "ComposeScreen.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 #include <memory>
@@ -125,6 +127,21 @@ private slots:
         QVERIFY2(harness->messageBoxes.requests[0].text.contains(QStringLiteral("550")), qPrintable(harness->messageBoxes.requests[0].text));
         QCOMPARE(sentRecords().size(), 1);
         QCOMPARE(harness->form().statusText(), ComposeScreen::finishedStatus());
+    }
+
+    void aBulkSendGoesOnPastARefusedEntryOverOneLogin()
+    {
+        start(QStringLiteral("send_bulk"));
+        const AddressBook book(folder->paths());
+        for (const QString& address : {box->address(), QStringLiteral("no/body@localhost"), box->address()})
+            QVERIFY(book.RegisterAddress(QStringLiteral("宛先"), address).ok());
+        harness->clickTab(2);
+        QTest::mouseClick(harness->find<QRadioButton>(Names::Option2), Qt::LeftButton);
+        compose(QStringLiteral("全員"), QString());
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY(harness->messageBoxes.requests[0].text.contains(QStringLiteral("550")));
+        QCOMPARE(sentRecords().size(), 3);
+        QCOMPARE(box->count(), 2);
     }
 };
 
