@@ -76,20 +76,4 @@ TEST_F(AddressBookFile, AnsweringNoStillCompactsTheFile)
     EXPECT_FALSE(QFileInfo::exists(book.temporaryPath()));
 }
 
-TEST_F(AddressBookFile, EntriesKeepTheirFieldsAsReadAndRecipientsLoseOnlyTrailingSpaces)
-{
-    StoreTestFolder::put(book.file().path(), addressRecord("x", " lead@example.jp"));
-    const auto entries = book.entries().value();
-    ASSERT_EQ(entries.size(), 1);
-    EXPECT_EQ(entries[0].recordNumber, 1);
-    EXPECT_EQ(entries[0].name.size(), 90);
-    EXPECT_EQ(entries[0].address.size(), 90);
-    EXPECT_EQ(addresses(), QStringList{QStringLiteral(" lead@example.jp")});
-}
-
-TEST(AddressBookCard, TheDisplayNameGoesBeforeTheAddressInAngleBrackets)
-{
-    EXPECT_EQ(AddressBook::withCardName(u"山田太郎", u"taro@example.jp"), QStringLiteral("山田太郎 <taro@example.jp>"));
-}
-
 } // namespace

@@ -122,6 +122,9 @@ private slots:
         QCOMPARE(screen.text(Names::Text11), QString(60, u'x'));
         screen.box(Names::Text6)->setText(QString(20, u'名'));
         QCOMPARE(screen.text(Names::Text6), QString(15, u'名'));
+        // The count box keeps two digits: 100 entries show as 10.
+        screen.box(Names::Text10)->setText(QStringLiteral("100"));
+        QCOMPARE(screen.text(Names::Text10), QStringLiteral("10"));
     }
 
     void aFullBookRefusesTheNextEntry()
