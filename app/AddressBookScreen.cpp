@@ -37,11 +37,6 @@ QString shown(const QString& field, int characters) { return TrimBlanks(QStringV
 
 } // namespace
 
-QString AddressBookScreen::bookFull()
-{
-    return QStringLiteral("アドレス帳は満杯です（最大 %1 件）。これ以上登録できません。").arg(RecordFile::Capacity);
-}
-
 QString AddressBookScreen::unencodableMessage(const QString& boxLabel, const QString& text)
 {
     const QString characters = Cp932Codec::unencodableCharacters(text);
@@ -170,18 +165,10 @@ void AddressBookScreen::RegisterAddress()
 {
     if (refuseUnencodable(NameLabel, name_->text()) || refuseUnencodable(AddressLabel, address_->text()))
         return;
-    const auto count = book_.file().recordCount();
-    if (!count.ok()) {
-        report(count.status());
-        return;
-    }
-    if (count.value() >= RecordFile::Capacity) {
-        services_.messageBoxes.notify(bookFull(), MessageBoxService::Icon::Exclamation);
-        return;
-    }
     const auto registered = book_.RegisterAddress(name_->text(), address_->text());
     if (!registered.ok()) {
-        report(registered.status());
+        const bool full = registered.error() == AddressBook::bookFull();
+        services_.messageBoxes.notify(registered.error(), full ? MessageBoxService::Icon::Exclamation : MessageBoxService::Icon::Critical);
         return;
     }
     LoadAddressList();

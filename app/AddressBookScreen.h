@@ -38,7 +38,6 @@ public:
     static QString nothingToSelect() { return QStringLiteral("選択するデータがありません。"); }
     static QString deleteQuestion() { return QStringLiteral("選択された（行、青色）データを削除します。よろしいですか"); }
     static QString addressMissing() { return QStringLiteral("メールアドレスが入力されていません。"); }
-    static QString bookFull();
     // The message for characters that the file's code page cannot hold, or empty when all fit.
     static QString unencodableMessage(const QString& boxLabel, const QString& text);
     // One row of List3: the address field as read, two spaces, the name field as read.

@@ -51,9 +51,21 @@ StoreStatus AddressBook::StoreAddressRecord(int recordNumber, QStringView name, 
     return file().write(recordNumber, addressRecord(name, address));
 }
 
+QString AddressBook::bookFull()
+{
+    return QStringLiteral("アドレス帳は満杯です（最大 %1 件）。これ以上登録できません。").arg(RecordFile::Capacity);
+}
+
 StoreResult<int> AddressBook::RegisterAddress(QStringView name, QStringView address) const
 {
-    return file().append(addressRecord(name, address));
+    const auto next = file().nextRecordNumber();
+    if (!next.ok())
+        return next;
+    if (next.value() > RecordFile::Capacity)
+        return StoreStatus::failure(bookFull());
+    if (StoreStatus stored = StoreAddressRecord(next.value(), name, address); !stored.ok())
+        return stored;
+    return next;
 }
 
 StoreStatus AddressBook::DeleteAddress(int recordNumber, bool remove) const

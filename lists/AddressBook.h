@@ -35,7 +35,8 @@ public:
     StoreResult<std::optional<Record>> read(int recordNumber) const;
     // Writes name and address as typed as record n (StoreAddressRecord).
     StoreStatus StoreAddressRecord(int recordNumber, QStringView name, QStringView address) const;
-    // Appends an entry as the next record; refused, with nothing written, when the book is full.
+    // Writes an entry as the next record (file length / 184 + 1) and returns its number; refused
+    // with bookFull(), nothing written, once the book holds as many entries as can be listed.
     StoreResult<int> RegisterAddress(QStringView name, QStringView address) const;
     // Marks record n for removal when remove is true, then compacts in either case (CompactAddressBook).
     StoreStatus DeleteAddress(int recordNumber, bool remove) const;
@@ -44,6 +45,7 @@ public:
     // The address of every entry in file order, trailing spaces removed, for a bulk send.
     StoreResult<QStringList> recipients() const;
 
+    static QString bookFull();
     static Record addressRecord(QStringView name, QStringView address);
     // The typed name followed by full-width spaces up to 30 characters.
     static QString paddedName(QStringView name);

@@ -135,7 +135,7 @@ private slots:
         QVERIFY(file.resize(qint64(RecordFile::Capacity) * RecordLayouts::Address.length));
         file.close();
         screen.add(QStringLiteral("a"), QStringLiteral("a@example.jp"));
-        QCOMPARE(screen.messageBoxes.requests.last().text, AddressBookScreen::bookFull());
+        QCOMPARE(screen.messageBoxes.requests.last().text, AddressBook::bookFull());
         QCOMPARE(file.size(), qint64(RecordFile::Capacity) * RecordLayouts::Address.length);
     }
 
