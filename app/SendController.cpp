@@ -4,6 +4,7 @@
 #include "IdPassForm.h"
 #include "MainForm.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 SendController::SendController(MainForm& form) : QObject(&form), form_(form) {}
@@ -24,15 +25,17 @@ std::optional<SendRun::Outcome> SendController::send(const QStringList& recipien
     SendRun run(SentHistory(form_.paths()), sender, [] { return ClockText(QDateTime::currentDateTime()); }, *this);
     const SendRun::Outcome outcome = run.run(recipients, boxes);
     form_.setWindowTitle(captionBeforeSend_);
+    // Clicks and keys that arrived while the library blocked are dropped here, while input is
+    // still held off, instead of landing on whatever screen the send leaves shown.
+    QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
     return outcome;
 }
 
 void SendController::showProgress(int number, int count)
 {
     form_.setWindowTitle(QStringLiteral("%1 - 送信中 %2/%3").arg(captionBeforeSend_).arg(number).arg(count));
-    // Only a repaint: processing window events here would also run timers, whose nested waits
-    // would hold the send up.
-    form_.repaint();
+    // Repaint without timers: a timer's nested wait (the animation's) would hold the send up.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers);
 }
 
 void SendController::reportSendFailure(const QString& text)

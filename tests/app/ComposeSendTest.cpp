@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeView>
 
 namespace Names = WidgetNames;
@@ -150,6 +151,21 @@ private slots:
         QCOMPARE(window.harness.form().statusText(), ComposeScreen::finishedStatus());
         QCOMPARE(window.harness.form().windowTitle(), QStringLiteral("Nemuroa"));
         QVERIFY(!window.harness.form().isBusy());
+    }
+
+    void noTimerRunsWhileASendRepaints()
+    {
+        Window window;
+        window.compose(QStringLiteral("to@example.jp"), QStringLiteral("s"), QStringLiteral("b"));
+        QTimer ticking;
+        int ticks = 0;
+        connect(&ticking, &QTimer::timeout, &ticking, [&] { ++ticks; });
+        int ticksWhenSending = -1;
+        window.mail.whileSending = [&](const FakeNMail::SentMail&) { ticksWhenSending = ticks; };
+        ticking.start(0);
+        window.click(Names::Command14);
+        QCOMPARE(ticksWhenSending, 0);
+        QCOMPARE(ticks, 0);
     }
 
     void aRejectedSendKeepsItsRecordAndShowsOneSendError()
