@@ -158,9 +158,13 @@ ComposeScreen::ComposeScreen(MainForm& form, SendController& sender, QWidget* pa
 
 bool ComposeScreen::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == openingLines_ && event->type() == QEvent::FocusOut
-        && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
-        TakeOpeningLine();
+    // Opening the drop-down or switching to another program keeps the focus in the list as far as
+    // the user is concerned; only moving on inside the window replaces the body.
+    if (watched == openingLines_ && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            TakeOpeningLine();
+    }
     if (watched == names_->viewport() && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         PickRecipient();
