@@ -169,13 +169,7 @@ void MailScreen::passBodyThroughClipboard()
     body_->setPlainText(TrimBlanks(services_.clipboard.text()));
 }
 
-QLineEdit* MailScreen::addressBox()
-{
-    if (auto* existing = form_.findChild<QLineEdit*>(Names::Text11))
-        return existing;
-    // The address book screen is still a bare frame; its mail-address box is emptied here all the same.
-    return box(Names::Text11, Twips::rect(1680, 1080, 4800, 330), form_.screenFrame(MainForm::Screen::AddressBook));
-}
+QLineEdit* MailScreen::addressBox() { return form_.findChild<QLineEdit*>(Names::Text11); }
 
 // ---- The message view ----
 

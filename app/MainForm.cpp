@@ -1,5 +1,7 @@
 #include "MainForm.h"
 
+#include "AddressBookScreen.h"
+#include "ComposeScreen.h"
 #include "EnlargedView.h"
 #include "FolderFiles.h"
 #include "IdPassForm.h"
@@ -8,8 +10,10 @@
 #include "MainScreenRuleEditor.h"
 #include "OptionForm.h"
 #include "ReceiveController.h"
+#include "ReplyScreen.h"
 #include "Pictures.h"
 #include "RecordLayouts.h"
+#include "SendController.h"
 #include "SetForm.h"
 #include "SortRuleBook.h"
 #include "SpamKeywordScreen.h"
@@ -40,8 +44,6 @@ namespace Names = WidgetNames;
 constexpr double ScreenTop = 1200;
 constexpr double ScreenWidth = 11200;
 constexpr double ScreenHeight = 7400;
-// The reply screen and the enlarged view replace the tab strip, so they start at the top.
-constexpr double FullScreenHeight = 8600;
 // Hidden work boxes lie beyond the right edge of the window.
 constexpr double WorkBoxLeft = 11280;
 constexpr int TabCaptionLength = 16;
@@ -64,15 +66,6 @@ constexpr std::array<TabDefinition, 2> TrailingTabs{{
     {u"着信 その他", 2},
     {u"送信履歴", 6},
 }};
-
-QFrame* plainFrame(const QString& name, QWidget* parent, const QRect& geometry)
-{
-    auto* frame = new QFrame(parent);
-    frame->setObjectName(name);
-    frame->setGeometry(geometry);
-    frame->setAutoFillBackground(true);
-    return frame;
-}
 
 } // namespace
 
@@ -158,17 +151,19 @@ QWidget* MainForm::createMailScreen(QWidget* parent) { return new MailScreen(*th
 
 QWidget* MainForm::createAddressBookScreen(QWidget* parent)
 {
-    return plainFrame(Names::Frame2, parent, Twips::rect(0, ScreenTop, ScreenWidth, ScreenHeight));
+    auto* screen = new AddressBookScreen(*this, parent);
+    connect(mailScreen_->findChild<QPushButton*>(Names::Command4), &QPushButton::clicked, screen,
+        &AddressBookScreen::AddSenderToAddressBook);
+    return screen;
 }
 
-QWidget* MainForm::createComposeScreen(QWidget* parent)
-{
-    return plainFrame(Names::Frame3, parent, Twips::rect(0, ScreenTop, ScreenWidth, ScreenHeight));
-}
+QWidget* MainForm::createComposeScreen(QWidget* parent) { return new ComposeScreen(*this, *new SendController(*this), parent); }
 
 QWidget* MainForm::createReplyScreen(QWidget* parent)
 {
-    return plainFrame(Names::Frame8, parent, Twips::rect(0, 0, ScreenWidth, FullScreenHeight));
+    auto* screen = new ReplyScreen(*this, *findChild<SendController*>(), *qobject_cast<ComposeScreen*>(composeScreen_), parent);
+    connect(mailScreen_->findChild<QPushButton*>(Names::Command5), &QPushButton::clicked, screen, &ReplyScreen::OpenReply);
+    return screen;
 }
 
 QWidget* MainForm::createEnlargedView(QWidget* parent) { return new EnlargedView(*this, parent); }

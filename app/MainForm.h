@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 
 class IdPassForm;
 class MainScreen;
@@ -92,6 +93,7 @@ public:
     // "ファイル(&F)", "編集(&E)" and "HomePage" together.
     void setMenusEnabled(bool enabled);
     bool menusEnabled() const;
+
 
     // The tab strip's click, tab index 1 to 17.
     void onTabClicked(int index);

@@ -20,7 +20,7 @@ ReceiveController::ReceiveController(MainForm& form) : QObject(&form), form_(for
 
 void ReceiveController::ReceiveMail()
 {
-    if (running_)
+    if (running_ || form_.isOperationInProgress())
         return;
     running_ = true;
     captionBeforeSession_ = form_.windowTitle();

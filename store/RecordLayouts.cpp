@@ -47,11 +47,19 @@ constexpr std::array KeywordFields{
     FieldSpec{"Keyword", 4, 200, FieldKind::Text},
 };
 
+constexpr std::array AddressFields{
+    FieldSpec{"Name", 0, 90, FieldKind::Text},
+    FieldSpec{"LineEnd", 90, 2, FieldKind::LineEnd},
+    FieldSpec{"Live", 92, 2, FieldKind::Live},
+    FieldSpec{"Address", 94, 90, FieldKind::Text},
+};
+
 } // namespace
 
 const RecordLayout Message{"message", 32284, MessageFields};
 const RecordLayout Sent{"sent", 32574, SentFields};
 const RecordLayout SortRule{"sort rule", 1306, SortRuleFields};
 const RecordLayout Keyword{"keyword", 204, KeywordFields};
+const RecordLayout Address{"address", 184, AddressFields};
 
 } // namespace RecordLayouts

@@ -37,4 +37,9 @@ extern const RecordLayout SortRule;
 enum class KeywordField { LineEnd, Live, Keyword };
 extern const RecordLayout Keyword;
 
+// One address book entry of vbmdata20.data (184 bytes). The name is padded with full-width spaces
+// to 30 characters before the field's own space padding.
+enum class AddressField { Name, LineEnd, Live, Address };
+extern const RecordLayout Address;
+
 } // namespace RecordLayouts

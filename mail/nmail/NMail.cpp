@@ -353,19 +353,29 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
     const QString& from, const QString& subject, const QString& body, const QString*, const QString& attachments, int)
 {
     const auto address = ServerAddress::parse(server, ServerAddress::Protocol::Smtp);
-    if (!address)
-        return fail(QStringLiteral("SMTP サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「smtps://ホスト名」のどれかで指定してください。").arg(server));
+    if (!address) {
+        (void)fail(QStringLiteral("SMTP サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「smtps://ホスト名」のどれかで指定してください。").arg(server));
+        return SendNotConnected;
+    }
     OutgoingMessage::Content content{from, to, subject, body, attachments.split(u',', Qt::SkipEmptyParts)};
     auto message = OutgoingMessage::build(content);
     if (!message.ok())
         return fail(message.error());
-    bool passwordHeldBack = false;
+    SmtpSender::Failure failure = SmtpSender::Failure::Other;
     const StoreStatus sent = SmtpSender::send(*address, message.value(),
-        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_}, &passwordHeldBack);
+        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_}, &failure);
     if (sent.ok())
         return 0;
-    fail(sent.error());
-    return passwordHeldBack ? ResultPasswordNeedsTls : -1;
+    const int failed = fail(sent.error());
+    switch (failure) {
+    case SmtpSender::Failure::PasswordHeldBack:
+        return ResultPasswordNeedsTls;
+    case SmtpSender::Failure::NotConnected:
+        return SendNotConnected;
+    case SmtpSender::Failure::Other:
+        break;
+    }
+    return failed;
 }
 
 int NMail::NMailGetMessage(int, QString& buffer, int size)

@@ -74,6 +74,10 @@ public:
     // be, the connection is dropped without QUIT, so the server deletes nothing, and the result is < 0.
     virtual int NMailPop3Close(int handle) = 0;
 
+    // What NMailSmtpSendMail returns when no message could be handed over at all: the server was
+    // not reached, or TLS or the login failed. Any other result below zero refuses this message only.
+    static constexpr int SendNotConnected = -2;
+
     // cc, bcc and header are passed as null by the program. attachments: paths joined by ",".
     virtual int NMailSmtpSendMail(const QString& server, const QString& to, const QString* cc, const QString* bcc,
         const QString& from, const QString& subject, const QString& body, const QString* header,

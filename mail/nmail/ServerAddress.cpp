@@ -6,7 +6,8 @@ int defaultPort(ServerAddress::Protocol protocol, bool tls)
 {
     if (protocol == ServerAddress::Protocol::Pop3)
         return tls ? 995 : 110;
-    return tls ? 465 : 25;
+    // Mail submission: STARTTLS and the login on 587; ":25" reaches a relay that still takes mail there.
+    return tls ? 465 : 587;
 }
 
 bool isHostCharacter(QChar c)

@@ -50,10 +50,6 @@ CURLcode trustCertificates(CURL*, void* context, void* caFile)
     return CURLE_OK;
 }
 
-struct CurlRelease {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-
 struct ListRelease {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -82,18 +78,37 @@ QString describe(CURLcode code, const QString& server, const char* errorBuffer, 
     }
 }
 
+bool failedBeforeAnyMessage(CURLcode code)
+{
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_LOGIN_DENIED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings,
-    bool* passwordHeldBack)
+    Failure* failure)
 {
-    if (passwordHeldBack)
-        *passwordHeldBack = false;
+    if (failure)
+        *failure = Failure::Other;
     MailLibraries::ensureInitialized();
-    std::unique_ptr<CURL, CurlRelease> curl(curl_easy_init());
-    if (!curl)
+    // One handle for the whole program, reset for every message: it keeps the open connection, its
+    // login and the parsed certificate store, so a bulk send logs in once instead of per recipient.
+    static CURL* const handle = curl_easy_init();
+    if (!handle)
         return StoreStatus::failure(QStringLiteral("送信の準備ができません。"));
-    CURL* handle = curl.get();
+    curl_easy_reset(handle);
 
     const QString host = server.host.contains(u':') ? u'[' + server.host + u']' : server.host;
     const QByteArray url = (server.tlsFromStart ? QStringLiteral("smtps://%1:%2") : QStringLiteral("smtp://%1:%2"))
@@ -144,11 +159,13 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
 
     const CURLcode result = curl_easy_perform(handle);
     if (result == CURLE_USE_SSL_FAILED && !server.tlsFromStart) {
-        if (passwordHeldBack)
-            *passwordHeldBack = true;
+        if (failure)
+            *failure = Failure::PasswordHeldBack;
         return StoreStatus::failure(
             QStringLiteral("SMTP サーバー %1 は暗号化（TLS）に対応していないため、パスワードを送りませんでした。").arg(server.display()));
     }
+    if (result != CURLE_OK && failure && failedBeforeAnyMessage(result))
+        *failure = Failure::NotConnected;
     if (result != CURLE_OK)
         return StoreStatus::failure(describe(result, server.display(), errorBuffer, reply, settings.timeoutMilliseconds));
     return StoreStatus::success();

@@ -9,7 +9,7 @@
 // Hands one built message to an SMTP server: STARTTLS whenever the server offers it (TLS from the
 // first byte for smtps://), the certificate checked as for POP3, SMTP AUTH when an account is set,
 // and every wait bounded by the time-out. A server that offers no TLS gets no password unless the
-// settings allow it: the send then fails before AUTH and passwordHeldBack is set.
+// settings allow it: the send then fails before AUTH with Failure::PasswordHeldBack.
 class SmtpSender {
 public:
     struct Settings {
@@ -20,6 +20,11 @@ public:
         bool allowPlainPassword = false;
     };
 
+    // Why a send failed, where the caller acts on it: before any message could be handed over
+    // (server not reached, TLS or login failed), so that no later message would go either; or
+    // because the server offers no TLS and the password was held back.
+    enum class Failure { Other, NotConnected, PasswordHeldBack };
+
     static StoreStatus send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings,
-        bool* passwordHeldBack = nullptr);
+        Failure* failure = nullptr);
 };

@@ -82,6 +82,22 @@ private slots:
         addRow(Names::Text2, "QLineEdit");
         addRow(Names::Command35, "QPushButton");
         addRow(Names::Text49, "QLineEdit");
+        // Address book, compose and reply screens.
+        for (const QString& box : {Names::Text11, Names::Text6, Names::Text10, Names::Text50, Names::ToText, Names::SubjectText,
+                 Names::AttachText, Names::Text12, Names::Text41, Names::Text40, Names::Text26})
+            addRow(box, "QLineEdit");
+        for (const QString& list : {Names::List3, Names::List4, Names::List5, Names::List6})
+            addRow(list, "QListWidget");
+        for (const QString& text : {Names::BodyText, Names::Text42})
+            addRow(text, "QPlainTextEdit");
+        for (const QString& button : {Names::Command8, Names::Command10, Names::Command15, Names::Command38, Names::AttachCommand,
+                 Names::Command9, Names::Command12, Names::Command13, Names::Command14, Names::Command16, Names::Command17,
+                 Names::Command18, Names::Command30, Names::Command31, Names::Command32, Names::Command33, Names::Command34})
+            addRow(button, "QPushButton");
+        addRow(Names::Combo1, "QComboBox");
+        addRow(Names::Option1, "QRadioButton");
+        addRow(Names::Option2, "QRadioButton");
+        addRow(Names::Check2, "QCheckBox");
         for (const QString& menu : {Names::mFile, Names::medit, Names::mhp})
             addRow(menu, "QMenu");
         for (const QString& item : {Names::mnew, Names::mopen, Names::msave, Names::mprint, Names::mend, Names::mall, Names::matamajump,

@@ -300,3 +300,14 @@ TEST_F(SmtpServerTest, SendingAsksOnceForAServerWithoutTlsAndRemembersAYes)
     EXPECT_EQ(no.questions.size(), 1);
     EXPECT_EQ(other.received().find("AUTH"), std::string::npos);
 }
+
+TEST_F(SmtpServerTest, AServerThatCannotBeUsedIsToldApartFromARefusedRecipient)
+{
+    // Nothing listens on port 1 of loopback.
+    EXPECT_EQ(send(QStringLiteral("127.0.0.1:1"), QStringLiteral("件名"), QStringLiteral("本文"), QString()), NMailApi::SendNotConnected);
+    EXPECT_EQ(send(QStringLiteral("smtp server"), QStringLiteral("件名"), QStringLiteral("本文"), QString()), NMailApi::SendNotConnected);
+    const int refused = mail.NMailSmtpSendMail(servers.smtpServer(), QStringLiteral("no/body@localhost"), nullptr, nullptr,
+        QStringLiteral("taro@example.jp"), QStringLiteral("件名"), QStringLiteral("本文"), nullptr, QString(), 0);
+    EXPECT_EQ(refused, -1);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("550"))) << lastError(mail).toStdString();
+}

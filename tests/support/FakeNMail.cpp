@@ -34,6 +34,13 @@ int FakeNMail::NMailSetOption(int option, int value)
     return 0;
 }
 
+int FakeNMail::NMailSetOptionText(int option, const QString& value)
+{
+    record(QStringLiteral("NMailSetOptionText"), {QString::number(option), value});
+    textOptions[option] = value;
+    return 0;
+}
+
 int FakeNMail::NMailPop3Connect(const QString& server)
 {
     record(QStringLiteral("NMailPop3Connect"), {server});
@@ -123,7 +130,9 @@ int FakeNMail::NMailSmtpSendMail(const QString& server, const QString& to, const
 {
     record(QStringLiteral("NMailSmtpSendMail"), {server, to, from, subject});
     sent.append({server, to, from, subject, body, attachments});
-    return sendResult;
+    if (whileSending)
+        whileSending(sent.last());
+    return sendResults.isEmpty() ? sendResult : sendResults.takeFirst();
 }
 
 int FakeNMail::NMailGetMessage(int, QString& buffer, int size)

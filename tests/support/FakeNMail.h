@@ -3,8 +3,10 @@
 #include "NMailApi.h"
 
 #include <QList>
+#include <QMap>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // A scripted mail library: one POP3 mailbox of messages, an SMTP server that takes or refuses
@@ -34,6 +36,7 @@ public:
 
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
+    int NMailSetOptionText(int option, const QString& value) override;
     int NMailPop3Connect(const QString& server) override;
     int NMailPop3Authenticate(int handle, const QString& id, const QString& password, int apop) override;
     int NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
@@ -60,6 +63,10 @@ public:
     // Unset: the number of messages in the mailbox.
     std::optional<int> authenticateResult;
     int sendResult = 0;
+    // Results of the next sends in order; sendResult once they are used up.
+    QList<int> sendResults;
+    // Runs inside every send, e.g. to look at the window while the library "blocks".
+    std::function<void(const SentMail&)> whileSending;
     int closeResult = 0;
     QString errorText = QStringLiteral("サーバーとの通信に失敗しました。");
 
@@ -67,6 +74,8 @@ public:
     QStringList calls;
     QList<int> deleted;
     QList<SentMail> sent;
+    // Text options by option number, as last set.
+    QMap<int, QString> textOptions;
     QString lastAuthenticatedId;
     QString lastAuthenticatedPassword;
     int lastApopFlag = 0;

@@ -1,0 +1,49 @@
+#include "SendRun.h"
+
+#include <utility>
+
+SendRun::SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view)
+    : history_(std::move(history)), sender_(sender), clockText_(std::move(clockText)), view_(view)
+{
+}
+
+QString SendRun::notTriedText(int remaining)
+{
+    return QStringLiteral("残りの %1 件は送信していません。").arg(remaining);
+}
+
+SendRun::Outcome SendRun::run(const QStringList& recipients, const OutgoingMail& boxes)
+{
+    Outcome outcome;
+    const int count = static_cast<int>(recipients.size());
+    for (int number = 1; number <= count; ++number) {
+        view_.showProgress(number, count);
+        const int remaining = count - number;
+        auto withRemaining = [&](const QString& text) {
+            return remaining > 0 ? text + QStringLiteral("\r\n\r\n") + notTriedText(remaining) : text;
+        };
+
+        const auto stored = history_.StoreSentRecord(boxes, clockText_());
+        if (!stored.ok()) {
+            view_.reportHistoryFailure(withRemaining(QStringLiteral("送信履歴に書き込めないため、メールを送信しませんでした。\r\n%1").arg(stored.error())));
+            outcome.stopped = true;
+            return outcome;
+        }
+        ++outcome.stored;
+
+        OutgoingMail message = boxes;
+        message.to = recipients[number - 1];
+        const SendResult result = sender_.SendOne(message);
+        if (result.sent()) {
+            ++outcome.sent;
+            continue;
+        }
+        if (result.kind == SendResult::Kind::NotConnected) {
+            view_.reportSendFailure(withRemaining(result.error));
+            outcome.stopped = true;
+            return outcome;
+        }
+        view_.reportSendFailure(result.error);
+    }
+    return outcome;
+}

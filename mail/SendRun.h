@@ -1,0 +1,49 @@
+#pragma once
+
+#include "MailSender.h"
+#include "SentHistory.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// What a running send shows; the main window implements it.
+class SendRunView {
+public:
+    virtual ~SendRunView() = default;
+    // Message number of count is about to be stored and sent; also the moment to repaint.
+    virtual void showProgress(int number, int count) = 0;
+    // The library refused a message, or the server could not be used at all ("送信エラー").
+    virtual void reportSendFailure(const QString& text) = 0;
+    // The sent record could not be written, so the message was not sent.
+    virtual void reportHistoryFailure(const QString& text) = 0;
+};
+
+// One press of "送信": one message per recipient, in order, each written to the sent history and
+// flushed before the library is called. A refused message does not stop the others; a server that
+// cannot be reached or refuses the login stops the run after one report, and a sent history that
+// cannot be written stops it before anything more is sent, so no record stands for a message
+// that was never tried.
+class SendRun {
+public:
+    struct Outcome {
+        int stored = 0;
+        int sent = 0;
+        bool stopped = false;
+    };
+
+    SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view);
+
+    // boxes is the message as the screen holds it: its recipient is what every sent record keeps,
+    // while each message goes to its own entry of recipients.
+    Outcome run(const QStringList& recipients, const OutgoingMail& boxes);
+
+    static QString notTriedText(int remaining);
+
+private:
+    SentHistory history_;
+    MailSender& sender_;
+    std::function<QString()> clockText_;
+    SendRunView& view_;
+};

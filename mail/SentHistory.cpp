@@ -1,0 +1,26 @@
+#include "SentHistory.h"
+
+#include "FolderFiles.h"
+#include "RecordLayouts.h"
+#include "TextHelpers.h"
+
+SentHistory::SentHistory(const ProgramPaths& paths) : paths_(paths) {}
+
+RecordFile SentHistory::file() const { return FolderFiles::folderFile(paths_, FolderFiles::SentHistory); }
+
+StoreResult<int> SentHistory::StoreSentRecord(const OutgoingMail& mail, const QString& sentAt) const
+{
+    using RecordLayouts::SentField;
+    Record record(RecordLayouts::Sent);
+    record.setText(SentField::Subject, TrimBlanks(mail.subject));
+    record.setText(SentField::To, TrimBlanks(mail.to));
+    record.setText(SentField::Body, TrimBlanks(mail.body));
+    record.setText(SentField::SentAt, TrimBlanks(sentAt));
+    const RecordFile history = file();
+    const auto appended = history.append(record);
+    if (!appended.ok())
+        return appended;
+    if (StoreStatus synced = history.sync(); !synced.ok())
+        return synced;
+    return appended;
+}

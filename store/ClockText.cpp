@@ -1,0 +1,9 @@
+#include "ClockText.h"
+
+#include <QLocale>
+
+QString ClockText(const QDateTime& moment)
+{
+    const QLocale locale;
+    return locale.toString(moment.date(), QLocale::ShortFormat) + u' ' + moment.time().toString(QStringLiteral("H:mm:ss"));
+}

@@ -1,0 +1,149 @@
+#include "AddressBook.h"
+#include "ComposeScreen.h"
+#include "FolderFiles.h"
+#include "MainFormHarness.h"
+#include "NMail.h"
+#include "RecordLayouts.h"
+#include "SendController.h"
+#include "TestMailServers.h"
+#include "TestProgramFolder.h"
+#include "WidgetNames.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+namespace Names = WidgetNames;
+using RecordLayouts::MessageField;
+using RecordLayouts::SentField;
+
+// Sending through the real main window and the real mail library to the test SMTP sink, which
+// delivers into the test dovecot, so what was sent can be received again.
+class SendToServerTest : public QObject {
+    Q_OBJECT
+
+private:
+    const TestMailServers& servers = TestMailServers::shared();
+    std::unique_ptr<TestProgramFolder> folder;
+    std::unique_ptr<NMail> library;
+    std::unique_ptr<MainFormHarness> harness;
+    std::optional<TestMailbox> box;
+    QString subject = QStringLiteral("見積書の件①㈱～（ご確認ください）");
+    QString body = QStringLiteral("山田様\n\nお世話になっております。①②③ ㈱ Ⅰ 髙 ～ ﾊﾝｶｸ\n以上です。");
+
+    void start(const QString& mailboxName)
+    {
+        box.emplace(servers.createMailbox(mailboxName));
+        folder->putServerSettings("SMTP=" + servers.smtpServer().toUtf8() + "\r\nPOP3=" + servers.pop3Server().toUtf8()
+            + "\r\nMAIL=" + box->address().toUtf8() + "\r\n");
+        folder->put(QStringLiteral("★MailData/iniIdPass.ini"),
+            "[EXEINI]\r\nNAME=" + box->user().toUtf8() + "\r\nNAME2=" + box->password().toUtf8() + "\r\nNAME3=1\r\n");
+        harness = std::make_unique<MainFormHarness>(*folder, *library);
+        QVERIFY(harness->start());
+        library->NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
+    }
+    QString attachment(const QString& name, const QByteArray& bytes) const
+    {
+        folder->put(name, bytes);
+        return folder->path(name);
+    }
+    void compose(const QString& to, const QString& attachments) const
+    {
+        harness->clickTab(2);
+        harness->find<QLineEdit>(Names::ToText)->setText(to);
+        harness->find<QLineEdit>(Names::SubjectText)->setText(subject);
+        harness->find<QPlainTextEdit>(Names::BodyText)->setPlainText(body);
+        harness->find<QLineEdit>(Names::AttachText)->setText(attachments);
+        QTest::mouseClick(harness->find<QPushButton>(Names::Command14), Qt::LeftButton);
+    }
+    QList<Record> sentRecords() const
+    {
+        QList<Record> found;
+        (void)FolderFiles::folderFile(folder->paths(), FolderFiles::SentHistory).forEach([&](int, std::string_view bytes) {
+            found.append(Record(RecordLayouts::Sent, std::string(bytes)));
+            return true;
+        });
+        return found;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY2(servers.ok(), qPrintable(servers.problem()));
+        folder = std::make_unique<TestProgramFolder>();
+        library = std::make_unique<NMail>();
+    }
+    void cleanup()
+    {
+        harness.reset();
+        library.reset();
+        folder.reset();
+    }
+
+    void aComposedMailGoesOutAndComesBackWithSubjectBodyAndAttachmentsExactly()
+    {
+        start(QStringLiteral("send_round_trip"));
+        QByteArray binary;
+        for (int i = 0; i < 5000; ++i)
+            binary.append(static_cast<char>(i * 13));
+        const QString attachments = attachment(QStringLiteral("御見積書①.txt"), QByteArray("見積の中身\r\n"))
+            + u',' + attachment(QStringLiteral("data.bin"), binary);
+
+        compose(box->address(), attachments);
+
+        QCOMPARE(harness->messageBoxes.texts(), QStringList());
+        QCOMPARE(harness->form().statusText(), ComposeScreen::finishedStatus());
+        const QList<Record> records = sentRecords();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].text(SentField::To).trimmed(), box->address());
+        QCOMPARE(records[0].text(SentField::Subject).trimmed(), subject);
+        QCOMPARE(records[0].live(), 1);
+        QCOMPARE(box->count(), 1);
+
+        // Received again on the receive tab, into the others folder.
+        harness->clickTab(3);
+        QCOMPARE(folder->storedSubjects(10), QStringList{subject});
+        const Record received = *FolderFiles::folderFile(folder->paths(), 10).read(1).value();
+        const QString receivedBody = received.text(MessageField::Body).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QVERIFY2(receivedBody.contains(body), qPrintable(receivedBody));
+        QCOMPARE(folder->contents(QStringLiteral("添付フォルダ/御見積書①.txt")), QByteArray("見積の中身\r\n"));
+        QCOMPARE(folder->contents(QStringLiteral("添付フォルダ/data.bin")), binary);
+        QCOMPARE(box->count(), 0);
+    }
+
+    void aRecipientTheServerRefusesKeepsItsRecordAndShowsTheReplyOnce()
+    {
+        start(QStringLiteral("send_refused"));
+        // The sink has no mailbox for a local part with a slash and refuses the recipient.
+        compose(QStringLiteral("no/body@localhost"), QString());
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QCOMPARE(harness->messageBoxes.requests[0].title, SendController::sendErrorTitle());
+        QVERIFY2(harness->messageBoxes.requests[0].text.contains(QStringLiteral("550")), qPrintable(harness->messageBoxes.requests[0].text));
+        QCOMPARE(sentRecords().size(), 1);
+        QCOMPARE(harness->form().statusText(), ComposeScreen::finishedStatus());
+    }
+
+    void aBulkSendGoesOnPastARefusedEntryOverOneLogin()
+    {
+        start(QStringLiteral("send_bulk"));
+        const AddressBook book(folder->paths());
+        for (const QString& address : {box->address(), QStringLiteral("no/body@localhost"), box->address()})
+            QVERIFY(book.RegisterAddress(QStringLiteral("宛先"), address).ok());
+        harness->clickTab(2);
+        QTest::mouseClick(harness->find<QRadioButton>(Names::Option2), Qt::LeftButton);
+        compose(QStringLiteral("全員"), QString());
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY(harness->messageBoxes.requests[0].text.contains(QStringLiteral("550")));
+        QCOMPARE(sentRecords().size(), 3);
+        QCOMPARE(box->count(), 2);
+    }
+};
+
+QTEST_MAIN(SendToServerTest)
+#include "SendToServerTest.moc"

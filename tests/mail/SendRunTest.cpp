@@ -1,0 +1,155 @@
+#include "FakeNMail.h"
+#include "FolderFiles.h"
+#include "RecordLayouts.h"
+#include "SendRun.h"
+#include "StoreTestFolder.h"
+
+#include "QStringPrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QRegularExpression>
+
+using RecordLayouts::SentField;
+
+namespace {
+
+constexpr int SentLength = 32574;
+
+class RecordingView final : public SendRunView {
+public:
+    void showProgress(int number, int count) override { progress.append(QStringLiteral("%1/%2").arg(number).arg(count)); }
+    void reportSendFailure(const QString& text) override { sendFailures.append(text); }
+    void reportHistoryFailure(const QString& text) override { historyFailures.append(text); }
+
+    QStringList progress;
+    QStringList sendFailures;
+    QStringList historyFailures;
+};
+
+class SendRunTest : public ::testing::Test {
+protected:
+    SendRun::Outcome run(const QStringList& recipients)
+    {
+        MailSender sender(mail, account);
+        SendRun send(SentHistory(folder.paths()), sender, [] { return QStringLiteral(" 2026/12/06 13:45:12 "); }, view);
+        return send.run(recipients, boxes);
+    }
+    QList<Record> records() const
+    {
+        QList<Record> found;
+        const StoreStatus read = FolderFiles::folderFile(folder.paths(), FolderFiles::SentHistory).forEach([&](int, std::string_view bytes) {
+            found.append(Record(RecordLayouts::Sent, std::string(bytes)));
+            return true;
+        });
+        EXPECT_TRUE(read.ok());
+        return found;
+    }
+    QStringList recipientsSentTo() const
+    {
+        QStringList to;
+        for (const FakeNMail::SentMail& sent : mail.sent)
+            to.append(sent.to);
+        return to;
+    }
+
+    StoreTestFolder folder;
+    FakeNMail mail;
+    RecordingView view;
+    SendAccount account{QStringLiteral("smtp.example.jp"), QStringLiteral("me@example.jp"), QStringLiteral("taro"), QStringLiteral("secret")};
+    OutgoingMail boxes{QStringLiteral(" to@example.jp "), QStringLiteral("　件名 "), QStringLiteral("\r\n本文\r\n"), QStringLiteral("/a.txt,/b.txt")};
+};
+
+TEST_F(SendRunTest, OneMessageIsRecordedTrimmedBeforeTheLibraryGetsItAsItStands)
+{
+    mail.whileSending = [&](const FakeNMail::SentMail&) { EXPECT_EQ(records().size(), 1); };
+
+    const SendRun::Outcome outcome = run({boxes.to});
+
+    EXPECT_EQ(outcome.sent, 1);
+    ASSERT_EQ(mail.sent.size(), 1);
+    const FakeNMail::SentMail& sent = mail.sent.first();
+    EXPECT_EQ(sent.server, account.SmtpServer);
+    EXPECT_EQ(sent.to, boxes.to);
+    EXPECT_EQ(sent.from, account.MailAddress);
+    EXPECT_EQ(sent.subject, boxes.subject);
+    EXPECT_EQ(sent.body, boxes.body);
+    EXPECT_EQ(sent.attachments, boxes.attachments);
+    // The account goes to the library before the send.
+    EXPECT_EQ(mail.textOptions.value(NMailApi::OptionSmtpUser), QStringLiteral("taro"));
+    EXPECT_EQ(mail.textOptions.value(NMailApi::OptionSmtpPassword), QStringLiteral("secret"));
+    EXPECT_LT(mail.calls.indexOf(QStringLiteral("NMailSetOptionText(4, secret)")), mail.calls.indexOf(QRegularExpression(QStringLiteral("NMailSmtpSendMail.*"))));
+
+    const QList<Record> stored = records();
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored[0].text(SentField::To).trimmed(), QStringLiteral("to@example.jp"));
+    EXPECT_EQ(stored[0].text(SentField::Subject).trimmed(), QStringLiteral("件名"));
+    EXPECT_EQ(stored[0].text(SentField::Body).trimmed(), QStringLiteral("本文"));
+    EXPECT_EQ(stored[0].text(SentField::SentAt).trimmed(), QStringLiteral("2026/12/06 13:45:12"));
+    EXPECT_EQ(stored[0].live(), 1);
+    EXPECT_EQ(stored[0].bytes().substr(32482, 90), std::string(90, '\0'));
+    EXPECT_TRUE(view.sendFailures.isEmpty());
+}
+
+TEST_F(SendRunTest, BulkSendGoesToEachRecipientInOrderAndKeepsTheBoxesRecipientInEveryRecord)
+{
+    const QStringList recipients{QStringLiteral("a@example.jp"), QStringLiteral("b@example.jp"), QStringLiteral("c@example.jp")};
+    run(recipients);
+    EXPECT_EQ(recipientsSentTo(), recipients);
+    EXPECT_EQ(view.progress, QStringList({QStringLiteral("1/3"), QStringLiteral("2/3"), QStringLiteral("3/3")}));
+    const QList<Record> stored = records();
+    ASSERT_EQ(stored.size(), 3);
+    EXPECT_EQ(stored[0].bytes(), stored[1].bytes());
+    EXPECT_EQ(stored[1].bytes(), stored[2].bytes());
+    EXPECT_EQ(stored[0].text(SentField::To).trimmed(), QStringLiteral("to@example.jp"));
+}
+
+struct FailureCase {
+    const char* name;
+    QList<int> results;
+    int calls;
+    int records;
+    int reports;
+    bool mentionsTheRest;
+};
+
+class SendRunFailures : public SendRunTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(SendRunFailures, ARefusedMessageIsReportedAndTheRestStillGoUnlessTheServerCannotBeUsed)
+{
+    const FailureCase& failure = GetParam();
+    mail.sendResults = failure.results;
+    mail.errorText = QStringLiteral("550 no such mailbox");
+    const SendRun::Outcome outcome = run({QStringLiteral("a@x"), QStringLiteral("b@x"), QStringLiteral("c@x")});
+    EXPECT_EQ(mail.sent.size(), failure.calls);
+    EXPECT_EQ(records().size(), failure.records);
+    ASSERT_EQ(view.sendFailures.size(), failure.reports);
+    EXPECT_TRUE(view.sendFailures.first().startsWith(QStringLiteral("550 no such mailbox")));
+    EXPECT_EQ(view.sendFailures.last().contains(SendRun::notTriedText(2)), failure.mentionsTheRest);
+    EXPECT_EQ(outcome.stopped, failure.mentionsTheRest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Results, SendRunFailures,
+    ::testing::Values(FailureCase{"RefusedMiddle", {0, -1, 0}, 3, 3, 1, false},
+        // Only the sign of the 16-bit result counts.
+        FailureCase{"RefusedAsSixteenBits", {65535, 0, 0}, 3, 3, 1, false},
+        FailureCase{"NotConnected", {NMailApi::SendNotConnected}, 1, 1, 1, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SendRunTest, ASentRecordThatCannotBeWrittenStopsTheSendBeforeTheLibraryIsCalled)
+{
+    ASSERT_TRUE(QDir().mkpath(FolderFiles::FolderFilePath(folder.paths(), FolderFiles::SentHistory)));
+    run({QStringLiteral("a@x"), QStringLiteral("b@x")});
+    EXPECT_TRUE(mail.sent.isEmpty());
+    ASSERT_EQ(view.historyFailures.size(), 1);
+    EXPECT_TRUE(view.historyFailures.first().contains(SendRun::notTriedText(1)));
+}
+
+TEST_F(SendRunTest, AMissingSentHistoryIsCreated)
+{
+    run({boxes.to});
+    EXPECT_EQ(StoreTestFolder::contents(FolderFiles::FolderFilePath(folder.paths(), FolderFiles::SentHistory)).size(), SentLength);
+}
+
+} // namespace
