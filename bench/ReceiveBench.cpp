@@ -2,7 +2,11 @@
 // dovecot of the bench's own: fetched, decoded, attachments extracted, tested against 50 spam
 // keywords, sorted by ten rules and durably stored, then deleted on the server. In the same run
 // the same mailbox is fetched by fetchmail delivering through procmail into a local Maildir, the
-// way a classic mail setup would. Prints both rates in messages per second and their ratio.
+// way a classic mail setup would, and by the mail library alone (status, size, fetch and decode,
+// delete: nmail_fetch_bench's loop). Prints the rates in messages per second and their ratios; the
+// session is judged by its ratio to the library's own rate. BM_ReceiveHundredMegabyteMessage
+// reports the peak memory of a session receiving one 100 MB message; run it on its own
+// (--benchmark_filter=Hundred), since the peak is the process's.
 
 #include "BenchMailServers.h"
 #include "NMail.h"
@@ -19,6 +23,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
+#include <sys/resource.h>
 #include <string>
 
 namespace {
@@ -162,6 +167,90 @@ void BM_ReceiveSession(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * MessageCount);
 }
 
+void BM_LibraryFetchDecodeDelete(benchmark::State& state)
+{
+    if (!servers().mailbox) {
+        state.SkipWithError("the bench's mail servers did not start");
+        return;
+    }
+    const TestMailServers& mail = *servers().servers;
+    const TestMailbox& mailbox = *servers().mailbox;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!fillMailbox()) {
+            state.SkipWithError("cannot fill the bench mailbox");
+            break;
+        }
+        state.ResumeTiming();
+        NMail library;
+        library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, mail.caFile());
+        const int handle = library.NMailPop3Connect(mail.pop3Server());
+        const int count = library.NMailPop3Authenticate(handle, mailbox.user(), mailbox.password(), 0);
+        if (count != MessageCount) {
+            state.SkipWithError("login or count failed");
+            break;
+        }
+        QString subject, date, from, header, body;
+        for (int number = 1; number <= count; ++number) {
+            library.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0);
+            benchmark::DoNotOptimize(library.NMailPop3GetMailSize(handle, number));
+            library.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0);
+            benchmark::DoNotOptimize(body);
+            library.NMailPop3DeleteMail(handle, number);
+        }
+        if (library.NMailPop3Close(handle) != 0 || mailbox.count() != 0)
+            state.SkipWithError("the messages were not deleted");
+    }
+    state.SetItemsProcessed(state.iterations() * MessageCount);
+}
+
+// One message of 100 MB (a 75 MB file, base64) through a whole session: it is over the size cap,
+// so it arrives through a spool file and is kept whole in the attachment folder.
+void BM_ReceiveHundredMegabyteMessage(benchmark::State& state)
+{
+    if (!servers().mailbox) {
+        state.SkipWithError("the bench's mail servers did not start");
+        return;
+    }
+    const TestMailServers& mail = *servers().servers;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ProgramFolder folder;
+        const TestMailbox& mailbox = *servers().mailbox;
+        mailbox.clear();
+        std::string message = "From: big@example.jp\nTo: bench@localhost\nSubject: big\nMIME-Version: 1.0\n"
+                              "Content-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: text/plain\n\nbig file\n--b\n"
+                              "Content-Type: application/octet-stream\nContent-Disposition: attachment; filename=\"big.bin\"\n"
+                              "Content-Transfer-Encoding: base64\n\n";
+        const std::string line = std::string(76, 'A') + "\n";
+        while (message.size() < 100 * 1000 * 1000)
+            message += line;
+        message += "--b--\n";
+        if (!mailbox.deposit(message)) {
+            state.SkipWithError("cannot fill the bench mailbox");
+            break;
+        }
+        message.clear();
+        message.shrink_to_fit();
+        NMail library;
+        library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, mail.caFile());
+        SilentView view;
+        CountingMessageBoxes messageBoxes;
+        state.ResumeTiming();
+
+        ReceiveSession session(folder.paths, library, messageBoxes, [](const QString&, const QString&, const QString&) { return false; },
+            {}, view);
+        const ReceiveSession::Outcome outcome = session.run({mail.pop3Server(), 0, mailbox.user(), mailbox.password()});
+        if (outcome.storedCount != 1 || messageBoxes.shown != 0 || mailbox.count() != 0) {
+            state.SkipWithError("the session did not keep the message");
+            break;
+        }
+    }
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
 void BM_FetchmailProcmail(benchmark::State& state)
 {
     if (!servers().mailbox) {
@@ -223,7 +312,9 @@ void BM_FetchmailProcmail(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_ReceiveSession)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LibraryFetchDecodeDelete)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FetchmailProcmail)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReceiveHundredMegabyteMessage)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 double messagesPerSecond(const RatioReporter& reporter, const std::string& function)
 {
@@ -238,6 +329,10 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const double nemuroaRate = messagesPerSecond(reporter, "BM_ReceiveSession");
     const double fetchmailRate = messagesPerSecond(reporter, "BM_FetchmailProcmail");
+    const double libraryRate = messagesPerSecond(reporter, "BM_LibraryFetchDecodeDelete");
+    if (nemuroaRate > 0 && libraryRate > 0)
+        std::printf("Receive session: %.0f msg/s; the library's fetch+decode+delete alone: %.0f msg/s; ratio %.2f (at least 0.70)\n",
+            nemuroaRate, libraryRate, nemuroaRate / libraryRate);
     if (nemuroaRate > 0 && fetchmailRate > 0)
         std::printf("Receive session (decoded, classified, durably stored): %.0f msg/s; fetchmail + procmail: %.0f msg/s; "
                     "ratio %.2f\n",

@@ -4,7 +4,9 @@
 #include "Cp932Codec.h"
 #include "TextHelpers.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <utility>
 #include <vector>
@@ -95,6 +97,16 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     stopReported_ = false;
     if (account.Pop3Server.isEmpty())
         return outcome;
+    // Without the attachment folder no attachment and no undecodable message can be kept, so
+    // nothing could be deleted: the mail stays on the server until the folder is back.
+    if (!QFileInfo(paths_.attachmentFolder()).isDir()) {
+        stopReported_ = true;
+        messageBoxes_.show({QStringLiteral("添付フォルダ「%1」がありません。メールはサーバーに残してあります。\r\n"
+                                           "このフォルダを作ってから、もう一度受信してください。")
+                                .arg(QDir::toNativeSeparators(paths_.attachmentFolder())),
+            ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+        return outcome;
+    }
     const int handle = mail_.NMailPop3Connect(account.Pop3Server);
     if (handle == -1)
         return outcome;
@@ -118,7 +130,8 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         if (!fetch(handle, number, message))
             break;
         const QString bodyAsFetched = message.body;
-        ExtractAttachments(message);
+        if (!ExtractAttachments(number, message))
+            continue;
         view_.showForSpamTest(message.subject, message.from, message.body);
         if (isSpam_(message.subject, message.from, message.body)) {
             ++outcome.spamCount;
@@ -163,7 +176,7 @@ bool ReceiveSession::fetch(int handle, int number, Incoming& message)
         reportStop(number, libraryMessage());
         return false;
     }
-    QString body(size + 1, u' ');
+    QString body;
     if (mail_.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0) < 0) {
         reportStop(number, libraryMessage());
         return false;
@@ -172,7 +185,7 @@ bool ReceiveSession::fetch(int handle, int number, Incoming& message)
     return true;
 }
 
-void ReceiveSession::ExtractAttachments(Incoming& message)
+bool ReceiveSession::ExtractAttachments(int number, Incoming& message)
 {
     const QString folder = paths_.attachmentFolder();
     const QString workFile = workFilePath();
@@ -198,8 +211,14 @@ void ReceiveSession::ExtractAttachments(Incoming& message)
     mail_.NMailAttachmentFileClose(0);
     switch (static_cast<std::int16_t>(result)) {
     case -5:
-        messageBoxes_.notify(QStringLiteral("添付ファイルをオープンできません"));
-        break;
+        // Part of the message could not be kept: it is neither stored nor deleted, and comes
+        // again next time.
+        messageBoxes_.notify(QStringLiteral("添付ファイルをオープンできません\r\n\r\n"
+                                            "メッセージ %1 はサーバーに残してあります。\r\n%2")
+                                 .arg(number)
+                                 .arg(libraryMessage()),
+            MessageBoxService::Icon::Exclamation);
+        return false;
     case -6:
         messageBoxes_.notify(QStringLiteral("分割されたメールが全て揃っていません"));
         break;
@@ -211,6 +230,7 @@ void ReceiveSession::ExtractAttachments(Incoming& message)
     message.from = CutAtNul(message.from);
     message.header = CutAtNul(message.header);
     message.body = CutAtNul(message.body);
+    return true;
 }
 
 bool ReceiveSession::FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number)

@@ -1,7 +1,7 @@
 #include "AttachmentExtractor.h"
 
 #include "GMimeHandles.h"
-#include "MessageDecoder.h"
+#include "MessageStructure.h"
 #include "MimeParts.h"
 
 #include <QMimeDatabase>
@@ -32,7 +32,7 @@ std::string contentOf(GMimeObject* object)
 AttachmentExtractor::Result AttachmentExtractor::extract(std::string_view raw, const AttachmentFolder& folder)
 {
     Result result;
-    if (MessageDecoder::isTooDeeplyStructured(raw))
+    if (!MessageStructure::whyNotWhole(raw).isEmpty())
         return result;
     const GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);
     if (!message)

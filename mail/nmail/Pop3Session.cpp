@@ -133,13 +133,14 @@ StoreResult<long long> Pop3Session::messageSize(int number)
     return size;
 }
 
-StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes)
+StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, const Spill& spill)
 {
     const QString what = QStringLiteral("メール %1 の受信").arg(number);
     auto reply = command("RETR " + std::to_string(number), what);
     if (!reply.ok())
         return reply.status();
     std::string message;
+    bool spilling = false;
     bool tooLarge = false;
     const auto lineLimit = static_cast<std::size_t>(std::max<long long>(maxBytes, MaximumStatusLine));
     for (;;) {
@@ -153,10 +154,22 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes)
             continue;
         if (text.starts_with('.'))
             text.remove_prefix(1);
-        if (static_cast<long long>(message.size() + text.size() + 2) > maxBytes) {
-            tooLarge = true;
+        if (!spilling && static_cast<long long>(message.size() + text.size() + 2) > maxBytes) {
+            spilling = static_cast<bool>(spill) && spill(message);
+            tooLarge = !spilling;
             message.clear();
             message.shrink_to_fit();
+            if (tooLarge)
+                continue;
+        }
+        if (spilling) {
+            const auto skipped = static_cast<std::size_t>(text.data() - line.value().data());
+            line.value() += "\r\n";
+            text = std::string_view(line.value()).substr(skipped);
+            if (!spill(text)) {
+                spilling = false;
+                tooLarge = true;
+            }
             continue;
         }
         message.append(text);

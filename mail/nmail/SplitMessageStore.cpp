@@ -6,14 +6,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <charconv>
 #include <vector>
-
-namespace {
-
-} // namespace
 
 std::optional<SplitMessageStore::PartInfo> SplitMessageStore::partInfo(std::string_view raw)
 {
@@ -144,7 +141,13 @@ SplitMessageStore::Outcome SplitMessageStore::add(std::string_view raw) const
     }
     outcome.whole = reassemble(parts);
     outcome.kind = Outcome::Kind::Complete;
-    QDir(idFolder).removeRecursively();
-    QDir().rmdir(workFolder());
+    outcome.keptParts = idFolder;
     return outcome;
+}
+
+void SplitMessageStore::removeKeptParts(const QString& keptParts)
+{
+    QDir(keptParts).removeRecursively();
+    // The work folder goes with its last message; another message's parts keep it.
+    QDir().rmdir(QFileInfo(keptParts).absolutePath());
 }
