@@ -189,19 +189,27 @@ bool ReceiveSession::ExtractAttachments(int number, Incoming& message)
 {
     const QString folder = paths_.attachmentFolder();
     const QString workFile = workFilePath();
-    const QString content = message.header + QStringLiteral("\r\n") + message.body + QStringLiteral("\r\n");
     // The work text is the work file read back line by line; a folder that cannot take the work
-    // file leaves it empty, and the library then reports what it cannot write.
+    // file leaves it empty, and the library then reports what it cannot write. Each copy of the
+    // text is let go as soon as the next is made: a large message is held in several forms here.
     QString workText;
     QFile work(workFile);
     // Written over the previous message's text and then cut to length, so the file keeps its
     // blocks instead of giving them back and taking them again for every message.
     if (work.open(QIODevice::ReadWrite)) {
-        const std::string bytes = Cp932Codec::encode(content);
-        if (work.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size())
-            && work.resize(static_cast<qint64>(bytes.size())) && work.seek(0)) {
-            const QByteArray written = work.readAll();
-            workText = linesOf(Cp932Codec::decode(std::string_view(written.constData(), static_cast<std::size_t>(written.size()))));
+        qint64 length = -1;
+        {
+            const std::string bytes = Cp932Codec::encode(message.header + QStringLiteral("\r\n") + message.body + QStringLiteral("\r\n"));
+            if (work.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()))
+                length = static_cast<qint64>(bytes.size());
+        }
+        if (length >= 0 && work.resize(length) && work.seek(0)) {
+            QString text;
+            {
+                const QByteArray written = work.readAll();
+                text = Cp932Codec::decode(std::string_view(written.constData(), static_cast<std::size_t>(written.size())));
+            }
+            workText = linesOf(text);
         }
         work.close();
     }

@@ -23,10 +23,10 @@ public:
     StoreResult<QString> writeNew(const QString& name, const QString& fallback, std::string_view bytes) const;
     // The same with the bytes of the file at source, read piece by piece.
     StoreResult<QString> copyNew(const QString& name, const QString& fallback, const QString& source) const;
+    // The same with the bytes write puts into the open file descriptor; it returns 0 or an errno value.
+    StoreResult<QString> writeNewWith(const QString& name, const QString& fallback, const std::function<int(int fd)>& write) const;
 
 private:
-    // write fills the open file and returns 0 or an errno value.
-    StoreResult<QString> writeNewWith(const QString& name, const QString& fallback, const std::function<int(int fd)>& write) const;
 
     QString path_;
 };

@@ -142,6 +142,15 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
     std::string message;
     bool spilling = false;
     bool tooLarge = false;
+    // Most servers give the size in the reply ("+OK 1234 octets"): a message that will not fit
+    // goes to spill from its first byte, and one that will is read into one allocation.
+    long long announced = -1;
+    if (std::sscanf(reply.value().c_str(), "+OK %lld", &announced) == 1 && announced >= 0) {
+        if (announced > maxBytes && spill)
+            spilling = spill(std::string_view());
+        else
+            message.reserve(static_cast<std::size_t>(std::min(announced + announced / 32 + 64, maxBytes)));
+    }
     const auto lineLimit = static_cast<std::size_t>(std::max<long long>(maxBytes, MaximumStatusLine));
     for (;;) {
         auto line = socket_.readLine(lineLimit);
