@@ -73,7 +73,10 @@ private:
     int textBufferSize_ = 8192;
     int timeoutMilliseconds_ = 30000;
     int minimumBytesPerSecond_ = 1024;
-    long long maximumMessageBytes_ = 64LL * 1024 * 1024;
+    // Decoding holds a message in several forms at once (raw, as text, the work text, the parse):
+    // about eight times its size at the peak. 32 MiB keeps that under 300 MB; larger messages are
+    // kept whole instead.
+    long long maximumMessageBytes_ = 32LL * 1024 * 1024;
     QString smtpUser_;
     QString smtpPassword_;
     QString trustedCaFile_;

@@ -23,7 +23,7 @@ public:
         OptionSmtpPassword = 4,
         // A CA certificate file trusted in addition to the system's trust store.
         OptionTrustedCaFile = 5,
-        // The largest message decoded (default 64 MiB). A larger one is fetched to a temporary file
+        // The largest message decoded (default 32 MiB). A larger one is fetched to a temporary file
         // and its raw source kept whole in the attachment folder.
         OptionMaximumMessageBytes = 6,
         // The slowest transfer a command may take, in bytes per second (default 1024): a command's
