@@ -22,15 +22,16 @@ QString linesOf(const QString& text)
 {
     QString lines;
     lines.reserve(text.size() + 2);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            lines += QStringLiteral("\r\n");
-        } else {
-            lines += c;
-        }
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        lines.append(QStringView(text).mid(start, end - start));
+        if (end == text.size())
+            break;
+        lines += QStringLiteral("\r\n");
+        start = end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
     }
     if (!lines.isEmpty() && !lines.endsWith(QStringLiteral("\r\n")))
         lines += QStringLiteral("\r\n");

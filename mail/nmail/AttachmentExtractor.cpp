@@ -45,15 +45,20 @@ int writeContent(GMimeObject* object, int fd)
 
 } // namespace
 
-AttachmentExtractor::Result AttachmentExtractor::extract(std::string_view raw, const AttachmentFolder& folder)
+AttachmentExtractor::Result AttachmentExtractor::extract(std::string_view raw, const AttachmentFolder& folder, const ParsedMessage* parsed)
 {
     Result result;
-    if (!MessageStructure::whyNotWhole(raw).isEmpty())
-        return result;
-    const GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);
+    GObjectPtr<GMimeMessage> ownParse;
+    GMimeMessage* message = parsed ? parsed->message.get() : nullptr;
+    if (!message) {
+        if (!MessageStructure::whyNotWhole(raw).isEmpty())
+            return result;
+        ownParse = GMimeHandles::parseMessage(raw);
+        message = ownParse.get();
+    }
     if (!message)
         return result;
-    for (const MimeParts::Attachment& attachment : MimeParts::findAttachments(g_mime_message_get_mime_part(message.get()))) {
+    for (const MimeParts::Attachment& attachment : MimeParts::findAttachments(g_mime_message_get_mime_part(message))) {
         QString name = attachment.name;
         if (GMIME_IS_MESSAGE_PART(attachment.object) && !name.isEmpty() && !name.endsWith(QStringLiteral(".eml"), Qt::CaseInsensitive))
             name += QStringLiteral(".eml");

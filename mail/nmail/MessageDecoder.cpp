@@ -99,7 +99,7 @@ DecodedMessage decode(std::string_view raw)
     return decodeWhole(raw);
 }
 
-DecodedMessage decodeWhole(std::string_view raw)
+DecodedMessage decodeWhole(std::string_view raw, std::shared_ptr<ParsedMessage>* keep)
 {
     DecodedMessage decoded = decodeHeader(raw);
     if (const auto part = SplitMessageStore::partInfo(raw)) {
@@ -108,9 +108,11 @@ DecodedMessage decodeWhole(std::string_view raw)
             : QStringLiteral("（分割されたメールの %1 番目の部分です。全部が揃うと元のメールに戻します。）").arg(part->number);
         return decoded;
     }
-    const GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);
+    GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);
     if (message)
         decoded.body = bodyOf(message.get());
+    if (keep && message)
+        *keep = std::make_shared<ParsedMessage>(ParsedMessage{std::move(message)});
     return decoded;
 }
 

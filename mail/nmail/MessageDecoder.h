@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <memory>
 #include <string_view>
+
+struct ParsedMessage;
 
 // Turns a raw message into the texts the program shows. Header fields are decoded by our own
 // code (GMime garbles Windows characters); GMime gives the MIME structure and undoes the transfer
@@ -19,7 +22,8 @@ constexpr int MaximumParts = 1000;
 DecodedMessage decodeHeader(std::string_view raw);
 DecodedMessage decode(std::string_view raw);
 // decode for a message that MessageStructure has found whole: the structure is not scanned again.
-DecodedMessage decodeWhole(std::string_view raw);
+// keep, when given, receives the parse for the attachment step.
+DecodedMessage decodeWhole(std::string_view raw, std::shared_ptr<ParsedMessage>* keep = nullptr);
 
 // The body of a message that cannot be decoded whole; why is MessageStructure's phrase.
 QString notWholeNotice(const QString& why);

@@ -3,6 +3,7 @@
 #include "AttachmentExtractor.h"
 #include "AttachmentFolder.h"
 #include "CharsetDecoder.h"
+#include "GMimeHandles.h"
 #include "HeaderBlock.h"
 #include "MailLibraries.h"
 #include "MessageDecoder.h"
@@ -45,6 +46,8 @@ int NMail::fail(const QString& text)
 }
 
 namespace {
+
+constexpr std::size_t ReusedParseBytes = 1024 * 1024;
 
 QString bodyAsFetched(const std::string& raw, const DecodedMessage& decoded)
 {
@@ -247,8 +250,9 @@ int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& d
         return -1;
     const std::string& raw = *message->bytes;
     DecodedMessage decoded;
+    lastParse_.reset();
     if (message->whyNotWhole.isEmpty()) {
-        decoded = MessageDecoder::decodeWhole(raw);
+        decoded = MessageDecoder::decodeWhole(raw, raw.size() <= ReusedParseBytes ? &lastParse_ : nullptr);
         body = bodyAsFetched(raw, decoded);
     } else {
         decoded = MessageDecoder::decodeHeader(raw);
@@ -336,7 +340,8 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         break;
     }
 
-    const AttachmentExtractor::Result extracted = AttachmentExtractor::extract(message, folder);
+    const AttachmentExtractor::Result extracted =
+        AttachmentExtractor::extract(message, folder, split.kind == SplitMessageStore::Outcome::Kind::NotSplit ? lastParse_.get() : nullptr);
     if (!extracted.error.isEmpty()) {
         lastError_ = extracted.error;
         return -5;
@@ -351,6 +356,7 @@ int NMail::NMailAttachmentFileClose(int)
     lastFetchedHandle_ = 0;
     lastFetchedNumber_ = 0;
     lastReadableBody_.clear();
+    lastParse_.reset();
     return 0;
 }
 

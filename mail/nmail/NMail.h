@@ -7,6 +7,7 @@
 #include <string>
 
 class AttachmentFolder;
+struct ParsedMessage;
 class QTemporaryFile;
 
 // The mail library itself: POP3 sessions of our own over TCP/TLS, MIME decoding with Japanese
@@ -87,4 +88,7 @@ private:
     int lastFetchedNumber_ = 0;
     // Its body as a reader reads it, which the attachment step leaves in the body buffer.
     QString lastReadableBody_;
+    // GMime's parse of it, kept for the attachment step when the message is small: parsing twice
+    // costs more than the rest of the step, and a large parse is not worth holding meanwhile.
+    std::shared_ptr<ParsedMessage> lastParse_;
 };
