@@ -122,7 +122,9 @@ private:
                 open({boundary});
             return false;
         }
-        if (type.starts_with("message/")) {
+        // A part of a split message and a reference to an external body are leaves: what follows
+        // their header is content, not the header of an enclosed message.
+        if (type.starts_with("message/") && type != "message/partial" && type != "message/external-body") {
             open({});
             if (problem_.isEmpty())
                 startHeader();

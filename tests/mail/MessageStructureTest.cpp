@@ -53,6 +53,14 @@ TEST(MessageStructureLimits, OneHeaderFieldPastTheScanLimitIsNotTakenWhole)
     EXPECT_TRUE(MessageStructure::whyNotWhole(raw).contains(u"ヘッダー"));
 }
 
+TEST(MessageStructureLimits, ALargePartOfASplitMessageIsContentNotAHeader)
+{
+    std::string raw = "From: a@example.jp\nSubject: part 2\nContent-Type: message/partial; id=\"x\"; number=2; total=2\n\n";
+    for (int line = 0; line < 3000; ++line)
+        raw += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVo=\n";
+    EXPECT_TRUE(MessageStructure::whyNotWhole(raw).isEmpty());
+}
+
 TEST(MessageStructureLimits, TheDecodedFieldsOfAMessageNotTakenWholeStayReadable)
 {
     const DecodedMessage decoded = MessageDecoder::decode(corpusFile("fuzz/parts_1001.eml"));
