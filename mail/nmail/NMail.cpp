@@ -308,6 +308,12 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
     const SplitMessageStore::Outcome split = SplitMessageStore(folder).add(message);
     switch (split.kind) {
     case SplitMessageStore::Outcome::Kind::Failed:
+        // A part that can never join its message is kept as it came, or it would come back forever.
+        if (split.malformed) {
+            Fetched part = lastFetched_;
+            part.whyNotWhole = QStringLiteral("分割されたメールの一部ですが、番号が正しくない");
+            return keepWhole(part, body, subject, folder);
+        }
         lastError_ = split.error;
         return -5;
     case SplitMessageStore::Outcome::Kind::Incomplete:

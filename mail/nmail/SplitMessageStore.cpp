@@ -101,6 +101,7 @@ SplitMessageStore::Outcome SplitMessageStore::add(std::string_view raw) const
     if (info->id.empty() || info->number == 0 || info->number > MaximumParts || info->total > MaximumParts
         || (info->total > 0 && info->number > info->total)) {
         outcome.error = QStringLiteral("分割されたメールの番号（%1/%2）が正しくありません。").arg(info->number).arg(info->total);
+        outcome.malformed = true;
         return outcome;
     }
     // The id comes from the outside: its hash names the folder, so no id can reach another path.

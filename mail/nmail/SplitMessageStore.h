@@ -29,6 +29,7 @@ public:
         int total = 0; // 0 while no part has said
         QString error;
         QString keptParts; // the folder of the parts when Complete, for removeKeptParts
+        bool malformed = false; // Failed because the part's id or numbers make no sense
     };
 
     Outcome add(std::string_view raw) const;

@@ -70,3 +70,9 @@ write("encoded_line_break_in_subject",
 write("undecodable_encoded_words",
       "From: a@example.jp\nTo: user@localhost\nSubject: =?UTF-8?B?5pel?= =?UTF-8?B?!!!!?= =?UTF-8?B?//8=?= =?UTF-8?B?5pys?=\n"
       "Date: Mon, 1 Apr 2024 09:00:00 +0900\n\nbody\n")
+
+# A part of a split message numbered past its total can never join its message: once it was
+# refused on every session and never left the server.
+write("split_part_numbered_past_its_total",
+      HEAD.format(subject="split bad") + "Content-Type: message/partial; id=\"bad@example.jp\"; number=3; total=2\n\n"
+      "Subject: inner\n\nbody\n")
