@@ -2,6 +2,8 @@
 
 #include <QCryptographicHash>
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::size_t MaximumStatusLine = 4096;
@@ -151,19 +153,26 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
         else
             message.reserve(static_cast<std::size_t>(std::min(announced + announced / 32 + 64, maxBytes)));
     }
-    const auto lineLimit = static_cast<std::size_t>(std::max<long long>(maxBytes, MaximumStatusLine));
+    // With a spill a line of any length arrives, in pieces; without one it must fit the cap.
+    const auto lineLimit = spill ? static_cast<std::size_t>(std::clamp<long long>(maxBytes, MaximumStatusLine, 1 << 20))
+                                 : static_cast<std::size_t>(std::max<long long>(maxBytes, MaximumStatusLine));
+    bool continuing = false; // the piece read before was cut from a longer line: this is more of it
     for (;;) {
-        auto line = socket_.readLine(lineLimit);
+        bool cut = false;
+        auto line = socket_.readLine(lineLimit, spill ? &cut : nullptr);
         if (!line.ok())
             return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
         std::string_view text = line.value();
-        if (text == ".")
+        const bool lineStart = !continuing;
+        continuing = cut;
+        if (lineStart && !cut && text == ".")
             break;
         if (tooLarge)
             continue;
-        if (text.starts_with('.'))
+        if (lineStart && text.starts_with('.'))
             text.remove_prefix(1);
-        if (!spilling && static_cast<long long>(message.size() + text.size() + 2) > maxBytes) {
+        const std::string_view lineEnd = cut ? std::string_view() : std::string_view("\r\n");
+        if (!spilling && static_cast<long long>(message.size() + text.size() + lineEnd.size()) > maxBytes) {
             spilling = static_cast<bool>(spill) && spill(message);
             tooLarge = !spilling;
             message.clear();
@@ -173,7 +182,7 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
         }
         if (spilling) {
             const auto skipped = static_cast<std::size_t>(text.data() - line.value().data());
-            line.value() += "\r\n";
+            line.value() += lineEnd;
             text = std::string_view(line.value()).substr(skipped);
             if (!spill(text)) {
                 spilling = false;
@@ -182,7 +191,7 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
             continue;
         }
         message.append(text);
-        message.append("\r\n");
+        message.append(lineEnd);
     }
     if (tooLarge)
         return StoreStatus::failure(

@@ -228,8 +228,10 @@ StoreStatus TlsSocket::startTls()
     }
 }
 
-StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
+StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
 {
+    if (cut)
+        *cut = false;
     Impl& d = *impl_;
     if (d.fd < 0)
         return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
@@ -249,6 +251,16 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
             return line;
         }
         scanned = d.buffer.size();
+        if (cut && scanned - d.bufferStart > maxLength) {
+            // A CR at the cut may be half of the line end: it stays for the next piece.
+            std::size_t length = maxLength;
+            if (d.buffer[d.bufferStart + length - 1] == '\r')
+                --length;
+            std::string piece = d.buffer.substr(d.bufferStart, length);
+            d.bufferStart += length;
+            *cut = true;
+            return piece;
+        }
         if (scanned - d.bufferStart > maxLength) {
             d.close();
             return StoreStatus::failure(QStringLiteral("サーバー %1 から長すぎる行が届きました。").arg(serverName_));

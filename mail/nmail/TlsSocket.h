@@ -32,8 +32,9 @@ public:
     bool isEncrypted() const;
     bool isOpen() const;
 
-    // One line without its CR LF; a line longer than maxLength fails the connection.
-    StoreResult<std::string> readLine(std::size_t maxLength = 65536);
+    // One line without its CR LF. A line longer than maxLength fails the connection, or, when cut
+    // is given, comes in pieces of maxLength bytes with *cut set on every piece but the last.
+    StoreResult<std::string> readLine(std::size_t maxLength = 65536, bool* cut = nullptr);
     StoreStatus write(std::string_view bytes);
     // Drops the connection at once, without a goodbye: the server sees it vanish.
     void abort();

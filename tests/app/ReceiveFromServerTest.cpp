@@ -169,6 +169,9 @@ private slots:
                                                                 << u"many fields"_s << u"ヘッダー"_s << true << QString();
         QTest::newRow("a header field past the scan limit") << longField << u"long field"_s << u"ヘッダー"_s << true << QString();
         QTest::newRow("over the size cap") << overTheSizeCap() << u"too large"_s << u"大きすぎる"_s << true << QString();
+        QTest::newRow("one line longer than the size cap")
+            << QByteArray("From: line@example.jp\nTo: user@localhost\nSubject: one long line\n\n") + QByteArray(2500 * 1024, 'x') + '\n'
+            << u"one long line"_s << u"大きすぎる"_s << true << QString();
         QTest::newRow("a split part that can never join") << corpusFile(u"fuzz/split_part_numbered_past_its_total.eml"_s)
                                                          << u"split bad"_s << u"番号が正しくない"_s << true << QString();
         QTest::newRow("line breaks in encoded words") << corpusFile(u"fuzz/encoded_line_break_in_subject.eml"_s)
