@@ -20,6 +20,18 @@ const QString WorkFileName = QStringLiteral("0.txt");
 // ends at CR LF, CR or LF.
 QString linesOf(const QString& text)
 {
+    // Text read back from the file mostly ends its lines with CR LF already: then only a missing
+    // last line end is added, without copying the text line by line.
+    bool onlyCrLf = true;
+    for (qsizetype i = 0; i < text.size() && onlyCrLf; ++i) {
+        if (text[i] == u'\r')
+            onlyCrLf = i + 1 < text.size() && text[++i] == u'\n';
+        else if (text[i] == u'\n')
+            onlyCrLf = false;
+    }
+    if (onlyCrLf)
+        return text.isEmpty() || text.endsWith(QStringLiteral("\r\n")) ? text : text + QStringLiteral("\r\n");
+
     QString lines;
     lines.reserve(text.size() + 2);
     qsizetype start = 0;
