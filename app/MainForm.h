@@ -114,7 +114,7 @@ public:
     // close request waits for its end.
     bool isOperationInProgress() const { return operationsInProgress_ > 0; }
     // A mailto: link handed over at start or by a later start: opens the compose screen with the
-    // recipients and the subject filled in. Nothing happens while the window has no compose boxes.
+    // recipients and the subject filled in.
     void composeMailto(const MailtoLink& link);
 
     // Releases the mail library and ends the process.

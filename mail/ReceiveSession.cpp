@@ -4,7 +4,9 @@
 #include "Cp932Codec.h"
 #include "TextHelpers.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <utility>
 #include <vector>
@@ -18,17 +20,30 @@ const QString WorkFileName = QStringLiteral("0.txt");
 // ends at CR LF, CR or LF.
 QString linesOf(const QString& text)
 {
+    // Text read back from the file mostly ends its lines with CR LF already: then only a missing
+    // last line end is added, without copying the text line by line.
+    bool onlyCrLf = true;
+    for (qsizetype i = 0; i < text.size() && onlyCrLf; ++i) {
+        if (text[i] == u'\r')
+            onlyCrLf = i + 1 < text.size() && text[++i] == u'\n';
+        else if (text[i] == u'\n')
+            onlyCrLf = false;
+    }
+    if (onlyCrLf)
+        return text.isEmpty() || text.endsWith(QStringLiteral("\r\n")) ? text : text + QStringLiteral("\r\n");
+
     QString lines;
     lines.reserve(text.size() + 2);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            lines += QStringLiteral("\r\n");
-        } else {
-            lines += c;
-        }
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        lines.append(QStringView(text).mid(start, end - start));
+        if (end == text.size())
+            break;
+        lines += QStringLiteral("\r\n");
+        start = end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
     }
     if (!lines.isEmpty() && !lines.endsWith(QStringLiteral("\r\n")))
         lines += QStringLiteral("\r\n");
@@ -110,6 +125,17 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     stopReported_ = false;
     if (account.Pop3Server.isEmpty())
         return outcome;
+    // Without the attachment folder no attachment and no undecodable message can be kept, so
+    // nothing could be deleted: the mail stays on the server until the folder is back.
+    if (!QFileInfo(paths_.attachmentFolder()).isDir()) {
+        outcome.failed = true;
+        stopReported_ = true;
+        messageBoxes_.show({QStringLiteral("添付フォルダ「%1」がありません。メールはサーバーに残してあります。\r\n"
+                                           "このフォルダを作ってから、もう一度受信してください。")
+                                .arg(QDir::toNativeSeparators(paths_.attachmentFolder())),
+            ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+        return outcome;
+    }
     const int handle = mail_.NMailPop3Connect(account.Pop3Server);
     if (handle < 0) {
         // A server that cannot be reached, or whose certificate cannot be trusted, is a failure the
@@ -141,7 +167,8 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         if (!fetch(handle, number, message))
             break;
         const QString bodyAsFetched = message.body;
-        ExtractAttachments(message);
+        if (!ExtractAttachments(number, message))
+            continue;
         view_.showForSpamTest(message.subject, message.from, message.body);
         if (isSpam_(message.subject, message.from, message.body)) {
             ++outcome.spamCount;
@@ -189,7 +216,7 @@ bool ReceiveSession::fetch(int handle, int number, Incoming& message)
         reportStop(number, libraryMessage());
         return false;
     }
-    QString body(size + 1, u' ');
+    QString body;
     if (mail_.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0) < 0) {
         reportStop(number, libraryMessage());
         return false;
@@ -198,23 +225,31 @@ bool ReceiveSession::fetch(int handle, int number, Incoming& message)
     return true;
 }
 
-void ReceiveSession::ExtractAttachments(Incoming& message)
+bool ReceiveSession::ExtractAttachments(int number, Incoming& message)
 {
     const QString folder = paths_.attachmentFolder();
     const QString workFile = workFilePath();
-    const QString content = message.header + QStringLiteral("\r\n") + message.body + QStringLiteral("\r\n");
     // The work text is the work file read back line by line; a folder that cannot take the work
-    // file leaves it empty, and the library then reports what it cannot write.
+    // file leaves it empty, and the library then reports what it cannot write. Each copy of the
+    // text is let go as soon as the next is made: a large message is held in several forms here.
     QString workText;
     QFile work(workFile);
     // Written over the previous message's text and then cut to length, so the file keeps its
     // blocks instead of giving them back and taking them again for every message.
     if (work.open(QIODevice::ReadWrite)) {
-        const std::string bytes = Cp932Codec::encode(content);
-        if (work.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size())
-            && work.resize(static_cast<qint64>(bytes.size())) && work.seek(0)) {
-            const QByteArray written = work.readAll();
-            workText = linesOf(Cp932Codec::decode(std::string_view(written.constData(), static_cast<std::size_t>(written.size()))));
+        qint64 length = -1;
+        {
+            const std::string bytes = Cp932Codec::encode(message.header + QStringLiteral("\r\n") + message.body + QStringLiteral("\r\n"));
+            if (work.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()))
+                length = static_cast<qint64>(bytes.size());
+        }
+        if (length >= 0 && work.resize(length) && work.seek(0)) {
+            QString text;
+            {
+                const QByteArray written = work.readAll();
+                text = Cp932Codec::decode(std::string_view(written.constData(), static_cast<std::size_t>(written.size())));
+            }
+            workText = linesOf(text);
         }
         work.close();
     }
@@ -224,8 +259,14 @@ void ReceiveSession::ExtractAttachments(Incoming& message)
     mail_.NMailAttachmentFileClose(0);
     switch (static_cast<std::int16_t>(result)) {
     case -5:
-        messageBoxes_.notify(QStringLiteral("添付ファイルをオープンできません"));
-        break;
+        // Part of the message could not be kept: it is neither stored nor deleted, and comes
+        // again next time.
+        messageBoxes_.notify(QStringLiteral("添付ファイルをオープンできません\r\n\r\n"
+                                            "メッセージ %1 はサーバーに残してあります。\r\n%2")
+                                 .arg(number)
+                                 .arg(libraryMessage()),
+            MessageBoxService::Icon::Exclamation);
+        return false;
     case -6:
         messageBoxes_.notify(QStringLiteral("分割されたメールが全て揃っていません"));
         break;
@@ -237,6 +278,7 @@ void ReceiveSession::ExtractAttachments(Incoming& message)
     message.from = CutAtNul(message.from);
     message.header = CutAtNul(message.header);
     message.body = CutAtNul(message.body);
+    return true;
 }
 
 bool ReceiveSession::FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number)

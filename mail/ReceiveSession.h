@@ -77,7 +77,8 @@ private:
     };
 
     bool fetch(int handle, int number, Incoming& message);
-    void ExtractAttachments(Incoming& message);
+    // False when part of the message cannot be kept: it is then left on the server.
+    bool ExtractAttachments(int number, Incoming& message);
     QString workFilePath() const;
     bool FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number);
     bool flushTouchedFolders();

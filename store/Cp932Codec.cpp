@@ -246,6 +246,29 @@ QString storedForm(QStringView text)
     return result;
 }
 
+bool isWellFormed(std::string_view bytes)
+{
+    const DecodeTable& table = decodeTable();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < 0x80)
+            continue;
+        if (!isLeadByte(byte)) {
+            if (table.single(byte) == Undecodable)
+                return false;
+            continue;
+        }
+        if (i + 1 >= bytes.size())
+            return false;
+        const auto trail = static_cast<unsigned char>(bytes[i + 1]);
+        // 81 45 is the middle dot itself, the one pair that decodes to the mark honestly.
+        if (!isTrailByte(trail) || (table.pair(byte, trail) == Undecodable && !(byte == 0x81 && trail == 0x45)))
+            return false;
+        ++i;
+    }
+    return true;
+}
+
 std::size_t wholeCharacterPrefix(std::string_view bytes, std::size_t maxBytes)
 {
     // Only a forward scan can tell a lead byte from a trail byte of the same value.

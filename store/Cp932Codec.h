@@ -33,6 +33,9 @@ QString unstorableCharacters(QStringView text);
 // stays as it is, never "?". Always one character for one, so positions carry over.
 QString storedForm(QStringView text);
 
+// True when every byte sequence is a character of code page 932 (decode marks none as unreadable).
+bool isWellFormed(std::string_view bytes);
+
 // A text field of a fixed-length record: cut to width characters, padded with spaces, converted,
 // cut to width bytes without splitting a character; a byte freed by the cut is a space.
 std::string encodeField(QStringView text, int width);

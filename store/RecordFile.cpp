@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <memory>
 #include <sys/stat.h>
 #include <utility>
 
@@ -140,21 +141,28 @@ StoreStatus RecordFile::forEach(const Visitor& visit, std::optional<int> prefixL
         return StoreStatus::success();
     }
 
-    // Whole records are read in batches: one system call per batch rather than per record.
-    const std::size_t batchRecords = std::max<std::size_t>(1, (1u << 20) / recordLength);
-    std::string batch(batchRecords * recordLength, '\0');
+    // Whole records are read in batches: one system call per batch rather than per record. The
+    // batch is no larger than the file and left uninitialised: a small file read once per
+    // received message must not cost a megabyte of zeroing each time.
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
+    const std::size_t fileRecords = static_cast<std::size_t>(info.st_size) / recordLength + 1;
+    const std::size_t batchRecords = std::min(fileRecords, std::max<std::size_t>(1, (1u << 20) / recordLength));
+    const std::size_t batchSize = batchRecords * recordLength;
+    const std::unique_ptr<char[]> batch(new char[batchSize]);
     int recordNumber = 1;
     off_t offset = 0;
     for (;;) {
         std::size_t got = 0;
-        if (!file.readAt(batch.data(), batch.size(), offset, got))
+        if (!file.readAt(batch.get(), batchSize, offset, got))
             return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
         const std::size_t whole = got / recordLength;
         for (std::size_t index = 0; index < whole; ++index) {
-            if (!visit(recordNumber++, std::string_view(batch).substr(index * recordLength, recordLength)))
+            if (!visit(recordNumber++, std::string_view(batch.get() + index * recordLength, recordLength)))
                 return StoreStatus::success();
         }
-        if (got < batch.size())
+        if (got < batchSize)
             return StoreStatus::success();
         offset += static_cast<off_t>(got);
     }

@@ -25,6 +25,12 @@ QString CutAtNul(QStringView text)
     return (nul < 0 ? text : text.first(nul)).toString();
 }
 
+QString CutAtNul(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? text : text.first(nul);
+}
+
 QString TrimBlanks(QStringView text)
 {
     qsizetype begin = 0;

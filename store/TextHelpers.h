@@ -10,6 +10,9 @@ QString ReplaceAll(QString& text, QStringView sought, QStringView replacement);
 // The part of a text before its first NUL, or the whole text. Applied to everything the mail
 // library returns and to every field shown in a list.
 QString CutAtNul(QStringView text);
+// The same, sharing the text instead of copying it when it holds no NUL (a message body can be
+// megabytes).
+QString CutAtNul(const QString& text);
 
 // Trims leading and trailing blanks: ASCII spaces and full-width spaces (U+3000) alike.
 QString TrimBlanks(QStringView text);

@@ -1,10 +1,13 @@
 #include "AttachmentExtractor.h"
 
 #include "GMimeHandles.h"
-#include "MessageDecoder.h"
+#include "MessageStructure.h"
 #include "MimeParts.h"
 
 #include <QMimeDatabase>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -16,32 +19,50 @@ QString fallbackName(const MimeParts::Attachment& attachment)
     return suffix.isEmpty() ? QStringLiteral("attachment.bin") : QStringLiteral("attachment.") + suffix;
 }
 
-std::string contentOf(GMimeObject* object)
+// Writes the part's content straight from the parser into the file: a large attachment is never
+// held in memory a second time.
+int writeContent(GMimeObject* object, int fd)
 {
+    const int own = ::dup(fd);
+    if (own < 0)
+        return errno;
+    // A pipe stream writes through write(2) and, unlike a file stream, does not fsync on flush:
+    // attachments are flushed together before QUIT.
+    GObjectPtr<GMimeStream> file(g_mime_stream_pipe_new(own));
+    gint64 written = 0;
     if (GMIME_IS_MESSAGE_PART(object)) {
         GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-        return inner ? GMimeHandles::serialized(GMIME_OBJECT(inner)) : std::string();
+        if (inner)
+            written = g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, file.get());
+    } else if (GMIME_IS_PART(object)) {
+        if (GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(object)))
+            written = g_mime_data_wrapper_write_to_stream(content, file.get());
     }
-    if (GMIME_IS_PART(object))
-        return GMimeHandles::decodedContent(GMIME_PART(object));
-    return {};
+    if (written < 0 || g_mime_stream_flush(file.get()) != 0)
+        return EIO;
+    return 0;
 }
 
 } // namespace
 
-AttachmentExtractor::Result AttachmentExtractor::extract(std::string_view raw, const AttachmentFolder& folder)
+AttachmentExtractor::Result AttachmentExtractor::extract(std::string_view raw, const AttachmentFolder& folder, const ParsedMessage* parsed)
 {
     Result result;
-    if (MessageDecoder::isTooDeeplyStructured(raw))
-        return result;
-    const GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);
+    GObjectPtr<GMimeMessage> ownParse;
+    GMimeMessage* message = parsed ? parsed->message.get() : nullptr;
+    if (!message) {
+        if (!MessageStructure::whyNotWhole(raw).isEmpty())
+            return result;
+        ownParse = GMimeHandles::parseMessage(raw);
+        message = ownParse.get();
+    }
     if (!message)
         return result;
-    for (const MimeParts::Attachment& attachment : MimeParts::findAttachments(g_mime_message_get_mime_part(message.get()))) {
+    for (const MimeParts::Attachment& attachment : MimeParts::findAttachments(g_mime_message_get_mime_part(message))) {
         QString name = attachment.name;
         if (GMIME_IS_MESSAGE_PART(attachment.object) && !name.isEmpty() && !name.endsWith(QStringLiteral(".eml"), Qt::CaseInsensitive))
             name += QStringLiteral(".eml");
-        auto written = folder.writeNew(name, fallbackName(attachment), contentOf(attachment.object));
+        auto written = folder.writeNewWith(name, fallbackName(attachment), [&](int fd) { return writeContent(attachment.object, fd); });
         if (!written.ok()) {
             result.error = written.error();
             return result;

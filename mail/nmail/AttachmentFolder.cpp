@@ -34,7 +34,58 @@ AttachmentFolder::AttachmentFolder(const QString& path) : path_(path)
 
 bool AttachmentFolder::exists() const { return QFileInfo(path_).isDir(); }
 
+namespace {
+
+// Files the user asked for follow the user's umask, as every other file the program writes does.
+mode_t modeForNewFiles()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+int writeAll(int fd, std::string_view bytes)
+{
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (result < 0 && errno == EINTR)
+            continue;
+        if (result <= 0)
+            return result < 0 ? errno : EIO;
+        written += static_cast<std::size_t>(result);
+    }
+    return 0;
+}
+
+} // namespace
+
 StoreResult<QString> AttachmentFolder::writeNew(const QString& name, const QString& fallback, std::string_view bytes) const
+{
+    return writeNewWith(name, fallback, [bytes](int fd) { return writeAll(fd, bytes); });
+}
+
+StoreResult<QString> AttachmentFolder::copyNew(const QString& name, const QString& fallback, const QString& source) const
+{
+    return writeNewWith(name, fallback, [&source](int fd) {
+        QFile from(source);
+        if (!from.open(QIODevice::ReadOnly))
+            return EIO;
+        std::string chunk(1 << 20, '\0');
+        for (;;) {
+            const qint64 read = from.read(chunk.data(), static_cast<qint64>(chunk.size()));
+            if (read < 0)
+                return EIO;
+            if (read == 0)
+                return 0;
+            if (const int error = writeAll(fd, std::string_view(chunk.data(), static_cast<std::size_t>(read))); error != 0)
+                return error;
+        }
+    });
+}
+
+StoreResult<QString> AttachmentFolder::writeNewWith(const QString& name, const QString& fallback,
+    const std::function<int(int fd)>& write) const
 {
     const QString safe = SafeFileName::make(name, fallback);
     const auto failure = [&](int error) {
@@ -45,25 +96,15 @@ StoreResult<QString> AttachmentFolder::writeNew(const QString& name, const QStri
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return failure(errno);
-    std::size_t written = 0;
-    int error = 0;
-    while (written < bytes.size()) {
-        const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (result < 0 && errno == EINTR)
-            continue;
-        if (result <= 0) {
-            error = result < 0 ? errno : EIO;
-            break;
-        }
-        written += static_cast<std::size_t>(result);
-    }
+    int error = write(fd);
+    if (error == 0 && ::fchmod(fd, modeForNewFiles()) != 0)
+        error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {
         ::unlink(temporary.constData());
         return failure(error);
     }
-    ::chmod(temporary.constData(), 0644);
 
     // link() refuses an existing name, so a file that appeared meanwhile is never overwritten.
     for (int number = 1; number <= MaximumNumber; ++number) {

@@ -168,4 +168,19 @@ QString decode(std::string_view bytes, std::string_view charset)
     return known ? text : decodeUnlabelled(bytes);
 }
 
+std::optional<QString> decodeIfClean(std::string_view bytes, std::string_view charset)
+{
+    const QString text = decode(bytes, charset);
+    // decode marks bytes it cannot read with U+FFFD (iconv) or U+30FB (code page 932).
+    const bool marked = (text.contains(QChar(0xFFFD)) && bytes.find("\xEF\xBF\xBD") == std::string_view::npos)
+        || (text.contains(QChar(0x30FB)) && !isValidUtf8(bytes) && !Cp932Codec::isWellFormed(bytes));
+    if (!marked)
+        return text;
+    if (isValidUtf8(bytes))
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (Cp932Codec::isWellFormed(bytes))
+        return decodeCp932(bytes);
+    return std::nullopt;
+}
+
 } // namespace CharsetDecoder

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string_view>
 
 // Turns the bytes of a mail text into Unicode by the charset it is labelled with. Japanese labels
@@ -11,6 +12,10 @@
 namespace CharsetDecoder {
 
 QString decode(std::string_view bytes, std::string_view charset);
+
+// The text when the bytes read cleanly in their charset or, failing that, as UTF-8 or code page
+// 932; nothing when every reading leaves unreadable bytes.
+std::optional<QString> decodeIfClean(std::string_view bytes, std::string_view charset);
 
 // Text whose charset nobody stated (raw 8-bit header text, unlabelled bodies).
 QString decodeUnlabelled(std::string_view bytes);

@@ -20,6 +20,11 @@ struct GObjectRelease {
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectRelease>;
 
+// A parse kept from one step of the library for the next (decoding, then the attachment step).
+struct ParsedMessage {
+    GObjectPtr<GMimeMessage> message;
+};
+
 namespace GMimeHandles {
 
 // A parsed message, or null when GMime finds none.

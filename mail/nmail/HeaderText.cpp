@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -117,6 +118,9 @@ std::optional<EncodedWord> parseEncodedWord(std::string_view text, std::size_t s
     word.end = end + 2;
     word.charset = std::string(charset);
     word.bytes = decodeEncodedText(encoded, encoding);
+    // Text that yields no bytes (nothing but damaged base64) is no encoded word: it stays as it stands.
+    if (word.bytes.empty() && !encoded.empty())
+        return std::nullopt;
     return word;
 }
 
@@ -130,15 +134,38 @@ QString decode(std::string_view value)
         value = value.substr(0, MaximumBytes);
     QString result;
     EndFinder ends(value);
-    std::string pendingBytes;
+    struct PendingWord {
+        std::string_view raw; // the encoded word as it stands
+        std::string_view blanksBefore; // between it and the word before, dropped when both decode
+        std::string bytes;
+    };
+    std::vector<PendingWord> pendingWords;
     std::string pendingCharset;
     std::size_t plainStart = 0;
     std::size_t position = 0;
 
     const auto flushWords = [&] {
-        if (!pendingCharset.empty() || !pendingBytes.empty())
-            result += CharsetDecoder::decode(pendingBytes, pendingCharset);
-        pendingBytes.clear();
+        if (pendingWords.empty())
+            return;
+        std::string joined;
+        for (const PendingWord& word : pendingWords)
+            joined += word.bytes;
+        if (const auto text = CharsetDecoder::decodeIfClean(joined, pendingCharset)) {
+            result += *text;
+        } else {
+            // Some word does not read in any charset: each word that reads is decoded, the others
+            // stay as they stood, with the blanks around them (RFC 2047 section 6.3).
+            bool previousKept = false;
+            for (std::size_t i = 0; i < pendingWords.size(); ++i) {
+                const PendingWord& word = pendingWords[i];
+                const auto text = CharsetDecoder::decodeIfClean(word.bytes, pendingCharset);
+                if (i > 0 && (!text || previousKept))
+                    result += QString::fromLatin1(word.blanksBefore.data(), static_cast<qsizetype>(word.blanksBefore.size()));
+                result += text ? *text : CharsetDecoder::decodeUnlabelled(word.raw);
+                previousKept = !text;
+            }
+        }
+        pendingWords.clear();
         pendingCharset.clear();
     };
     const auto flushPlain = [&](std::size_t end) {
@@ -158,14 +185,15 @@ QString decode(std::string_view value)
         }
         const std::string_view between = value.substr(plainStart, start - plainStart);
         const bool onlyBlanks = std::all_of(between.begin(), between.end(), isBlank);
-        if (!(lastWasEncoded && onlyBlanks)) {
+        const bool continuesRun = lastWasEncoded && onlyBlanks;
+        if (!continuesRun) {
             flushWords();
             flushPlain(start);
         }
         if (!pendingCharset.empty() && !HeaderBlock::namesEqual(pendingCharset, word->charset))
             flushWords();
         pendingCharset = word->charset;
-        pendingBytes += word->bytes;
+        pendingWords.push_back({value.substr(start, word->end - start), continuesRun ? between : std::string_view(), std::move(word->bytes)});
         lastWasEncoded = true;
         position = word->end;
         plainStart = word->end;

@@ -5,6 +5,7 @@
 #include "HeaderBlock.h"
 #include "HeaderText.h"
 #include "HtmlText.h"
+#include "MessageStructure.h"
 #include "MimeParts.h"
 #include "SplitMessageStore.h"
 
@@ -13,6 +14,18 @@ namespace {
 QString withoutNul(QString text)
 {
     text.remove(QChar(0));
+    return text;
+}
+
+// A stored header field is one line: a line break or other control character that an encoded
+// word or a raw byte smuggled in would start a field of its own wherever the text is written.
+QString onOneLine(QString text)
+{
+    for (QChar& c : text) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+            c = u' ';
+    }
     return text;
 }
 
@@ -55,25 +68,6 @@ QString bodyOf(GMimeMessage* message)
 
 namespace MessageDecoder {
 
-bool isTooDeeplyStructured(std::string_view raw)
-{
-    static constexpr std::string_view markers[] = {"multipart/", "message/rfc822", "message/global", "message/news"};
-    int found = 0;
-    for (std::size_t i = 0; i + 8 <= raw.size(); ++i) {
-        const char c = raw[i];
-        if (c != 'm' && c != 'M')
-            continue;
-        for (const std::string_view marker : markers) {
-            if (i + marker.size() <= raw.size() && HeaderBlock::namesEqual(raw.substr(i, marker.size()), marker)) {
-                if (++found > MaximumContainers)
-                    return true;
-                break;
-            }
-        }
-    }
-    return false;
-}
-
 DecodedMessage decodeHeader(std::string_view raw)
 {
     const HeaderBlock header(raw);
@@ -82,15 +76,30 @@ DecodedMessage decodeHeader(std::string_view raw)
         const std::string* value = header.value(name);
         return value ? *value : std::string();
     };
-    decoded.subject = withoutNul(HeaderText::decode(field("Subject")));
-    decoded.from = withoutNul(HeaderText::decode(field("From")));
-    decoded.date = withoutNul(CharsetDecoder::decodeUnlabelled(field("Date"))).trimmed();
+    decoded.subject = onOneLine(HeaderText::decode(field("Subject")));
+    decoded.from = onOneLine(HeaderText::decode(field("From")));
+    decoded.date = onOneLine(CharsetDecoder::decodeUnlabelled(field("Date"))).trimmed();
     const std::string_view text = header.text().substr(0, std::min(header.text().size(), HeaderBlock::MaximumBytes));
     decoded.header = withoutNul(CharsetDecoder::decodeUnlabelled(text));
     return decoded;
 }
 
+QString notWholeNotice(const QString& why)
+{
+    return QStringLiteral("（このメールは%1ため、本文を取り出せませんでした。）").arg(why);
+}
+
 DecodedMessage decode(std::string_view raw)
+{
+    if (const QString why = MessageStructure::whyNotWhole(raw); !why.isEmpty()) {
+        DecodedMessage decoded = decodeHeader(raw);
+        decoded.body = notWholeNotice(why);
+        return decoded;
+    }
+    return decodeWhole(raw);
+}
+
+DecodedMessage decodeWhole(std::string_view raw, std::shared_ptr<ParsedMessage>* keep)
 {
     DecodedMessage decoded = decodeHeader(raw);
     if (const auto part = SplitMessageStore::partInfo(raw)) {
@@ -99,13 +108,11 @@ DecodedMessage decode(std::string_view raw)
             : QStringLiteral("（分割されたメールの %1 番目の部分です。全部が揃うと元のメールに戻します。）").arg(part->number);
         return decoded;
     }
-    if (isTooDeeplyStructured(raw)) {
-        decoded.body = QStringLiteral("（このメールは MIME の入れ子が多すぎるため、本文を取り出せませんでした。）");
-        return decoded;
-    }
-    const GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);
+    GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);
     if (message)
         decoded.body = bodyOf(message.get());
+    if (keep && message)
+        *keep = std::make_shared<ParsedMessage>(ParsedMessage{std::move(message)});
     return decoded;
 }
 

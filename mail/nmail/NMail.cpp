@@ -3,9 +3,11 @@
 #include "AttachmentExtractor.h"
 #include "AttachmentFolder.h"
 #include "CharsetDecoder.h"
+#include "GMimeHandles.h"
 #include "HeaderBlock.h"
 #include "MailLibraries.h"
 #include "MessageDecoder.h"
+#include "MessageStructure.h"
 #include "OutgoingMessage.h"
 #include "Pop3Session.h"
 #include "ServerAddress.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -25,7 +28,11 @@ struct NMail::Session {
     Pop3Session pop3;
     bool loggedIn = false;
     int fetchedNumber = 0;
-    std::string fetchedMessage;
+    Fetched fetched;
+    // The kept parts of split messages completed by these message numbers; removed only when
+    // the message was deleted and its QUIT went through, since the server no longer holds them.
+    std::map<int, QString> completedSplits;
+    QStringList splitsToRemoveAfterQuit;
 };
 
 NMail::NMail() { MailLibraries::ensureInitialized(); }
@@ -39,6 +46,8 @@ int NMail::fail(const QString& text)
 }
 
 namespace {
+
+constexpr std::size_t ReusedParseBytes = 1024 * 1024;
 
 QString bodyAsFetched(const std::string& raw, const DecodedMessage& decoded)
 {
@@ -101,6 +110,11 @@ int NMail::NMailSetOption(int option, int value)
             return -1;
         allowPlainPassword_ = value == 1;
         return 0;
+    case OptionMinimumBytesPerSecond:
+        if (value < 1)
+            return -1;
+        minimumBytesPerSecond_ = value;
+        return 0;
     default:
         return -1;
     }
@@ -129,7 +143,7 @@ int NMail::NMailPop3Connect(const QString& server)
     if (!address)
         return fail(QStringLiteral("POP3 サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで指定してください。").arg(server));
     auto opened = std::make_unique<Session>();
-    const StoreStatus status = opened->pop3.open(*address, TlsSocket::Settings{timeoutMilliseconds_, trustedCaFile_});
+    const StoreStatus status = opened->pop3.open(*address, TlsSocket::Settings{timeoutMilliseconds_, trustedCaFile_, minimumBytesPerSecond_});
     if (!status.ok())
         return fail(status.error());
     const int handle = nextHandle_++;
@@ -153,34 +167,62 @@ int NMail::NMailPop3Authenticate(int handle, const QString& id, const QString& p
     return count.value();
 }
 
-const std::string* NMail::fetched(Session& open, int number)
+const NMail::Fetched* NMail::fetched(Session& open, int number)
 {
     if (!open.loggedIn) {
         lastError_ = QStringLiteral("POP3 サーバーにログインしていません。");
         return nullptr;
     }
-    if (open.fetchedNumber != number) {
-        open.fetchedNumber = 0;
-        open.fetchedMessage.clear();
-        auto message = open.pop3.retrieve(number, maximumMessageBytes_);
-        if (!message.ok()) {
-            lastError_ = message.error();
-            return nullptr;
+    if (open.fetchedNumber == number)
+        return &open.fetched;
+    open.fetchedNumber = 0;
+    open.fetched = {};
+    Fetched message;
+    auto spool = std::make_shared<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/nmail-spool-XXXXXX"));
+    std::string head;
+    bool spooled = false;
+    // A message over the size cap is not decoded, only kept: it goes to a file as it arrives, so
+    // its size costs disk, not memory. A spool that cannot be written still lets the fetch finish,
+    // and the attachment step then reports the message as one it cannot keep.
+    auto bytes = open.pop3.retrieve(number, maximumMessageBytes_, [&](std::string_view piece) {
+        if (!spooled) {
+            spooled = true;
+            if (!spool->open())
+                message.spoolError = spool->errorString();
         }
-        open.fetchedMessage = std::move(message.value());
-        open.fetchedNumber = number;
+        if (head.size() < HeaderBlock::MaximumBytes)
+            head.append(piece.substr(0, HeaderBlock::MaximumBytes - head.size()));
+        if (message.spoolError.isEmpty() && spool->write(piece.data(), static_cast<qint64>(piece.size())) != static_cast<qint64>(piece.size()))
+            message.spoolError = spool->errorString();
+        return true;
+    });
+    if (!bytes.ok()) {
+        lastError_ = bytes.error();
+        return nullptr;
     }
-    return &open.fetchedMessage;
+    if (spooled) {
+        if (message.spoolError.isEmpty() && !spool->flush())
+            message.spoolError = spool->errorString();
+        message.bytes = std::make_shared<const std::string>(std::move(head));
+        message.spool = std::move(spool);
+        message.whyNotWhole = QStringLiteral("大きすぎる（%1 バイトを超える）").arg(maximumMessageBytes_);
+    } else {
+        message.bytes = std::make_shared<const std::string>(std::move(bytes.value()));
+        message.whyNotWhole = MessageStructure::whyNotWhole(*message.bytes);
+    }
+    open.fetched = std::move(message);
+    open.fetchedNumber = number;
+    return &open.fetched;
 }
 
 int NMail::NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from,
     QString& header, int)
 {
     Session* open = session(handle);
-    const std::string* raw = open ? fetched(*open, number) : nullptr;
-    if (!raw)
+    const Fetched* message = open ? fetched(*open, number) : nullptr;
+    if (!message)
         return -1;
-    const DecodedMessage decoded = MessageDecoder::decodeHeader(*raw);
+    const DecodedMessage decoded = MessageDecoder::decodeHeader(*message->bytes);
     subject = cutToBuffer(decoded.subject);
     date = cutToBuffer(decoded.date);
     from = cutToBuffer(decoded.from);
@@ -195,41 +237,69 @@ int NMail::NMailPop3GetMailSize(int handle, int number)
         return -1;
     if (!open->loggedIn)
         return fail(QStringLiteral("POP3 サーバーにログインしていません。"));
-    if (open->fetchedNumber == number)
-        return static_cast<int>(std::min<std::size_t>(open->fetchedMessage.size(), INT_MAX));
+    if (open->fetchedNumber == number) {
+        const Fetched& message = open->fetched;
+        const qint64 size = message.spool ? message.spool->size() : static_cast<qint64>(message.bytes->size());
+        return static_cast<int>(std::min<qint64>(size, INT_MAX));
+    }
     auto size = open->pop3.messageSize(number);
     if (!size.ok())
         return fail(size.error());
-    if (size.value() > maximumMessageBytes_)
-        return fail(QStringLiteral("メール %1 が大きすぎます（%2 バイト、受信できるのは %3 バイトまで）。")
-                        .arg(number)
-                        .arg(size.value())
-                        .arg(maximumMessageBytes_));
-    return static_cast<int>(size.value());
+    return static_cast<int>(std::min<long long>(size.value(), INT_MAX));
 }
 
 int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
     QString& body, int, int)
 {
     Session* open = session(handle);
-    const std::string* raw = open ? fetched(*open, number) : nullptr;
-    if (!raw)
+    const Fetched* message = open ? fetched(*open, number) : nullptr;
+    if (!message)
         return -1;
-    const DecodedMessage decoded = MessageDecoder::decode(*raw);
+    const std::string& raw = *message->bytes;
+    DecodedMessage decoded;
+    lastParse_.reset();
+    if (message->whyNotWhole.isEmpty()) {
+        decoded = MessageDecoder::decodeWhole(raw, raw.size() <= ReusedParseBytes ? &lastParse_ : nullptr);
+        body = bodyAsFetched(raw, decoded);
+    } else {
+        decoded = MessageDecoder::decodeHeader(raw);
+        decoded.body = MessageDecoder::notWholeNotice(message->whyNotWhole);
+        body = decoded.body;
+    }
     subject = cutToBuffer(decoded.subject);
     date = cutToBuffer(decoded.date);
     from = cutToBuffer(decoded.from);
     header = cutToBuffer(decoded.header);
-    body = bodyAsFetched(*raw, decoded);
-    lastFetchedMessage_ = *raw;
+    lastFetched_ = *message;
+    lastFetchedHandle_ = handle;
+    lastFetchedNumber_ = number;
     lastReadableBody_ = decoded.body;
+    return 1;
+}
+
+int NMail::keepWhole(const Fetched& message, QString& body, const QString& subject, const AttachmentFolder& folder)
+{
+    const QString fallback = QStringLiteral("未展開メール.eml");
+    const QString name = subject.trimmed().isEmpty() ? fallback : subject.trimmed() + QStringLiteral(".eml");
+    StoreResult<QString> written = !message.spoolError.isEmpty()
+        ? StoreStatus::failure(QStringLiteral("一時ファイルに書き込めません（%1）。").arg(message.spoolError))
+        : message.spool ? folder.copyNew(name, fallback, message.spool->fileName())
+                        : folder.writeNew(name, fallback, *message.bytes);
+    if (!written.ok()) {
+        lastError_ = QStringLiteral("このメールは%1ため、元のメール全体を添付フォルダに保存しようとしましたが、できませんでした。%2")
+                         .arg(message.whyNotWhole, written.error());
+        return -5;
+    }
+    unflushedAttachments_ << written.value();
+    body = QStringLiteral("（このメールは%1ため、本文と添付ファイルを取り出せませんでした。元のメール全体を添付フォルダの「%2」に保存しました。）")
+               .arg(message.whyNotWhole, QFileInfo(written.value()).fileName());
     return 1;
 }
 
 int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QString& from, QString& header,
     QString& body, const QString& attachmentFolder, const QString&, QString&, int)
 {
-    if (lastFetchedMessage_.empty()) {
+    if (!lastFetched_.bytes) {
         lastError_ = QStringLiteral("添付ファイルを取り出すメールがありません（先にメールを受信してください）。");
         return 0;
     }
@@ -238,11 +308,19 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         lastError_ = QStringLiteral("添付フォルダ「%1」がありません。").arg(attachmentFolder);
         return -5;
     }
+    if (!lastFetched_.whyNotWhole.isEmpty())
+        return keepWhole(lastFetched_, body, subject, folder);
 
-    std::string_view message = lastFetchedMessage_;
+    std::string_view message = *lastFetched_.bytes;
     const SplitMessageStore::Outcome split = SplitMessageStore(folder).add(message);
     switch (split.kind) {
     case SplitMessageStore::Outcome::Kind::Failed:
+        // A part that can never join its message is kept as it came, or it would come back forever.
+        if (split.malformed) {
+            Fetched part = lastFetched_;
+            part.whyNotWhole = QStringLiteral("分割されたメールの一部ですが、番号が正しくない");
+            return keepWhole(part, body, subject, folder);
+        }
         lastError_ = split.error;
         return -5;
     case SplitMessageStore::Outcome::Kind::Incomplete:
@@ -251,15 +329,23 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
             : QStringLiteral("分割されたメールが全て揃っていません（%1 通）。").arg(split.have);
         return -6;
     case SplitMessageStore::Outcome::Kind::Complete: {
+        if (const auto found = sessions_.find(lastFetchedHandle_); found != sessions_.end())
+            found->second->completedSplits[lastFetchedNumber_] = split.keptParts;
+        Fetched whole;
+        whole.bytes = std::make_shared<const std::string>(split.whole);
+        whole.whyNotWhole = MessageStructure::whyNotWhole(*whole.bytes);
+        lastFetched_ = whole;
         // The program stores what the buffers hold afterwards: from now on that is the whole message.
-        const DecodedMessage whole = MessageDecoder::decode(split.whole);
-        subject = cutToBuffer(whole.subject);
-        date = cutToBuffer(whole.date);
-        from = cutToBuffer(whole.from);
-        header = cutToBuffer(whole.header);
-        body = whole.body;
-        lastFetchedMessage_ = split.whole;
-        message = lastFetchedMessage_;
+        const DecodedMessage decoded = whole.whyNotWhole.isEmpty() ? MessageDecoder::decodeWhole(*whole.bytes)
+                                                                   : MessageDecoder::decodeHeader(*whole.bytes);
+        subject = cutToBuffer(decoded.subject);
+        date = cutToBuffer(decoded.date);
+        from = cutToBuffer(decoded.from);
+        header = cutToBuffer(decoded.header);
+        body = decoded.body;
+        if (!whole.whyNotWhole.isEmpty())
+            return keepWhole(whole, body, decoded.subject, folder);
+        message = *whole.bytes;
         break;
     }
     case SplitMessageStore::Outcome::Kind::NotSplit:
@@ -267,7 +353,8 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         break;
     }
 
-    const AttachmentExtractor::Result extracted = AttachmentExtractor::extract(message, folder);
+    const AttachmentExtractor::Result extracted =
+        AttachmentExtractor::extract(message, folder, split.kind == SplitMessageStore::Outcome::Kind::NotSplit ? lastParse_.get() : nullptr);
     if (!extracted.error.isEmpty()) {
         lastError_ = extracted.error;
         return -5;
@@ -278,9 +365,11 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
 
 int NMail::NMailAttachmentFileClose(int)
 {
-    lastFetchedMessage_.clear();
-    lastFetchedMessage_.shrink_to_fit();
+    lastFetched_ = {};
+    lastFetchedHandle_ = 0;
+    lastFetchedNumber_ = 0;
     lastReadableBody_.clear();
+    lastParse_.reset();
     return 0;
 }
 
@@ -296,8 +385,10 @@ int NMail::NMailPop3DeleteMail(int handle, int number)
         return fail(status.error());
     if (open->fetchedNumber == number) {
         open->fetchedNumber = 0;
-        open->fetchedMessage.clear();
+        open->fetched = {};
     }
+    if (const auto split = open->completedSplits.find(number); split != open->completedSplits.end())
+        open->splitsToRemoveAfterQuit << split->second;
     return 1;
 }
 
@@ -319,7 +410,11 @@ int NMail::NMailPop3Close(int handle)
                         .arg(QDir::toNativeSeparators(unflushed)));
     }
     const StoreStatus status = closing->pop3.quit();
-    return status.ok() ? 0 : fail(status.error());
+    if (!status.ok())
+        return fail(status.error());
+    for (const QString& keptParts : std::as_const(closing->splitsToRemoveAfterQuit))
+        SplitMessageStore::removeKeptParts(keptParts);
+    return 0;
 }
 
 QString NMail::flushAttachments()

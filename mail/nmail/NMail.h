@@ -6,6 +6,10 @@
 #include <memory>
 #include <string>
 
+class AttachmentFolder;
+struct ParsedMessage;
+class QTemporaryFile;
+
 // The mail library itself: POP3 sessions of our own over TCP/TLS, MIME decoding with Japanese
 // charsets, attachment extraction with split-message reassembly, and SMTP sending. One object
 // serves the whole program; handles name its open POP3 sessions.
@@ -40,11 +44,23 @@ public:
 
 private:
     struct Session;
+    // A message as fetched: whole in memory, or, when larger than the size cap, spooled to a
+    // temporary file with only its head in memory.
+    struct Fetched {
+        std::shared_ptr<const std::string> bytes; // the message, or its head when spooled
+        std::shared_ptr<QTemporaryFile> spool;
+        QString spoolError;
+        // Why the message cannot be decoded whole; empty when it can.
+        QString whyNotWhole;
+    };
 
     Session* session(int handle);
     // Fetches message number once per session step; status, size and fetch of one message share it.
-    const std::string* fetched(Session& open, int number);
+    const Fetched* fetched(Session& open, int number);
     QString cutToBuffer(const QString& text) const;
+    // Keeps the raw source of a message that cannot be decoded whole as a file in the folder, with
+    // a notice naming it as the body; 1, or -5 when the file cannot be written.
+    int keepWhole(const Fetched& message, QString& body, const QString& subject, const AttachmentFolder& folder);
     // Flushes the attachments written since the last QUIT; the path that could not be flushed, or empty.
     QString flushAttachments();
     int fail(const QString& text);
@@ -57,14 +73,23 @@ private:
     QStringList unflushedAttachments_;
     int textBufferSize_ = 8192;
     int timeoutMilliseconds_ = 30000;
-    long long maximumMessageBytes_ = 64LL * 1024 * 1024;
     bool allowPlainPassword_ = false;
+    int minimumBytesPerSecond_ = 1024;
+    // Decoding holds a message in several forms at once (raw, as text, the work text, the parse):
+    // about eight times its size at the peak. 32 MiB keeps that under 300 MB; larger messages are
+    // kept whole instead.
+    long long maximumMessageBytes_ = 32LL * 1024 * 1024;
     QString smtpUser_;
     QString smtpPassword_;
     QString trustedCaFile_;
-    // The raw bytes of the message fetched last: the attachment step works on them, since the
-    // buffers it is handed hold decoded text.
-    std::string lastFetchedMessage_;
+    // The message fetched last, with its session and number: the attachment step works on its raw
+    // bytes, since the buffers it is handed hold decoded text.
+    Fetched lastFetched_;
+    int lastFetchedHandle_ = 0;
+    int lastFetchedNumber_ = 0;
     // Its body as a reader reads it, which the attachment step leaves in the body buffer.
     QString lastReadableBody_;
+    // GMime's parse of it, kept for the attachment step when the message is small: parsing twice
+    // costs more than the rest of the step, and a large parse is not worth holding meanwhile.
+    std::shared_ptr<ParsedMessage> lastParse_;
 };

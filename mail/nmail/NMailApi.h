@@ -23,12 +23,17 @@ public:
         OptionSmtpPassword = 4,
         // A CA certificate file trusted in addition to the system's trust store.
         OptionTrustedCaFile = 5,
-        // The largest message a fetch accepts, in bytes (default 64 MiB).
+        // The largest message decoded (default 32 MiB). A larger one is fetched to a temporary file
+        // and its raw source kept whole in the attachment folder.
         OptionMaximumMessageBytes = 6,
         // 1: a password may go over a connection without TLS (the user has agreed to it for the
         // server about to be used); 0, the default: it is held back and the call fails with
         // ResultPasswordNeedsTls. APOP sends no password and is never held back.
         OptionAllowPlainPassword = 7,
+        // The slowest transfer a command may take, in bytes per second (default 1024): a command's
+        // reply fails after the time-out plus one second for every that many bytes received, so a
+        // server that trickles its reply cannot hold the caller for ever.
+        OptionMinimumBytesPerSecond = 8,
     };
 
     // NMailPop3Authenticate and NMailSmtpSendMail: the server offers no TLS and the password was not
@@ -63,7 +68,10 @@ public:
     // Extracts the attachments of the message fetched last into attachmentFolder. 1: attachments
     // written; 0: none; -5: an attachment cannot be written; -6: a split message is incomplete (its
     // part is kept in a hidden folder inside attachmentFolder). When a part completes a split
-    // message, the five texts become the whole message's. The work file and work text are not
+    // message, the five texts become the whole message's. A message that cannot be decoded whole
+    // (too large, nested too deep, too many parts, headers too long) is kept as its raw source in
+    // a file of attachmentFolder, and the body names that file; when that file cannot be written
+    // the result is -5 and nothing of the message is kept. The work file and work text are not
     // needed: the library keeps the fetched message itself.
     virtual int NMailAttachmentFileFirst(int handle, QString& subject, QString& date, QString& from, QString& header,
         QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText, int flag)

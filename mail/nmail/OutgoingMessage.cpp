@@ -61,6 +61,10 @@ StoreResult<OutgoingMessage> OutgoingMessage::build(const Content& content)
     };
     std::vector<File> files;
     for (const QString& path : content.attachmentPaths) {
+        // The name goes into the part's header: a line break there would start header fields of
+        // the sender's choosing, as it would in the subject.
+        if (holdsLineBreak(QFileInfo(path).fileName()))
+            return StoreStatus::failure(QStringLiteral("添付ファイル名に改行文字が含まれているため、送信しませんでした。名前を変えてから添付してください。"));
         QFile file(path);
         if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
             return StoreStatus::failure(QStringLiteral("添付ファイル「%1」を読めないため、送信しませんでした。").arg(path));

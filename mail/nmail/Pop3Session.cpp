@@ -2,6 +2,8 @@
 
 #include <QCryptographicHash>
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::size_t MaximumStatusLine = 4096;
@@ -142,34 +144,63 @@ StoreResult<long long> Pop3Session::messageSize(int number)
     return size;
 }
 
-StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes)
+StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, const Spill& spill)
 {
     const QString what = QStringLiteral("メール %1 の受信").arg(number);
     auto reply = command("RETR " + std::to_string(number), what);
     if (!reply.ok())
         return reply.status();
     std::string message;
+    bool spilling = false;
     bool tooLarge = false;
-    const auto lineLimit = static_cast<std::size_t>(std::max<long long>(maxBytes, MaximumStatusLine));
+    // Most servers give the size in the reply ("+OK 1234 octets"): a message that will not fit
+    // goes to spill from its first byte, and one that will is read into one allocation.
+    long long announced = -1;
+    if (std::sscanf(reply.value().c_str(), "+OK %lld", &announced) == 1 && announced >= 0) {
+        if (announced > maxBytes && spill)
+            spilling = spill(std::string_view());
+        else
+            message.reserve(static_cast<std::size_t>(std::min(announced + announced / 32 + 64, maxBytes)));
+    }
+    // With a spill a line of any length arrives, in pieces; without one it must fit the cap.
+    const auto lineLimit = spill ? static_cast<std::size_t>(std::clamp<long long>(maxBytes, MaximumStatusLine, 1 << 20))
+                                 : static_cast<std::size_t>(std::max<long long>(maxBytes, MaximumStatusLine));
+    bool continuing = false; // the piece read before was cut from a longer line: this is more of it
     for (;;) {
-        auto line = socket_.readLine(lineLimit);
+        bool cut = false;
+        auto line = socket_.readLine(lineLimit, spill ? &cut : nullptr);
         if (!line.ok())
             return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
         std::string_view text = line.value();
-        if (text == ".")
+        const bool lineStart = !continuing;
+        continuing = cut;
+        if (lineStart && !cut && text == ".")
             break;
         if (tooLarge)
             continue;
-        if (text.starts_with('.'))
+        if (lineStart && text.starts_with('.'))
             text.remove_prefix(1);
-        if (static_cast<long long>(message.size() + text.size() + 2) > maxBytes) {
-            tooLarge = true;
+        const std::string_view lineEnd = cut ? std::string_view() : std::string_view("\r\n");
+        if (!spilling && static_cast<long long>(message.size() + text.size() + lineEnd.size()) > maxBytes) {
+            spilling = static_cast<bool>(spill) && spill(message);
+            tooLarge = !spilling;
             message.clear();
             message.shrink_to_fit();
+            if (tooLarge)
+                continue;
+        }
+        if (spilling) {
+            const auto skipped = static_cast<std::size_t>(text.data() - line.value().data());
+            line.value() += lineEnd;
+            text = std::string_view(line.value()).substr(skipped);
+            if (!spill(text)) {
+                spilling = false;
+                tooLarge = true;
+            }
             continue;
         }
         message.append(text);
-        message.append("\r\n");
+        message.append(lineEnd);
     }
     if (tooLarge)
         return StoreStatus::failure(

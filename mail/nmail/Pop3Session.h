@@ -6,7 +6,9 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 // One POP3 conversation on one connection, never replaced behind the caller's back: when the
 // connection is lost, every later command fails, so deletions marked on the server (applied only
@@ -20,9 +22,13 @@ public:
     // sends nothing unless allowPlainPassword: the login fails and passwordHeldBack() tells why.
     StoreResult<int> login(const QString& user, const QString& password, bool apop, bool allowPlainPassword);
     StoreResult<long long> messageSize(int number);
+    // Takes the bytes of a message too large to hold; false when it cannot.
+    using Spill = std::function<bool(std::string_view bytes)>;
     // The whole message as the server holds it (CR LF line ends, dot-stuffing removed). A message
-    // larger than maxBytes is read to its end and refused, so the session stays usable.
-    StoreResult<std::string> retrieve(int number, long long maxBytes);
+    // larger than maxBytes goes to spill instead (what was held, then the rest as it arrives) and
+    // the text returned is empty; without spill, or when spill fails, it is read to its end and
+    // refused, so the session stays usable.
+    StoreResult<std::string> retrieve(int number, long long maxBytes, const Spill& spill = {});
     StoreStatus markDeleted(int number);
     // QUIT: the server applies the deletions now. The connection is closed whatever the reply.
     StoreStatus quit();

@@ -6,14 +6,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <charconv>
 #include <vector>
-
-namespace {
-
-} // namespace
 
 std::optional<SplitMessageStore::PartInfo> SplitMessageStore::partInfo(std::string_view raw)
 {
@@ -104,6 +101,7 @@ SplitMessageStore::Outcome SplitMessageStore::add(std::string_view raw) const
     if (info->id.empty() || info->number == 0 || info->number > MaximumParts || info->total > MaximumParts
         || (info->total > 0 && info->number > info->total)) {
         outcome.error = QStringLiteral("分割されたメールの番号（%1/%2）が正しくありません。").arg(info->number).arg(info->total);
+        outcome.malformed = true;
         return outcome;
     }
     // The id comes from the outside: its hash names the folder, so no id can reach another path.
@@ -144,7 +142,13 @@ SplitMessageStore::Outcome SplitMessageStore::add(std::string_view raw) const
     }
     outcome.whole = reassemble(parts);
     outcome.kind = Outcome::Kind::Complete;
-    QDir(idFolder).removeRecursively();
-    QDir().rmdir(workFolder());
+    outcome.keptParts = idFolder;
     return outcome;
+}
+
+void SplitMessageStore::removeKeptParts(const QString& keptParts)
+{
+    QDir(keptParts).removeRecursively();
+    // The work folder goes with its last message; another message's parts keep it.
+    QDir().rmdir(QFileInfo(keptParts).absolutePath());
 }

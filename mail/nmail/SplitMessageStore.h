@@ -12,8 +12,9 @@
 // Keeps the parts of split messages (message/partial) in a hidden work folder inside the
 // attachment folder until every part of one id has arrived, then rebuilds the whole message as
 // RFC 2046 describes (the first part's outer header, the enclosed Content-*, Subject, Message-ID,
-// Encrypted and MIME-Version fields, the bodies in order) and drops the kept parts. A part that
-// arrives twice is kept once.
+// Encrypted and MIME-Version fields, the bodies in order). The kept parts stay until the caller
+// removes them, once the whole message is safely stored and the server has deleted the part that
+// completed it: the server no longer holds the others. A part that arrives twice is kept once.
 class SplitMessageStore {
 public:
     static constexpr int MaximumParts = 1000;
@@ -27,6 +28,8 @@ public:
         int have = 0;
         int total = 0; // 0 while no part has said
         QString error;
+        QString keptParts; // the folder of the parts when Complete, for removeKeptParts
+        bool malformed = false; // Failed because the part's id or numbers make no sense
     };
 
     Outcome add(std::string_view raw) const;
@@ -39,6 +42,7 @@ public:
     // The part's place when the raw message is one part of a split message.
     static std::optional<PartInfo> partInfo(std::string_view raw);
     static std::string reassemble(const std::vector<std::string>& partsInOrder);
+    static void removeKeptParts(const QString& keptParts);
 
 private:
     QString workFolder() const;

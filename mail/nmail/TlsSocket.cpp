@@ -11,7 +11,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 
@@ -65,12 +67,29 @@ public:
         bufferStart = 0;
     }
 
-    // Waits until the socket is ready for events, at most the time-out from now.
-    bool waitFor(short events) const
+    void startCommand()
+    {
+        commandStart = std::chrono::steady_clock::now();
+        commandBytes = 0;
+    }
+
+    // What is left of the time the reply to the current command may take.
+    long long commandMillisecondsLeft() const
+    {
+        const long long elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - commandStart).count();
+        const long long earned = static_cast<long long>(commandBytes) * 1000 / std::max(1, settings.minimumBytesPerSecond);
+        return settings.timeoutMilliseconds + earned - elapsed;
+    }
+
+    // Waits until the socket is ready for events, at most the time-out (or the given time) from now.
+    bool waitFor(short events, long long milliseconds = -1) const
     {
         pollfd entry{fd, events, 0};
+        const int wait = static_cast<int>(milliseconds < 0 ? settings.timeoutMilliseconds
+                                                           : std::min<long long>(milliseconds, settings.timeoutMilliseconds));
         for (;;) {
-            const int ready = ::poll(&entry, 1, settings.timeoutMilliseconds);
+            const int ready = ::poll(&entry, 1, wait);
             if (ready > 0)
                 return true;
             if (ready == 0)
@@ -87,6 +106,8 @@ public:
     QByteArray host;
     std::string buffer;
     std::size_t bufferStart = 0;
+    std::chrono::steady_clock::time_point commandStart = std::chrono::steady_clock::now();
+    std::size_t commandBytes = 0;
 };
 
 TlsSocket::TlsSocket() : impl_(std::make_unique<Impl>()) {}
@@ -107,6 +128,7 @@ StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& se
     (void)brokenPipesIgnored;
     impl_->close();
     impl_->settings = settings;
+    impl_->startCommand();
     impl_->host = host.toUtf8();
     serverName_ = (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
 
@@ -206,8 +228,10 @@ StoreStatus TlsSocket::startTls()
     }
 }
 
-StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
+StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
 {
+    if (cut)
+        *cut = false;
     Impl& d = *impl_;
     if (d.fd < 0)
         return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
@@ -227,6 +251,16 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
             return line;
         }
         scanned = d.buffer.size();
+        if (cut && scanned - d.bufferStart > maxLength) {
+            // A CR at the cut may be half of the line end: it stays for the next piece.
+            std::size_t length = maxLength;
+            if (d.buffer[d.bufferStart + length - 1] == '\r')
+                --length;
+            std::string piece = d.buffer.substr(d.bufferStart, length);
+            d.bufferStart += length;
+            *cut = true;
+            return piece;
+        }
         if (scanned - d.bufferStart > maxLength) {
             d.close();
             return StoreStatus::failure(QStringLiteral("サーバー %1 から長すぎる行が届きました。").arg(serverName_));
@@ -247,7 +281,7 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
             } else {
                 const int error = SSL_get_error(d.ssl, result);
                 if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-                    if (!d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
+                    if (!d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, std::max(0LL, d.commandMillisecondsLeft())))
                         break;
                     continue;
                 }
@@ -259,7 +293,7 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
             if (result > 0) {
                 received = result;
             } else if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-                if (!d.waitFor(POLLIN))
+                if (!d.waitFor(POLLIN, std::max(0LL, d.commandMillisecondsLeft())))
                     break;
                 continue;
             } else {
@@ -268,9 +302,16 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength)
             }
         }
         d.buffer.append(chunk, static_cast<std::size_t>(received));
+        d.commandBytes += static_cast<std::size_t>(received);
     }
     const QString waited = seconds(d.settings);
+    // A reply that never began is a silent server; one that began and stalled is a slow one.
+    const bool tooSlow = d.commandBytes > 0 && d.commandMillisecondsLeft() <= 0;
     d.close();
+    if (tooSlow)
+        return StoreStatus::failure(QStringLiteral("サーバー %1 からの転送が遅すぎるため、打ち切りました（毎秒 %2 バイト未満）。")
+                                        .arg(serverName_)
+                                        .arg(d.settings.minimumBytesPerSecond));
     return StoreStatus::failure(
         QStringLiteral("サーバー %1 からの応答が時間切れになりました（%2 秒）。").arg(serverName_, waited));
 }
@@ -280,6 +321,7 @@ StoreStatus TlsSocket::write(std::string_view bytes)
     Impl& d = *impl_;
     if (d.fd < 0)
         return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
+    d.startCommand();
     while (!bytes.empty()) {
         long sent = 0;
         if (d.ssl) {

@@ -9,14 +9,17 @@
 #include <string_view>
 
 // A TCP connection to a mail server that can switch to TLS at the start or after STARTTLS/STLS.
-// Every connect, read and write waits at most the time-out, so a silent server cannot block the
-// caller for ever. The server's certificate is checked against the system's trust store and, when
+// Every connect, read and write waits at most the time-out, and a reply must keep a minimum
+// rate, so neither a silent nor a trickling server can block the caller for ever. The server's certificate is checked against the system's trust store and, when
 // given, one more CA file; the host name (or IP address) must match it.
 class TlsSocket {
 public:
     struct Settings {
         int timeoutMilliseconds = 30000;
         QString extraCaFile;
+        // Besides the time-out for each read, the reply to a command (everything read after a
+        // write) may take the time-out plus one second for every this many bytes it brings.
+        int minimumBytesPerSecond = 1024;
     };
 
     TlsSocket();
@@ -29,8 +32,9 @@ public:
     bool isEncrypted() const;
     bool isOpen() const;
 
-    // One line without its CR LF; a line longer than maxLength fails the connection.
-    StoreResult<std::string> readLine(std::size_t maxLength = 65536);
+    // One line without its CR LF. A line longer than maxLength fails the connection, or, when cut
+    // is given, comes in pieces of maxLength bytes with *cut set on every piece but the last.
+    StoreResult<std::string> readLine(std::size_t maxLength = 65536, bool* cut = nullptr);
     StoreStatus write(std::string_view bytes);
     // Drops the connection at once, without a goodbye: the server sees it vanish.
     void abort();

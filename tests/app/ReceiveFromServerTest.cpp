@@ -7,6 +7,7 @@
 #include "TestProgramFolder.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
@@ -16,8 +17,12 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using RecordLayouts::MessageField;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -51,6 +56,29 @@ int portWithNoListener()
     ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(probe);
     return ntohs(address.sin_port);
+}
+
+QByteArray corpusFile(const QString& name)
+{
+    QFile file(QStringLiteral(NEMUROA_MAIL_CORPUS "/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A message of 1.2 MB, over the 1 MB cap the tests set.
+QByteArray overTheSizeCap()
+{
+    QByteArray raw = "From: big@example.jp\nTo: user@localhost\nSubject: too large\nDate: Mon, 7 Dec 2026 09:00:00 +0900\n\n";
+    while (raw.size() < 1200 * 1024)
+        raw += "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\n";
+    return raw;
+}
+
+constexpr int SmallSizeCap = 1024 * 1024;
+
+int modeOf(const QString& path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? static_cast<int>(status.st_mode & 0777) : -1;
 }
 
 } // namespace
@@ -134,6 +162,129 @@ private slots:
         QCOMPARE(harness->form().newCounter(10), QStringLiteral("1"));
         QCOMPARE(box->count(), 0);
         QCOMPARE(harness->messageBoxes.requests.size(), 0);
+    }
+
+    // Each hostile message between two ordinary ones: the ordinary ones arrive, the hostile one is
+    // stored (its raw source kept whole when the library cannot take it apart), nothing is lost,
+    // and the server keeps nothing, since everything was kept.
+    void aHostileMessageIsKeptAndTheMailAroundItArrives_data()
+    {
+        QTest::addColumn<QByteArray>("hostile");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("bodyHolds");
+        QTest::addColumn<bool>("keptWhole");
+        QTest::addColumn<QString>("extracted");
+
+        QByteArray longField = "From: long@example.jp\nTo: user@localhost\nSubject: long field\nX-Long: x";
+        while (longField.size() < 300 * 1024)
+            longField += "\n xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
+        longField += "\n\nbody\n";
+
+        QTest::newRow("container types only mentioned") << corpusFile(u"fuzz/mentions_container_types_320_times.eml"_s)
+                                                        << u"old mail"_s << u"An archive of old mail follows."_s << false
+                                                        << u"archive.txt"_s;
+        QTest::newRow("multiparts nested too deep") << corpusFile(u"fuzz/nested_multipart_70_levels.eml"_s) << u"nested 70"_s
+                                                    << u"入れ子"_s << true << QString();
+        QTest::newRow("messages nested too deep") << corpusFile(u"fuzz/nested_message_70_levels.eml"_s) << u"forwarded 70"_s
+                                                  << u"入れ子"_s << true << QString();
+        QTest::newRow("boundaries never closed") << corpusFile(u"fuzz/unclosed_boundaries_70_levels.eml"_s) << u"unclosed"_s
+                                                 << u"入れ子"_s << true << QString();
+        QTest::newRow("more parts than the walk visits") << corpusFile(u"fuzz/parts_1001.eml"_s) << u"many parts"_s
+                                                         << u"部分が多すぎる"_s << true << QString();
+        QTest::newRow("more header fields than the scan reads") << corpusFile(u"fuzz/header_2100_fields.eml"_s)
+                                                                << u"many fields"_s << u"ヘッダー"_s << true << QString();
+        QTest::newRow("a header field past the scan limit") << longField << u"long field"_s << u"ヘッダー"_s << true << QString();
+        QTest::newRow("over the size cap") << overTheSizeCap() << u"too large"_s << u"大きすぎる"_s << true << QString();
+        QTest::newRow("one line longer than the size cap")
+            << QByteArray("From: line@example.jp\nTo: user@localhost\nSubject: one long line\n\n") + QByteArray(2500 * 1024, 'x') + '\n'
+            << u"one long line"_s << u"大きすぎる"_s << true << QString();
+        QTest::newRow("a split part that can never join") << corpusFile(u"fuzz/split_part_numbered_past_its_total.eml"_s)
+                                                         << u"split bad"_s << u"番号が正しくない"_s << true << QString();
+        QTest::newRow("line breaks in encoded words") << corpusFile(u"fuzz/encoded_line_break_in_subject.eml"_s)
+                                                      << u"Re: invoice  Bcc: attacker@example.com"_s << u"body"_s << false
+                                                      << QString();
+        QTest::newRow("encoded words no charset reads") << corpusFile(u"fuzz/undecodable_encoded_words.eml"_s)
+                                                        << u"日 =?UTF-8?B?!!!!?= =?UTF-8?B?//8=?= 本"_s << u"body"_s << false
+                                                        << QString();
+    }
+    void aHostileMessageIsKeptAndTheMailAroundItArrives()
+    {
+        QFETCH(QByteArray, hostile);
+        QFETCH(QString, subject);
+        QFETCH(QString, bodyHolds);
+        QFETCH(bool, keptWhole);
+        QFETCH(QString, extracted);
+        QVERIFY(!hostile.isEmpty());
+        prepare(QStringLiteral("receive_hostile_%1").arg(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_')), servers.pop3Server());
+        QVERIFY(box->deposit(message("a@example.jp", "before", "first")));
+        QVERIFY(box->deposit(hostile.toStdString()));
+        QVERIFY(box->deposit(message("b@example.jp", "after", "last")));
+        start();
+        library->NMailSetOption(NMailApi::OptionMaximumMessageBytes, SmallSizeCap);
+        const mode_t previousMask = ::umask(027);
+
+        harness->clickTab(3);
+        ::umask(previousMask);
+
+        QCOMPARE(harness->messageBoxes.requests.size(), 0);
+        QCOMPARE(folder->storedSubjects(10), (QStringList{u"before"_s, subject, u"after"_s}));
+        QCOMPARE(box->count(), 0);
+        const QString body = FolderFiles::folderFile(folder->paths(), 10).read(2).value()->text(MessageField::Body);
+        QVERIFY2(body.contains(bodyHolds), qPrintable(body));
+        const QRegularExpressionMatch named = QRegularExpression(u"元のメール全体を添付フォルダの「(.+)」に保存しました"_s).match(body);
+        QCOMPARE(named.hasMatch(), keptWhole);
+        if (keptWhole) {
+            const QString kept = u"添付フォルダ/"_s + named.captured(1);
+            QCOMPARE(folder->contents(kept).replace("\r\n", "\n"), hostile);
+            QCOMPARE(modeOf(folder->path(kept)), 0640);
+        }
+        if (!extracted.isEmpty()) {
+            QVERIFY(folder->exists(u"添付フォルダ/"_s + extracted));
+            QCOMPARE(modeOf(folder->path(u"添付フォルダ/"_s + extracted)), 0640);
+        }
+    }
+
+    void aMessageThatCannotBeKeptStaysOnTheServerAndTheMailAroundItArrives()
+    {
+        prepare(QStringLiteral("receive_cannot_keep"), servers.pop3Server());
+        QVERIFY(box->deposit(message("a@example.jp", "before", "first")));
+        QVERIFY(box->deposit(overTheSizeCap().toStdString()));
+        QVERIFY(box->deposit(message("b@example.jp", "after", "last")));
+        start();
+        library->NMailSetOption(NMailApi::OptionMaximumMessageBytes, SmallSizeCap);
+        // No file of this process may grow past 512 KB: the over-size message cannot be kept.
+        rlimit previous {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = previous;
+        small.rlim_cur = 512 * 1024;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+        harness->clickTab(3);
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QCOMPARE(folder->storedSubjects(10), (QStringList{u"before"_s, u"after"_s}));
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY(harness->messageBoxes.requests.first().text.contains(u"メッセージ 2 "_s));
+        QCOMPARE(box->count(), 1);
+        QVERIFY(box->messages().front().find("Subject: too large") != std::string::npos);
+    }
+
+    void aMissingAttachmentFolderIsNamedAndTheMailStaysOnTheServer()
+    {
+        prepare(QStringLiteral("receive_no_attachment_folder"), servers.pop3Server());
+        QVERIFY(box->deposit(message("a@example.jp", "kept", "body")));
+        QVERIFY(box->deposit(withAttachment("b@example.jp")));
+        QVERIFY(QDir(folder->path(u"添付フォルダ"_s)).removeRecursively());
+        start();
+
+        harness->clickTab(3);
+
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY(harness->messageBoxes.requests.first().text.contains(QDir::toNativeSeparators(folder->path(u"添付フォルダ"_s))));
+        QCOMPARE(folder->storedSubjects(10), QStringList());
+        QCOMPARE(box->count(), 2);
     }
 
     void aWrongPasswordShowsTheServersReplyUnderError()

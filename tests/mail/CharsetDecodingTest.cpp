@@ -1,5 +1,6 @@
 #include "CharsetDecoder.h"
 #include "HeaderText.h"
+#include "MessageDecoder.h"
 
 #include "QStringPrinter.h"
 
@@ -81,7 +82,12 @@ INSTANTIATE_TEST_SUITE_P(Words, HeaderTextTest,
         HeaderCase{"stray markers", "a =? b ?= c", u"a =? b ?= c"},
         HeaderCase{"bad base64 read as far as it goes", "=?UTF-8?B?5pel!!?=", u"日"},
         HeaderCase{"bad quoted-printable kept", "=?UTF-8?Q?=ZZ?=", u"=ZZ"},
-        HeaderCase{"raw code page 932", "\x93\xfa\x96\x7b", u"日本"}));
+        HeaderCase{"raw code page 932", "\x93\xfa\x96\x7b", u"日本"},
+        HeaderCase{"a word of no bytes kept as it stood", "=?UTF-8?B?!!!!?=", u"=?UTF-8?B?!!!!?="},
+        HeaderCase{"bytes no charset reads kept as they stood", "=?UTF-8?B?//8=?=", u"=?UTF-8?B?//8=?="},
+        HeaderCase{"valid words around kept ones decoded", "=?UTF-8?B?5pel?= =?UTF-8?B?!!!!?= =?UTF-8?B?//8=?= =?UTF-8?B?5pys?=",
+            u"日 =?UTF-8?B?!!!!?= =?UTF-8?B?//8=?= 本"},
+        HeaderCase{"unknown label the guess reads stays decoded", "=?x-no-such-charset?B?5pel?=", u"日"}));
 
 TEST(HeaderTextLimits, AValueFullOfMarkersIsDecodedInOnePass)
 {
@@ -98,6 +104,16 @@ TEST(HeaderTextLimits, UnfinishedWordsBeforeAFarEndAreNotRescanned)
         hostile += "=?a?B?AAAA";
     hostile += "?=";
     EXPECT_FALSE(HeaderText::decode(hostile).isEmpty());
+}
+
+TEST(DecodedHeaderFields, ControlCharactersBecomeSpacesSoEachFieldIsOneLine)
+{
+    const DecodedMessage decoded = MessageDecoder::decodeHeader(
+        "From: =?UTF-8?Q?a=0D=0AX-Injected:_1?= <a@example.jp>\nSubject: =?UTF-8?Q?Re:_invoice=0D=0ABcc:_b@example.com=00=E2=80=A8?=\n"
+        "Date: Mon, 1 Apr 2024\x0b" "09:00 +0900\n\nbody\n");
+    EXPECT_EQ(decoded.subject, QStringLiteral("Re: invoice  Bcc: b@example.com  "));
+    EXPECT_EQ(decoded.from, QStringLiteral("a  X-Injected: 1 <a@example.jp>"));
+    EXPECT_EQ(decoded.date, QStringLiteral("Mon, 1 Apr 2024 09:00 +0900"));
 }
 
 } // namespace

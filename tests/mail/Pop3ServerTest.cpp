@@ -10,6 +10,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <thread>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -240,6 +243,68 @@ TEST_F(Pop3ServerTest, ASplitMessageIsRebuiltWhenItsLastPartIsFetched)
     EXPECT_TRUE(header.contains(QStringLiteral("Message-ID: <whole@example.jp>")));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("大きな添付.bin")});
     EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+}
+
+// The earlier parts are on no server any more: they go only once the whole message is stored and
+// the QUIT that deletes the completing part went through.
+TEST_F(Pop3ServerTest, KeptPartsOfASplitMessageGoOnlyAfterTheQuitThatDeletesTheLastPart)
+{
+    for (const char* name : {"split_complete_1_of_3.eml", "split_complete_2_of_3.eml", "split_complete_3_of_3.eml"}) {
+        QFile file(QStringLiteral(NEMUROA_MAIL_CORPUS "/") + QString::fromLatin1(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(box->deposit(file.readAll().replace("\r\n", "\n").toStdString()));
+    }
+    QTemporaryDir folder;
+    const QString attachments = folder.path() + QStringLiteral("/");
+    const QString keptParts = folder.path() + QStringLiteral("/.nmail-split");
+    const auto receive = [&](int count, const std::vector<int>& deletions) {
+        const int handle = login(servers.pop3Server());
+        ASSERT_EQ(box->count(), count);
+        QString subject, date, from, header, body, workText;
+        for (int number = 1; number <= count; ++number) {
+            ASSERT_EQ(mail.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0), 1);
+            (void)mail.NMailAttachmentFileFirst(0, subject, date, from, header, body, attachments, attachments + QStringLiteral("0.txt"), workText, 0);
+            EXPECT_EQ(mail.NMailAttachmentFileClose(0), 0);
+        }
+        EXPECT_EQ(subject, QStringLiteral("分割メール①㈱Ⅰ髙～")) << "the last part completes the message";
+        for (const int number : deletions)
+            EXPECT_EQ(mail.NMailPop3DeleteMail(handle, number), 1);
+        EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+    };
+
+    receive(3, {1, 2}); // the completing part stays on the server, as when storing it failed
+    EXPECT_TRUE(QDir(keptParts).exists());
+    receive(1, {});
+    EXPECT_TRUE(QDir(keptParts).exists()) << "no deletion, no removal";
+    receive(1, {1});
+    EXPECT_FALSE(QDir(keptParts).exists());
+    EXPECT_EQ(box->count(), 0);
+}
+
+TEST_F(Pop3ServerTest, AServerThatTricklesItsReplyIsCutOffAtTheMinimumRate)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    // One byte every 20 ms: never silent for a whole time-out, and never a whole line.
+    std::thread trickler([listener] {
+        const int client = ::accept(listener, nullptr, nullptr);
+        for (int sent = 0; sent < 500 && ::send(client, "+", 1, MSG_NOSIGNAL) == 1; ++sent)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::close(client);
+    });
+
+    mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 300);
+    mail.NMailSetOption(NMailApi::OptionMinimumBytesPerSecond, 1000);
+    EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port))), -1);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("遅すぎる"))) << lastError(mail).toStdString();
+    trickler.join();
+    ::close(listener);
 }
 
 TEST_F(Pop3ServerTest, UnreachableAndSilentServersFailWithinTheTimeOut)

@@ -124,12 +124,17 @@ TEST_F(SmtpServerTest, RefusedSendsReachNoMailbox)
         QString attachments;
         QString expected;
     };
+    const QString brokenName = files.path() + QStringLiteral("/a.txt\r\nX-Injected: 1");
+    QFile broken(brokenName);
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.close();
     const Case cases[] = {
         {"CR LF in the subject", QStringLiteral("件名\r\nBcc: victim@example.jp"), box->address(), QString(), QStringLiteral("改行")},
         {"LF in the address", QStringLiteral("件名"), box->address() + QStringLiteral("\nBcc: x@example.jp"), QString(), QStringLiteral("改行")},
         {"missing attachment", QStringLiteral("件名"), box->address(), files.path() + QStringLiteral("/none.txt"), QStringLiteral("none.txt")},
         {"folder as attachment", QStringLiteral("件名"), box->address(), files.path(), QStringLiteral("添付ファイル")},
         {"no address", QStringLiteral("件名"), QStringLiteral("not an address"), QString(), QStringLiteral("宛先")},
+        {"CR LF in a file name", QStringLiteral("件名"), box->address(), brokenName, QStringLiteral("添付ファイル名に改行")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -216,6 +221,9 @@ private:
                     if (line == ".") {
                         inData = false;
                         reply("250 queued\r\n");
+                        // One message per connection, so a client that keeps its connection for
+                        // the next message finds it closed and greets again.
+                        break;
                     }
                 } else if (line.starts_with("EHLO")) {
                     reply("250-plain.test\r\n250 AUTH PLAIN LOGIN\r\n");

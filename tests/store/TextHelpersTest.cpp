@@ -33,6 +33,9 @@ TEST(TextHelpers, CutAtNulTrimAndLeadingNumber)
 {
     EXPECT_EQ(CutAtNul(QStringView(u"abc\0def", 7)), QStringLiteral("abc"));
     EXPECT_EQ(CutAtNul(u"abc"), QStringLiteral("abc"));
+    EXPECT_EQ(CutAtNul(QStringView(u"abc\0def", 7).toString()), QStringLiteral("abc"));
+    const QString whole = QString::number(12345);
+    EXPECT_EQ(CutAtNul(whole).constData(), whole.constData()) << "no copy when there is nothing to cut";
     EXPECT_EQ(TrimBlanks(u"\u3000 a b\u3000 "), QStringLiteral("a b"));
     EXPECT_EQ(TrimBlanks(u"\t a"), QStringLiteral("\t a"));
     EXPECT_EQ(LeadingNumber(u"1"), 1.0);

@@ -145,9 +145,10 @@ raw = header_lines(b"=?UTF-8?X?abc?= / =?UTF-8?B?5pel5pys?= / =?no-such-charset?
 write("broken_encoded_words", raw + b"text\r\n", "=?UTF-8?X?abc?= / 日本 / 未知 / =?UTF-8?B?unterminated",
       "壊れ=ZZ <broken@example.jp>", body="text\r\n")
 
-# NUL bytes in the header and the body are dropped, not allowed to cut the text short.
+# NUL bytes are not allowed to cut the text short: dropped from the body, and a space in a header
+# field like every other control character.
 raw = header_lines(b"before\x00after", b"nul@example.jp", b"Content-Type: text/plain; charset=utf-8\r\n\r\n")
-write("nul_bytes", raw + b"first\x00 line\r\nsecond line\r\n", "beforeafter", "nul@example.jp",
+write("nul_bytes", raw + b"first\x00 line\r\nsecond line\r\n", "before after", "nul@example.jp",
       body="first line\r\nsecond line\r\n")
 
 # The date as the header gives it, zone name and all.
