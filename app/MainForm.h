@@ -114,7 +114,8 @@ public:
 
     // The font every window of the program uses unless a control names its own.
     static QFont programFont();
-    static QString homePageAddress();
+    // The help page shipped in the program folder, opened by "作者ホームページ".
+    QString homePageAddress() const;
     static QStringList openingLines();
 
 signals:
@@ -131,6 +132,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildMenus();
@@ -158,6 +160,7 @@ private:
     void createTabs(const QStringList& ruleCaptions);
     void exitAfterNotice();
     void applyOuterSize();
+    void followFrame();
 
     const ProgramPaths& paths_;
     Services& services_;
@@ -181,5 +184,7 @@ private:
     QPointer<OptionForm> optionForm_;
 
     QSizeF outerSizeTwips_;
+    // Title bar and borders the window system draws around the window, in pixels.
+    QSize frameExtent_;
     bool shuttingDown_ = false;
 };
