@@ -18,6 +18,14 @@
 namespace {
 constexpr int IconSize = 16;
 constexpr int VerticalPadding = 8;
+
+// Trailing blanks only pad a short name to the width of a long one.
+QString withoutTrailingBlanks(QString caption)
+{
+    while (!caption.isEmpty() && caption.back().isSpace())
+        caption.chop(1);
+    return caption;
+}
 } // namespace
 
 TabStrip::TabStrip(QWidget* parent) : QWidget(parent)
@@ -129,12 +137,9 @@ void TabStrip::layoutTabs()
             tab.shown = tab.caption;
             const int natural = naturalTabWidth(tab);
             if (tab.rect.width() < natural) {
-                // Trailing blanks go first: they only pad a short name to the width of a long one.
+                // The padding goes first, then the end of the name.
                 const int textSpace = tab.rect.width() - (natural - fontMetrics().horizontalAdvance(tab.caption));
-                QString trimmed = tab.caption;
-                while (!trimmed.isEmpty() && trimmed.back().isSpace())
-                    trimmed.chop(1);
-                tab.shown = fontMetrics().elidedText(trimmed, Qt::ElideRight, std::max(0, textSpace));
+                tab.shown = fontMetrics().elidedText(withoutTrailingBlanks(tab.caption), Qt::ElideRight, std::max(0, textSpace));
             }
         }
     }
@@ -146,9 +151,7 @@ QString TabStrip::shownText(int index) const { return tabs_.at(index - 1).shown;
 QString TabStrip::tabToolTip(int index) const
 {
     const Tab& tab = tabs_.at(index - 1);
-    QString whole = tab.caption;
-    while (!whole.isEmpty() && whole.back().isSpace())
-        whole.chop(1);
+    const QString whole = withoutTrailingBlanks(tab.caption);
     return tab.shown == whole || tab.shown == tab.caption ? QString() : whole;
 }
 
