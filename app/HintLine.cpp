@@ -121,8 +121,6 @@ HintLine::HintLine(QWidget& window) : QObject(&window), window_(window)
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-std::span<const HintLine::Rule> HintLine::rules() { return Rules; }
-
 QString HintLine::hintFor(const QString& controlName)
 {
     const Rule* rule = ruleFor(controlName);

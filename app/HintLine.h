@@ -3,8 +3,6 @@
 #include <QObject>
 #include <QString>
 
-#include <span>
-
 class QWidget;
 
 // The mouse-over hints of every screen: one table of rules keyed by the object name of the control
@@ -33,7 +31,6 @@ public:
     // Watches the pointer over the window and its children.
     explicit HintLine(QWidget& window);
 
-    static std::span<const Rule> rules();
     // The text a Show rule of the control puts into its box; empty when it has none.
     static QString hintFor(const QString& controlName);
 

@@ -47,38 +47,26 @@ void pointAt(QWidget* widget, QPoint position = {})
     QTest::mouseMove(widget, position.isNull() ? widget->rect().center() : position);
 }
 
-// The controls and boxes of screens that this branch does not build yet, placed the way those
-// screens place them.
+template <typename Control>
+Control* place(MainForm& form, const QString& frame, const QString& name, QRect twips, bool shown = true)
+{
+    auto* control = new Control(form.findChild<QWidget*>(frame));
+    control->setObjectName(name);
+    control->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
+    control->setVisible(shown);
+    return control;
+}
+
+// The controls and boxes of screens that are built elsewhere, placed the way those screens place
+// them: a rule works as soon as its control exists.
 void addControlsOfOtherScreens(MainForm& form)
 {
-    QWidget* mail = form.findChild<QWidget*>(Names::Frame1_0);
-    auto* copyButton = new QPushButton(QStringLiteral("コピー（Subject/from/Data）"), mail);
-    copyButton->setObjectName(Names::Command35);
-    copyButton->setGeometry(Twips::rect(120, 960, 2400, 375));
-    auto* searchLabel = new QLabel(QStringLiteral("検索文字"), mail);
-    searchLabel->setObjectName(Names::Label2_1);
-    searchLabel->setGeometry(Twips::rect(2640, 1000, 900, 255));
-    auto* copyBox = new QLineEdit(mail);
-    copyBox->setObjectName(Names::Text49);
-    copyBox->setGeometry(Twips::rect(3600, 960, 3000, 375));
-
-    QWidget* addressBook = form.findChild<QWidget*>(Names::Frame2);
-    auto* registerButton = new QPushButton(QStringLiteral("登録"), addressBook);
-    registerButton->setObjectName(Names::Command10);
-    registerButton->setGeometry(Twips::rect(120, 120, 1095, 375));
-    auto* addressHints = new QLineEdit(addressBook);
-    addressHints->setObjectName(Names::Text51);
-    addressHints->setGeometry(Twips::rect(2640, 3480, 6015, 1695));
-    addressHints->hide();
-
-    auto* composeHints = new QLineEdit(form.findChild<QWidget*>(Names::Frame3));
-    composeHints->setObjectName(Names::Text14);
-    composeHints->setGeometry(Twips::rect(1920, 8235, 2295, 375));
-    composeHints->hide();
-
-    for (QWidget* added : {static_cast<QWidget*>(copyButton), static_cast<QWidget*>(searchLabel), static_cast<QWidget*>(copyBox),
-             static_cast<QWidget*>(registerButton)})
-        added->show();
+    place<QPushButton>(form, Names::Frame1_0, Names::Command35, {120, 960, 2400, 375});
+    place<QLabel>(form, Names::Frame1_0, Names::Label2_1, {2640, 1000, 900, 255})->setText(QStringLiteral("検索文字"));
+    place<QLineEdit>(form, Names::Frame1_0, Names::Text49, {3600, 960, 3000, 375});
+    place<QPushButton>(form, Names::Frame2, Names::Command10, {120, 120, 1095, 375});
+    place<QLineEdit>(form, Names::Frame2, Names::Text51, {2640, 3480, 6015, 1695}, false);
+    place<QLineEdit>(form, Names::Frame3, Names::Text14, {1920, 8235, 2295, 375}, false);
 }
 
 } // namespace

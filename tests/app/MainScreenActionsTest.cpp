@@ -52,21 +52,14 @@ private slots:
         QCOMPARE(paragraphs.first(), QStringLiteral("■ここはメイン画面です。"));
         QCOMPARE(paragraphs.at(10), QStringLiteral("■送信や着信の状態は、画面中央の「ZID3000」の緑のバーに表示されます。例；「メールを送信中です・・・」「新着メールがあります」等"));
         QCOMPARE(paragraphs.at(17), QStringLiteral("■メニューバーに表示されているファイル(&F)等は使用出来るフォームが限定されています。着信履歴（全１０）、送信履歴でのフォームだけです。"));
+        // It ends with the address of the help page beside the program.
+        QCOMPARE(QUrl(harness.form().homePageAddress()), QUrl::fromLocalFile(folder.path(QStringLiteral("help.html"))));
         QCOMPARE(paragraphs.last(), QStringLiteral("■疑問、サポートは作者のホームページ、メールにてお受けします。　") + harness.form().homePageAddress());
         QCOMPARE(ExplanationText(harness.form().homePageAddress()), paragraphs.join(QStringLiteral("\r\n\r\n")));
         QCOMPARE(box->toPlainText(), paragraphs.join(QStringLiteral("\n\n")));
 
         QTest::mouseClick(hide, Qt::LeftButton);
         QVERIFY(!box->isVisible() && show->isEnabled() && !hide->isEnabled());
-    }
-
-    void theHomePageIsTheHelpPageBesideTheProgram()
-    {
-        TestProgramFolder folder;
-        folder.putServerSettings("POP3=p\r\n");
-        MainFormHarness harness(folder);
-        QVERIFY(harness.start());
-        QCOMPARE(QUrl(harness.form().homePageAddress()), QUrl::fromLocalFile(folder.path(QStringLiteral("help.html"))));
     }
 
     void theClockShowsTheClockTextOfEveryTick()
