@@ -7,7 +7,6 @@
 #include "Services.h"
 #include "TextQuickSave.h"
 #include "Twips.h"
-#include "ViewFieldCopyRule.h"
 #include "WidgetNames.h"
 
 #include <QAction>
@@ -32,7 +31,6 @@ MailEditorCommands::MailEditorCommands(MainForm& form, MailScreen& screen, QWidg
     buildStripControls(toolbarStrip);
     connectMenus();
     connect(screen.findChild<QPushButton*>(Names::Command27), &QPushButton::clicked, this, &MailEditorCommands::quickSave);
-    new ViewFieldCopyRule(copyBox_, {screen.subjectBox(), screen.senderBox(), screen.dateBox()}, this);
 }
 
 void MailEditorCommands::buildStripControls(QWidget* strip)

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTreeView>
@@ -90,6 +91,13 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
     body_->setObjectName(Names::rtfEd);
     body_->setAcceptRichText(false);
     body_->setGeometry(Twips::rect(0, 3905, 11187, 3720));
+
+    // The screen's hint box, over the body and hidden until a hint shows it.
+    auto* hints = new QPlainTextEdit(this);
+    hints->setObjectName(Names::Text5);
+    hints->setGeometry(Twips::rect(3000, 4560, 6015, 2175));
+    hints->setReadOnly(true);
+    hints->hide();
 
     connect(deleteOne, &QPushButton::clicked, this, &MailScreen::deleteSelectedMessage);
     connect(deleteAll, &QPushButton::clicked, this, &MailScreen::deleteAllMessages);

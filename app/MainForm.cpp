@@ -4,9 +4,11 @@
 #include "ComposeScreen.h"
 #include "EnlargedView.h"
 #include "FolderFiles.h"
+#include "HintLine.h"
 #include "IdPassForm.h"
 #include "MailScreen.h"
 #include "MainScreen.h"
+#include "MainScreenActions.h"
 #include "MainScreenRuleEditor.h"
 #include "OptionForm.h"
 #include "ReceiveController.h"
@@ -35,6 +37,9 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTreeView>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -47,6 +52,7 @@ constexpr double ScreenHeight = 7400;
 // Hidden work boxes lie beyond the right edge of the window.
 constexpr double WorkBoxLeft = 11280;
 constexpr int TabCaptionLength = 16;
+constexpr QStringView HelpPageName = u"help.html";
 
 struct TabDefinition {
     const char16_t* caption;
@@ -136,6 +142,8 @@ void MainForm::buildScreens()
     mainScreen_ = new MainScreen(central);
     new MainScreenRuleEditor(*this);
     new ReceiveController(*this);
+    new MainScreenActions(*this);
+    new HintLine(*this);
     mailScreen_ = createMailScreen(central);
     addressBookScreen_ = createAddressBookScreen(central);
     composeScreen_ = createComposeScreen(central);
@@ -199,7 +207,7 @@ QFont MainForm::programFont()
     return font;
 }
 
-QString MainForm::homePageAddress() { return QStringLiteral("https://nemuroa.example/"); }
+QString MainForm::homePageAddress() const { return QUrl::fromLocalFile(paths_.path(HelpPageName)).toString(); }
 
 QStringList MainForm::openingLines()
 {
@@ -622,7 +630,7 @@ void MainForm::closeEvent(QCloseEvent* event)
 
 QSizeF MainForm::outerSizeTwips() const
 {
-    const QSize pixels = size();
+    const QSize pixels = size() + frameExtent_;
     if (!outerSizeTwips_.isEmpty() && Twips::size(outerSizeTwips_.width(), outerSizeTwips_.height()) == pixels)
         return outerSizeTwips_;
     return {Twips::fromPixels(pixels.width()), Twips::fromPixels(pixels.height())};
@@ -631,7 +639,7 @@ QSizeF MainForm::outerSizeTwips() const
 void MainForm::setOuterSizeTwips(double width, double height)
 {
     outerSizeTwips_ = QSizeF(width, height);
-    resize(Twips::size(width, height));
+    resize(Twips::size(width, height) - frameExtent_);
     // A window not yet shown gets its resize event only when it is shown; start-up lays out now.
     if (!isVisible())
         applyOuterSize();
@@ -640,13 +648,34 @@ void MainForm::setOuterSizeTwips(double width, double height)
 void MainForm::applyOuterSize()
 {
     const QSizeF outer = outerSizeTwips();
-    tabStrip_->resize(Twips::toPixels(outer.width()), tabStrip_->height());
+    // The outer width includes the window's borders; no tab may lie under them.
+    tabStrip_->resize(std::min(Twips::toPixels(outer.width()), width()), tabStrip_->height());
     emit outerSizeChanged(outer.width(), outer.height());
+}
+
+void MainForm::followFrame()
+{
+    // The outer size includes the title bar and borders, which the window system adds only once the
+    // window is shown: the window keeps the outer size it was given when they come.
+    const QSize extent = frameGeometry().size() - size();
+    if (extent == frameExtent_)
+        return;
+    const bool hasSetSize = !outerSizeTwips_.isEmpty() && size() + frameExtent_ == Twips::size(outerSizeTwips_.width(), outerSizeTwips_.height());
+    frameExtent_ = extent;
+    if (hasSetSize)
+        resize(Twips::size(outerSizeTwips_.width(), outerSizeTwips_.height()) - frameExtent_);
+}
+
+void MainForm::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    followFrame();
 }
 
 void MainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    followFrame();
     // The server dialog opened by start-up stays in front of the window that opens after it, also
     // where the window system does not keep it on top by itself.
     if (optionForm_ && optionForm_->isVisible())
@@ -657,6 +686,7 @@ void MainForm::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     applyOuterSize();
+    followFrame();
 }
 
 void MainForm::composeMailto(const MailtoLink& link)

@@ -128,7 +128,8 @@ public:
 
     // The font every window of the program uses unless a control names its own.
     static QFont programFont();
-    static QString homePageAddress();
+    // The help page shipped in the program folder, opened by "作者ホームページ".
+    QString homePageAddress() const;
     static QStringList openingLines();
 
 signals:
@@ -145,6 +146,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildMenus();
@@ -172,6 +174,7 @@ private:
     void createTabs(const QStringList& ruleCaptions);
     void exitAfterNotice();
     void applyOuterSize();
+    void followFrame();
 
     const ProgramPaths& paths_;
     Services& services_;
@@ -195,6 +198,8 @@ private:
     QPointer<OptionForm> optionForm_;
 
     QSizeF outerSizeTwips_;
+    // Title bar and borders the window system draws around the window, in pixels.
+    QSize frameExtent_;
     bool shuttingDown_ = false;
 
     friend class OperationInProgress;

@@ -6,11 +6,13 @@
 
 #include <QCalendarWidget>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 
 namespace {
 
@@ -172,7 +174,8 @@ void MainScreen::buildBanner()
     title->setFont(bookFont(26.25, true));
     whiteText(title);
 
-    auto* version = place(new QLabel(QStringLiteral("Ver  1.05"), this), Names::Label13, 9600, 720, 1215, 255);
+    // Within the banner's right edge, so that the white text never runs onto the screen's background.
+    auto* version = place(new QLabel(QStringLiteral("Ver  1.05"), this), Names::Label13, 9480, 720, 1215, 255);
     version->setFont(bookFont(11.25, true));
     whiteText(version);
 }
@@ -192,18 +195,20 @@ void MainScreen::buildCentre()
     status_ = place(new QLabel(this), Names::Label17, 3600, 2685, 2055, 255);
     colour(status_, Qt::white, StatusGreen);
 
-    auto* notePanel = place(new QFrame(this), Names::Picture7, 3480, 3120, 2295, 1335);
+    // The note panel is as wide as the calendar's frame and ends above the clock box, so that all of
+    // the note shows in the program's fonts.
+    auto* notePanel = place(new QFrame(this), Names::Picture7, 3480, 3120, 2655, 1035);
     notePanel->setFrameShape(QFrame::Panel);
     notePanel->setFrameShadow(QFrame::Sunken);
     auto* note = place(new QLabel(QStringLiteral("担当者データは必要と思われる項目のみ入力して下さい。自動仕分け機能を使用する場合は、名称・メールアドレスは不可欠です。"), notePanel),
-        Names::Label14, 45, 30, 2205, 1000);
+        Names::Label14, 45, 30, 2565, 975);
     note->setWordWrap(true);
     QFont noteFont = note->font();
     noteFont.setPointSizeF(7.5);
     note->setFont(noteFont);
     note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    clock_ = place(readOnlyBox(this, Qt::white, ClockBlue), Names::Text27, 3600, 4120, 2055, 270);
+    clock_ = place(readOnlyBox(this, Qt::white, ClockBlue), Names::Text27, 3600, 4215, 2055, 270);
 
     auto* calendarFrame = place(new QGroupBox(this), Names::Frame7, 3480, 4560, 2655, 2655);
     auto* calendar = place(new QCalendarWidget(calendarFrame), Names::MonthView1, 60, 60, 2535, 2535);
@@ -212,6 +217,12 @@ void MainScreen::buildCentre()
     QFont small = calendar->font();
     small.setPointSizeF(7.5);
     calendar->setFont(small);
+    // A header's smallest section is as wide as the font's widest glyph, which in a CJK font is
+    // wider than a seventh of the calendar: the day columns would run out of sight.
+    if (auto* days = calendar->findChild<QTableView*>()) {
+        days->horizontalHeader()->setMinimumSectionSize(1);
+        days->verticalHeader()->setMinimumSectionSize(1);
+    }
 }
 
 void MainScreen::buildCounters()

@@ -24,7 +24,7 @@ std::optional<SendRun::Outcome> SendController::send(const QStringList& recipien
     captionBeforeSend_ = form_.windowTitle();
     PlainPasswordConsent passwordConsent = form_.plainPasswordConsent();
     MailSender sender(form_.services().mail, account(), &passwordConsent);
-    SendRun run(SentHistory(form_.paths()), sender, [] { return ClockText(QDateTime::currentDateTime()); }, *this);
+    SendRun run(SentHistory(form_.paths()), sender, [this] { return ClockText(form_.services().clock.localDateTime()); }, *this);
     const SendRun::Outcome outcome = run.run(recipients, boxes);
     form_.setWindowTitle(captionBeforeSend_);
     // Clicks and keys that arrived while the library blocked are dropped here, while input is

@@ -1,21 +1,36 @@
 #include "TabStrip.h"
 
+#include "TabStripAccessible.h"
+
+#include <QAccessible>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionTab>
 #include <QStyleOptionTabWidgetFrame>
+#include <QToolTip>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr int IconSize = 16;
 constexpr int VerticalPadding = 8;
+
+// Trailing blanks only pad a short name to the width of a long one.
+QString withoutTrailingBlanks(QString caption)
+{
+    while (!caption.isEmpty() && caption.back().isSpace())
+        caption.chop(1);
+    return caption;
+}
 } // namespace
 
 TabStrip::TabStrip(QWidget* parent) : QWidget(parent)
 {
+    TabStripAccessible::install();
     setFocusPolicy(Qt::TabFocus);
 }
 
@@ -28,7 +43,7 @@ void TabStrip::setRowBandHeight(int pixels)
 void TabStrip::insertTab(int index, const QString& caption, const QIcon& image, int imageNumber)
 {
     const int position = std::clamp(index - 1, 0, count());
-    tabs_.insert(position, Tab{caption, image, imageNumber, QRect()});
+    tabs_.insert(position, Tab{caption, image, imageNumber, QRect(), caption});
     if (selected_ == 0)
         selected_ = 1;
     else if (position < selected_)
@@ -51,6 +66,7 @@ void TabStrip::setSelectedIndex(int index)
         return;
     selected_ = index;
     update();
+    announceSelection();
 }
 
 QSize TabStrip::sizeHint() const { return {400, rowBandHeight_ > 0 ? rowBandHeight_ : fontMetrics().height() + VerticalPadding}; }
@@ -70,13 +86,15 @@ int TabStrip::naturalTabWidth(const Tab& tab) const
     return style()->sizeFromContents(QStyle::CT_TabBarTab, &option, contents, this).width();
 }
 
-void TabStrip::layoutTabs()
+int TabStrip::minimumRowHeight() const { return fontMetrics().height() + 2; }
+
+int TabStrip::placeInRows(int widest, QList<QList<int>>& rows)
 {
     const int available = std::max(1, width());
-    QList<QList<int>> rows;
+    rows.clear();
     int used = 0;
     for (int i = 0; i < count(); ++i) {
-        const int tabWidth = std::min(naturalTabWidth(tabs_[i]), available);
+        const int tabWidth = std::min({naturalTabWidth(tabs_[i]), widest, available});
         if (rows.isEmpty() || used + tabWidth > available) {
             rows.append(QList<int>());
             used = 0;
@@ -85,18 +103,56 @@ void TabStrip::layoutTabs()
         tabs_[i].rect.setWidth(tabWidth);
         used += tabWidth;
     }
+    return static_cast<int>(rows.size());
+}
+
+void TabStrip::layoutTabs()
+{
+    const int available = std::max(1, width());
+    const int rowsInBand = rowBandHeight_ > 0 ? std::max(1, rowBandHeight_ / minimumRowHeight()) : std::numeric_limits<int>::max();
+    QList<QList<int>> rows;
+    if (placeInRows(available, rows) > rowsInBand) {
+        // The widest tab that still lets every row into the band: captions above it are cut.
+        int fits = std::min(available, fontMetrics().horizontalAdvance(QStringLiteral("MMMM")) + IconSize);
+        int tooWide = available;
+        while (tooWide - fits > 1) {
+            const int middle = (fits + tooWide) / 2;
+            if (placeInRows(middle, rows) <= rowsInBand)
+                fits = middle;
+            else
+                tooWide = middle;
+        }
+        placeInRows(fits, rows);
+    }
     rowCount_ = static_cast<int>(rows.size());
     int rowHeight = std::max(fontMetrics().height(), IconSize) + VerticalPadding;
     if (rowBandHeight_ > 0 && rowCount_ > 0)
-        rowHeight = std::max(fontMetrics().height() + 2, std::min(rowHeight, rowBandHeight_ / rowCount_));
+        rowHeight = std::max(minimumRowHeight(), std::min(rowHeight, rowBandHeight_ / rowCount_));
     for (int row = 0; row < rowCount_; ++row) {
         int left = 0;
         for (int i : rows[row]) {
-            tabs_[i].rect = QRect(left, row * rowHeight, tabs_[i].rect.width(), rowHeight);
-            left += tabs_[i].rect.width();
+            Tab& tab = tabs_[i];
+            tab.rect = QRect(left, row * rowHeight, tab.rect.width(), rowHeight);
+            left += tab.rect.width();
+            tab.shown = tab.caption;
+            const int natural = naturalTabWidth(tab);
+            if (tab.rect.width() < natural) {
+                // The padding goes first, then the end of the name.
+                const int textSpace = tab.rect.width() - (natural - fontMetrics().horizontalAdvance(tab.caption));
+                tab.shown = fontMetrics().elidedText(withoutTrailingBlanks(tab.caption), Qt::ElideRight, std::max(0, textSpace));
+            }
         }
     }
     update();
+}
+
+QString TabStrip::shownText(int index) const { return tabs_.at(index - 1).shown; }
+
+QString TabStrip::tabToolTip(int index) const
+{
+    const Tab& tab = tabs_.at(index - 1);
+    const QString whole = withoutTrailingBlanks(tab.caption);
+    return tab.shown == whole || tab.shown == tab.caption ? QString() : whole;
 }
 
 void TabStrip::initStyleOption(QStyleOptionTab& option, int index) const
@@ -104,7 +160,7 @@ void TabStrip::initStyleOption(QStyleOptionTab& option, int index) const
     option.initFrom(this);
     const Tab& tab = tabs_.at(index - 1);
     option.rect = tab.rect;
-    option.text = tab.caption;
+    option.text = tab.shown;
     option.icon = tab.image;
     option.iconSize = QSize(IconSize, IconSize);
     option.shape = QTabBar::RoundedNorth;
@@ -147,7 +203,28 @@ void TabStrip::click(int index)
 {
     selected_ = index;
     update();
+    announceSelection();
     emit tabClicked(index);
+}
+
+void TabStrip::activateTab(int index)
+{
+    if (index >= 1 && index <= count())
+        click(index);
+}
+
+void TabStrip::announceSelection()
+{
+    if (!QAccessible::isActive() || selected_ < 1)
+        return;
+    QAccessibleEvent selection(this, QAccessible::Selection);
+    selection.setChild(selected_ - 1);
+    QAccessible::updateAccessibility(&selection);
+    if (hasFocus()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(selected_ - 1);
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 void TabStrip::mousePressEvent(QMouseEvent* event)
@@ -185,4 +262,21 @@ void TabStrip::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
         layoutTabs();
+}
+
+bool TabStrip::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        for (int index = 1; index <= count(); ++index) {
+            if (tabRect(index).contains(help->pos()) && !tabToolTip(index).isEmpty()) {
+                QToolTip::showText(help->globalPos(), tabToolTip(index), this, tabRect(index));
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QWidget::event(event);
 }

@@ -11,6 +11,8 @@ class QStyleOptionTab;
 // A strip of tabs addressed by 1-based index, wrapped into as many rows as its width needs. Every
 // click on a tab selects it and reports it, the selected one included: the main window's screen
 // switch runs on each click. The area below the rows is the strip's panel, on which the screens lie.
+// When the captions need more rows than the row band holds, long captions are cut with an ellipsis
+// (the whole caption is the tab's tool tip), so that every tab stays in the band and clickable.
 class TabStrip : public QWidget {
     Q_OBJECT
 public:
@@ -29,9 +31,16 @@ public:
     QRect tabRect(int index) const;
     int rowCount() const { return rowCount_; }
 
+    // The whole caption where the tab shows it cut, else empty.
+    QString tabToolTip(int index) const;
+    // The caption as the tab shows it.
+    QString shownText(int index) const;
+
     int selectedIndex() const { return selected_; }
     // Selects without reporting a click.
     void setSelectedIndex(int index);
+    // Selects and reports, as a click on the tab does.
+    void activateTab(int index);
 
     QSize sizeHint() const override;
 
@@ -44,6 +53,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     struct Tab {
@@ -51,10 +61,15 @@ private:
         QIcon image;
         int imageNumber = 0;
         QRect rect;
+        QString shown;
     };
 
     void layoutTabs();
+    // Places the tabs in rows with no tab wider than widest; returns the number of rows.
+    int placeInRows(int widest, QList<QList<int>>& rows);
     int naturalTabWidth(const Tab& tab) const;
+    int minimumRowHeight() const;
+    void announceSelection();
     void initStyleOption(QStyleOptionTab& option, int index) const;
     void click(int index);
 

@@ -1,9 +1,6 @@
 #include "ClockText.h"
 
-#include <QLocale>
-
-QString ClockText(const QDateTime& moment)
+QString ClockText(const QDateTime& moment, const QLocale& locale)
 {
-    const QLocale locale;
     return locale.toString(moment.date(), QLocale::ShortFormat) + u' ' + moment.time().toString(QStringLiteral("H:mm:ss"));
 }

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QDateTime>
+
 #include <cstdint>
 #include <functional>
 
-// The system's millisecond counter; it wraps after 2^32 ms.
+// The system's millisecond counter; it wraps after 2^32 ms. It also tells the local date and time,
+// so that the clock box and the time of sending come from the same place as every wait.
 class MillisecondClock {
 public:
     virtual ~MillisecondClock() = default;
     virtual std::uint32_t nowMilliseconds() = 0;
+    virtual QDateTime localDateTime() { return QDateTime::currentDateTime(); }
 };
 
 // Waits until more than ms milliseconds have passed, processing pending window events all the

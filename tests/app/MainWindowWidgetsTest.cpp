@@ -49,7 +49,7 @@ private slots:
         addRow(Names::Command19, "QPushButton", {1200, 600, 1095, 375});
         addRow(Names::Image1, "QLabel", {6450, 180, 4305, 990});
         addRow(Names::Label9, "QLabel", {6840, 360, 2535, 735});
-        addRow(Names::Label13, "QLabel", {9600, 720, 1215, 255});
+        addRow(Names::Label13, "QLabel", {9480, 720, 1215, 255});
         addRow(Names::Picture3, "QFrame", {6360, 1200, 4455, 375});
         addRow(Names::Label11, "QLabel", {45, 75, 1800, 240});
         addRow(Names::Label10, "QLabel");
@@ -63,9 +63,9 @@ private slots:
         addRow(Names::Image3, "QLabel", {4845, 2380, 750, 150});
         addRow(Names::Label15, "QLabel", {3840, 2040, 855, 255});
         addRow(Names::Label17, "QLabel", {3600, 2685, 2055, 255});
-        addRow(Names::Picture7, "QFrame", {3480, 3120, 2295, 1335});
+        addRow(Names::Picture7, "QFrame", {3480, 3120, 2655, 1035});
         addRow(Names::Label14, "QLabel");
-        addRow(Names::Text27, "QLineEdit", {3600, 4120, 2055, 270});
+        addRow(Names::Text27, "QLineEdit", {3600, 4215, 2055, 270});
         addRow(Names::Frame7, "QGroupBox", {3480, 4560, 2655, 2655});
         addRow(Names::MonthView1, "QCalendarWidget");
         addRow(Names::Picture18, "QFrame", {6240, 4680, 4095, 375});

@@ -84,7 +84,7 @@ private slots:
         MainFormHarness harness(folder);
         QVERIFY(harness.start());
         harness.find<QAction>(Names::mhp2)->trigger();
-        QCOMPARE(harness.launcher.openedPages, QStringList{MainForm::homePageAddress()});
+        QCOMPARE(harness.launcher.openedPages, QStringList{harness.form().homePageAddress()});
         QTest::mouseClick(harness.find<QPushButton>(Names::Command21), Qt::LeftButton);
         QTRY_VERIFY(harness.form().isMinimized());
         QCOMPARE(harness.endProcessCalls, 0);

@@ -1,11 +1,8 @@
-#include "ClockText.h"
 #include "Cp932Codec.h"
 
 #include <gtest/gtest.h>
 
 #include <QString>
-#include <QDateTime>
-#include <QLocale>
 
 #include <string>
 
@@ -113,12 +110,3 @@ TEST(Cp932Codec, UnstorableCharactersAreListedOnceEachInOrder)
 }
 
 } // namespace
-
-TEST(ClockText, LocaleShortDateThenTimeWithoutLeadingZeroHour)
-{
-    const QLocale previous;
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    EXPECT_EQ(ClockText(QDateTime(QDate(2026, 12, 6), QTime(13, 45, 12))), QStringLiteral("2026/12/06 13:45:12"));
-    EXPECT_EQ(ClockText(QDateTime(QDate(2026, 1, 2), QTime(9, 5, 7))), QStringLiteral("2026/01/02 9:05:07"));
-    QLocale::setDefault(previous);
-}

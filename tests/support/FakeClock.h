@@ -8,6 +8,8 @@
 class FakeClock final : public MillisecondClock {
 public:
     std::uint32_t nowMilliseconds() override { return now; }
+    // The local time moves with the counter, from a fixed moment.
+    QDateTime localDateTime() override { return startOfTime.addMSecs(now); }
     void advance(std::uint32_t ms) { now += ms; }
     void tick()
     {
@@ -18,4 +20,5 @@ public:
     std::uint32_t now = 1000;
     std::uint32_t stepMilliseconds = 1000;
     int passes = 0;
+    QDateTime startOfTime{QDate(2026, 12, 6), QTime(13, 45, 11)};
 };
