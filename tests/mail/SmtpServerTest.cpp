@@ -223,7 +223,8 @@ private:
                         reply("250 queued\r\n");
                         // One message per connection, so a client that keeps its connection for
                         // the next message finds it closed and greets again.
-                        break;
+                        ::close(client);
+                        return;
                     }
                 } else if (line.starts_with("EHLO")) {
                     reply("250-plain.test\r\n250 AUTH PLAIN LOGIN\r\n");
