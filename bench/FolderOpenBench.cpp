@@ -191,8 +191,8 @@ void DeleteOneRecord(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(RawPreadLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(OpenFullFolderTab)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RawPreadLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(OpenFullFolderTab)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(ColdRawPreadLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(ColdReadAheadFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(ColdOpenFullFolderTab)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
@@ -227,6 +227,7 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio("OpenFullFolderTab", "RawPreadLoop", 1.5);
+    reporter.printCpuRatio("OpenFullFolderTab", "RawPreadLoop", 1.5);
     reporter.printRatio("ColdOpenFullFolderTab", "ColdReadAheadFloor", 1.5);
     reporter.printRatio("ColdOpenFullFolderTab", "ColdRawPreadLoop", 1.0);
     reporter.printRatio("DeleteOneRecord", "PlainCopyAndSync", 1.2);

@@ -35,12 +35,14 @@ names=()
 for target in "${targets[@]}"; do names+=("$(basename "$(executable "$target")")"); done
 cmake --build "$out" --target "${names[@]}"
 
+# The targets write and flush files on every input: on a memory file system the flushes cost nothing.
+export TMPDIR=/dev/shm
 run() {
   local target=$1
   mkdir -p "$out/corpus/$target" "$out/findings/$target" "$out/logs"
   # shellcheck disable=SC2046
   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    "$(executable "$target")" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "$(executable "$target")" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
     -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
     -artifact_prefix="$out/findings/$target/" "$out/corpus/$target" $(seeds "$target") \
     >"$out/logs/$target.log" 2>&1 || true
