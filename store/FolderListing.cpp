@@ -130,9 +130,11 @@ StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
                 place(j);
                 continue;
             }
+            // A read the cache could not answer has already asked the disk for its pages.
             cacheAnswers = got >= 0 || errno == EAGAIN || errno == EINTR;
         }
-        ::posix_fadvise(opened.get(), from, to - from, POSIX_FADV_WILLNEED);
+        if (!cacheAnswers)
+            ::posix_fadvise(opened.get(), from, to - from, POSIX_FADV_WILLNEED);
         waiting.push_back(j);
     }
 
