@@ -114,9 +114,11 @@ StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
         }
     };
 
-    // First every read that the page cache can answer at once; each one it cannot is handed to the
-    // kernel to fetch, so that a cold file is fetched as one deep queue of requests rather than one
-    // wait per record, and the bodies are never read. A warm file is read in this pass alone.
+    // First every read that the page cache can answer at once. One it cannot answer returns at once
+    // too, having asked the disk for its pages (where reads without waiting are not supported, the
+    // pages are asked for by read-ahead advice), so a cold file is fetched as one deep queue of
+    // requests rather than one wait per record, and the bodies are never read. The second pass then
+    // takes the rest in order. A warm file is read in the first pass alone.
     std::vector<off_t> waiting;
     bool cacheAnswers = true;
     for (off_t j = firstRead; j < wholeRecords; ++j) {
@@ -130,7 +132,6 @@ StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
                 place(j);
                 continue;
             }
-            // A read the cache could not answer has already asked the disk for its pages.
             cacheAnswers = got >= 0 || errno == EAGAIN || errno == EINTR;
         }
         if (!cacheAnswers)
