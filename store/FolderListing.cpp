@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <sys/uio.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -95,20 +98,13 @@ StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
 
     listing.rows_.resize(static_cast<std::size_t>(wholeRecords) * static_cast<std::size_t>(listing.rowWidth_));
     std::string scratch(static_cast<std::size_t>(window.length), '\0');
-    off_t complete = wholeRecords;
     // Read j begins in record j (0-based); read -1 only serves fields that lie before the start.
-    for (off_t j = anyFromPrevious && wholeRecords > 0 ? -1 : 0; j < wholeRecords; ++j) {
+    const off_t firstRead = anyFromPrevious && wholeRecords > 0 ? -1 : 0;
+    auto range = [&](off_t j) {
         const off_t begin = j * recordLength + window.start;
-        const off_t from = std::max<off_t>(begin, 0);
-        const off_t to = std::min<off_t>(begin + window.length, fileEnd);
-        std::size_t got = 0;
-        if (!opened.readAt(scratch.data() + (from - begin), static_cast<std::size_t>(to - from), from, got))
-            return StoreStatus::failure(readFailure(file.path(), errno));
-        if (got < static_cast<std::size_t>(to - from)) {
-            // The file shrank under us: the list ends before the first record not read whole.
-            complete = std::max<off_t>(j, 0);
-            break;
-        }
+        return std::pair<off_t, off_t>(std::max<off_t>(begin, 0), std::min<off_t>(begin + window.length, fileEnd));
+    };
+    auto place = [&](off_t j) {
         for (std::size_t column = 0; column < fields.size(); ++column) {
             const off_t row = j + (window.fromPreviousRead[column] ? 1 : 0);
             if (row < 0 || row >= wholeRecords)
@@ -116,6 +112,45 @@ StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
             std::memcpy(listing.rows_.data() + row * listing.rowWidth_ + listing.cellOffsets_[column],
                 scratch.data() + window.position[column], static_cast<std::size_t>(fields[column].width));
         }
+    };
+
+    // First every read that the page cache can answer at once. One it cannot answer returns at once
+    // too, having asked the disk for its pages (where reads without waiting are not supported, the
+    // pages are asked for by read-ahead advice), so a cold file is fetched as one deep queue of
+    // requests rather than one wait per record, and the bodies are never read. The second pass then
+    // takes the rest in order. A warm file is read in the first pass alone.
+    std::vector<off_t> waiting;
+    bool cacheAnswers = true;
+    for (off_t j = firstRead; j < wholeRecords; ++j) {
+        const auto [from, to] = range(j);
+        char* into = scratch.data() + (from - (j * recordLength + window.start));
+        const auto wanted = static_cast<std::size_t>(to - from);
+        if (cacheAnswers) {
+            iovec vector{into, wanted};
+            const ssize_t got = ::preadv2(opened.get(), &vector, 1, from, RWF_NOWAIT);
+            if (got == static_cast<ssize_t>(wanted)) {
+                place(j);
+                continue;
+            }
+            cacheAnswers = got >= 0 || errno == EAGAIN || errno == EINTR;
+        }
+        if (!cacheAnswers)
+            ::posix_fadvise(opened.get(), from, to - from, POSIX_FADV_WILLNEED);
+        waiting.push_back(j);
+    }
+
+    off_t complete = wholeRecords;
+    for (const off_t j : waiting) {
+        const auto [from, to] = range(j);
+        std::size_t got = 0;
+        if (!opened.readAt(scratch.data() + (from - (j * recordLength + window.start)), static_cast<std::size_t>(to - from), from, got))
+            return StoreStatus::failure(readFailure(file.path(), errno));
+        if (got < static_cast<std::size_t>(to - from)) {
+            // The file shrank under us: the list ends before the first record not read whole.
+            complete = std::max<off_t>(j, 0);
+            break;
+        }
+        place(j);
     }
     listing.rowCount_ = static_cast<int>(complete);
     listing.rows_.resize(static_cast<std::size_t>(complete) * static_cast<std::size_t>(listing.rowWidth_));

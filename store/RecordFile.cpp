@@ -6,8 +6,10 @@
 #include <QFile>
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <sys/stat.h>
 #include <utility>
 
@@ -168,6 +170,57 @@ StoreStatus RecordFile::forEach(const Visitor& visit, std::optional<int> prefixL
     }
 }
 
+namespace {
+
+// Copies up to length bytes from offset from of in to offset to of out, in the kernel while the
+// file system allows it, through buffer from the first refusal on. copied falls short of length only
+// where the source ends. false with errno set on a read or write error.
+bool copyRange(int in, int out, off_t from, off_t to, std::size_t length, bool& inKernel, std::string& buffer,
+    std::size_t& copied)
+{
+    copied = 0;
+    while (copied < length && inKernel) {
+        off_t inOffset = from + static_cast<off_t>(copied);
+        off_t outOffset = to + static_cast<off_t>(copied);
+        const ssize_t n = ::copy_file_range(in, &inOffset, out, &outOffset, length - copied, 0);
+        if (n > 0) {
+            copied += static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            return true;
+        } else if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
+            inKernel = false;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+    while (copied < length) {
+        if (buffer.empty())
+            buffer.resize(std::size_t{1} << 20);
+        const std::size_t wanted = std::min(buffer.size(), length - copied);
+        const ssize_t n = ::pread(in, buffer.data(), wanted, from + static_cast<off_t>(copied));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        const auto got = static_cast<std::size_t>(n);
+        std::size_t done = 0;
+        while (done < got) {
+            const ssize_t w = ::pwrite(out, buffer.data() + done, got - done, to + static_cast<off_t>(copied + done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0)
+                return false;
+            done += static_cast<std::size_t>(w);
+        }
+        copied += got;
+    }
+    return true;
+}
+
+} // namespace
+
 StoreStatus RecordFile::compact(const QString& temporaryPath, const CompactionProbe& probe) const
 {
     const QByteArray temporaryName = QFile::encodeName(temporaryPath);
@@ -177,30 +230,77 @@ StoreStatus RecordFile::compact(const QString& temporaryPath, const CompactionPr
     };
     auto reached = [&](CompactionStep step) { return probe ? probe(step) : StoreStatus::success(); };
 
+    const PosixFile source(path_);
+    if (!source.isOpen())
+        return StoreStatus::failure(cannotOpen());
+    struct stat info {};
+    if (::fstat(source.get(), &info) != 0)
+        return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
     PosixFile temporary(temporaryPath);
     if (!temporary.isOpen() || ::ftruncate(temporary.get(), 0) != 0)
         return abandon(StoreStatus::failure(QStringLiteral("一時ファイルを作成できません: %1 (%2)")
                                                 .arg(temporaryPath, AtomicFile::describeErrno(errno))));
 
+    // Only the Live flags pass through this process: the runs of live records between removed ones
+    // are copied by the kernel. The flags are read a few megabytes ahead of the kernel's reading, so
+    // that a cold file is read in order rather than one page a record.
+    const auto recordLength = static_cast<off_t>(layout_->length);
+    const off_t records = info.st_size / recordLength;
+    const off_t recordsAhead = std::max<off_t>(1, (off_t{8} << 20) / recordLength);
+    const off_t longestRun = std::max<off_t>(1, (off_t{64} << 20) / recordLength);
+    bool inKernel = true;
+    std::string buffer;
     off_t written = 0;
-    bool writeFailed = false;
-    int writeError = 0;
-    const StoreStatus copied = forEach([&](int, std::string_view bytes) {
-        if (Record::liveOf(*layout_, bytes) == 0)
-            return true;
-        if (!temporary.writeAt(bytes.data(), bytes.size(), written)) {
-            writeFailed = true;
-            writeError = errno;
+    off_t runStart = 0;
+    off_t runEnd = 0;
+    int copyError = 0;
+    bool sourceEnded = false;
+    // Copies the pending run [runStart, runEnd); a source that ends early ends the copy at the last
+    // whole record, as enumerating it would.
+    auto copyRun = [&] {
+        const auto length = static_cast<std::size_t>((runEnd - runStart) * recordLength);
+        std::size_t copied = 0;
+        if (!copyRange(source.get(), temporary.get(), runStart * recordLength, written, length, inKernel, buffer, copied)) {
+            copyError = errno;
             return false;
         }
-        written += static_cast<off_t>(bytes.size());
-        return true;
-    });
-    if (!copied.ok())
-        return abandon(copied);
-    if (writeFailed)
+        written += static_cast<off_t>(copied) / recordLength * recordLength;
+        runStart = runEnd;
+        sourceEnded = copied < length;
+        return !sourceEnded;
+    };
+
+    off_t advisedUpTo = 0;
+    for (off_t index = 0; index < records; ++index) {
+        if (advisedUpTo < records && index + recordsAhead / 2 >= advisedUpTo) {
+            const off_t until = std::min(records, advisedUpTo + recordsAhead);
+            ::posix_fadvise(source.get(), advisedUpTo * recordLength, (until - advisedUpTo) * recordLength, POSIX_FADV_WILLNEED);
+            advisedUpTo = until;
+        }
+        char flag[2] = {};
+        std::size_t got = 0;
+        if (!source.readAt(flag, sizeof flag, index * recordLength + layout_->liveOffset(), got))
+            return abandon(StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno)));
+        if (got < sizeof flag)
+            break;
+        const bool live = flag[0] != 0 || flag[1] != 0;
+        if (live && runEnd == index) {
+            ++runEnd;
+        } else if (live) {
+            runStart = index;
+            runEnd = index + 1;
+        }
+        if ((!live || runEnd - runStart >= longestRun) && runEnd > runStart && !copyRun())
+            break;
+    }
+    if (!sourceEnded && copyError == 0 && runEnd > runStart)
+        copyRun();
+    if (copyError != 0)
         return abandon(StoreStatus::failure(QStringLiteral("一時ファイルに書き込めません: %1 (%2)")
-                                                .arg(temporaryPath, AtomicFile::describeErrno(writeError))));
+                                                .arg(temporaryPath, AtomicFile::describeErrno(copyError))));
+    if (sourceEnded && ::ftruncate(temporary.get(), written) != 0)
+        return abandon(StoreStatus::failure(QStringLiteral("一時ファイルに書き込めません: %1 (%2)")
+                                                .arg(temporaryPath, AtomicFile::describeErrno(errno))));
     if (StoreStatus step = reached(CompactionStep::TemporaryWritten); !step.ok())
         return abandon(step);
 

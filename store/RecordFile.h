@@ -51,9 +51,10 @@ public:
     using Visitor = std::function<bool(int recordNumber, std::string_view bytes)>;
     StoreStatus forEach(const Visitor& visit, std::optional<int> prefixLength = std::nullopt) const;
 
-    // Keeps the records whose Live flag is not 0, in order. They are written to temporaryPath,
-    // flushed, and renamed over the file, so a crash at any instant leaves the old file or the new
-    // one whole; no temporary file remains after a compaction that returns.
+    // Keeps the whole records whose Live flag is not 0, in order. They are written to temporaryPath
+    // (runs of live records copied in the kernel where the file system allows), flushed once, and
+    // renamed over the file, so a crash at any instant leaves the old file or the new one whole; no
+    // temporary file remains after a compaction that returns.
     StoreStatus compact(const QString& temporaryPath, const CompactionProbe& probe = {}) const;
 
 private:

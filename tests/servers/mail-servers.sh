@@ -11,6 +11,8 @@
 #                                               its files in DIR; prints its ports
 #   mail-servers.sh stop-dovecot STATE DIR      stop that dovecot
 set -euo pipefail
+# A sanitizer run's options are for the program under test; dovecot does not start with them set.
+unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 
 here=$(cd "$(dirname "$0")" && pwd)
 python=/usr/bin/python3

@@ -8,6 +8,9 @@
 
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace Qt::Literals::StringLiterals;
@@ -115,6 +118,41 @@ TEST(FolderListing, EndsBeforeAPartialRecordAndCreatesAMissingFileEmpty)
         EXPECT_EQ(listing.value().rowCount(), c.wholeRecords);
         EXPECT_EQ(listing.value().cell(c.wholeRecords - 1, ListColumn::Date).trimmed(), u"d"_s);
         ASSERT_TRUE(listing.value().lastRecord().has_value());
+    }
+}
+
+// A file read partly from the page cache and partly from the disk lists the same as a warm one.
+TEST(FolderListing, ListsTheSameWhetherTheFileIsInThePageCacheOrNot)
+{
+    for (const int number : {3, FolderFiles::SentHistory}) {
+        StoreTestFolder folder;
+        const RecordFile file = FolderFiles::folderFile(folder.paths(), number);
+        for (int i = 1; i <= 6; ++i) {
+            const QString text = QStringLiteral("件名%1").arg(i);
+            ASSERT_TRUE(file.append(number == FolderFiles::SentHistory ? sentRecord(text, text + u"@to"_s, text + u" 10:00"_s)
+                                                                       : messageRecord(text, text + u"@from"_s, text + u" Dec"_s, text))
+                            .ok());
+        }
+        const auto warm = FolderListing::read(file);
+        ASSERT_TRUE(warm.ok());
+
+        const int fd = ::open(QFile::encodeName(file.path()).constData(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ::fsync(fd);
+        // Records 2 and 5 to 6 leave the cache; the rest stay.
+        ::posix_fadvise(fd, file.layout().length, file.layout().length, POSIX_FADV_DONTNEED);
+        ::posix_fadvise(fd, 4 * file.layout().length, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+
+        const auto cold = FolderListing::read(file);
+        ASSERT_TRUE(cold.ok());
+        ASSERT_EQ(cold.value().rowCount(), 6);
+        for (int row = 0; row < 6; ++row) {
+            for (const ListColumn which : {ListColumn::Subject, ListColumn::From, ListColumn::Date})
+                EXPECT_EQ(cold.value().cellBytes(row, which), warm.value().cellBytes(row, which)) << "row " << row;
+        }
+        EXPECT_EQ(cold.value().cell(5, ListColumn::From).trimmed(), number == FolderFiles::SentHistory ? u"件名6@to"_s : u"件名6@from"_s);
+        EXPECT_EQ(cold.value().lastRecord()->bytes(), warm.value().lastRecord()->bytes());
     }
 }
 

@@ -182,6 +182,42 @@ TEST_F(Compaction, TheProcessEndingAtAnyStepLeavesTheOldOrTheNewFileWhole)
     }
 }
 
+// The live records are copied in runs between the removed ones: every pattern of runs, a flag of any
+// value but 0 counting as live, and a partial last record left out.
+TEST(CompactionRuns, KeepsExactlyTheWholeRecordsWhoseFlagIsNotZero)
+{
+    struct Case {
+        const char* flags; // one letter a record: L live (1), D marked (0), X live as 0x0100, M live as -1
+        bool partialTail;
+    };
+    for (const Case c : {Case{"", false}, Case{"LLLL", false}, Case{"DDDD", true}, Case{"DLLL", false}, Case{"LLLD", true},
+             Case{"LDLDL", false}, Case{"DDLLDDLD", true}, Case{"XMDX", false}}) {
+        StoreTestFolder folder;
+        const RecordFile file(folder.data(QStringLiteral("runs.data")), RecordLayouts::Keyword);
+        const auto length = static_cast<std::size_t>(RecordLayouts::Keyword.length);
+        QByteArray bytes;
+        QByteArray expected;
+        for (const char* flag = c.flags; *flag; ++flag) {
+            QByteArray record(static_cast<qsizetype>(length), static_cast<char>('a' + (flag - c.flags)));
+            const QByteArray live = *flag == 'L' ? QByteArray("\x01\x00", 2)
+                : *flag == 'X'                   ? QByteArray("\x00\x01", 2)
+                : *flag == 'M'                   ? QByteArray("\xff\xff", 2)
+                                                 : QByteArray(2, '\0');
+            record.replace(RecordLayouts::Keyword.liveOffset(), 2, live);
+            bytes += record;
+            if (*flag != 'D')
+                expected += record;
+        }
+        if (c.partialTail)
+            bytes += QByteArray(static_cast<qsizetype>(length / 2), '\x01');
+        StoreTestFolder::put(file.path(), bytes);
+
+        ASSERT_TRUE(file.compact(folder.data(QStringLiteral("RUNS.TMP"))).ok()) << c.flags;
+        EXPECT_EQ(StoreTestFolder::contents(file.path()), expected) << c.flags;
+        EXPECT_FALSE(QFileInfo::exists(folder.data(QStringLiteral("RUNS.TMP"))));
+    }
+}
+
 TEST(ProgramPaths, MatchesExistingNamesWithoutRegardToCase)
 {
     QTemporaryDir root;

@@ -1,0 +1,8 @@
+#include "ExerciseProfileFile.h"
+#include "FuzzCheck.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
+{
+    FailOnBrokenPromise(ExerciseProfileFile(FuzzInput(data, size), FuzzFolder()));
+    return 0;
+}
