@@ -183,7 +183,7 @@ private slots:
         QTest::newRow("container types only mentioned") << corpusFile(u"fuzz/mentions_container_types_320_times.eml"_s)
                                                         << u"old mail"_s << u"An archive of old mail follows."_s << false
                                                         << u"archive.txt"_s;
-        QTest::newRow("multiparts nested too deep") << corpusFile(u"fuzz/nested_multipart_70_levels.eml"_s) << u"nested 70"_s
+        QTest::newRow("multiparts nested too deep") << corpusFile(u"fuzz/multipart_nested_70_levels.eml"_s) << u"nested 70"_s
                                                     << u"入れ子"_s << true << QString();
         QTest::newRow("messages nested too deep") << corpusFile(u"fuzz/nested_message_70_levels.eml"_s) << u"forwarded 70"_s
                                                   << u"入れ子"_s << true << QString();

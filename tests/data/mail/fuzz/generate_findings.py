@@ -35,7 +35,7 @@ for level in range(1, depth):
 nested += "--b{0}\nContent-Type: text/plain\n\nbottom\n".format(depth - 1)
 for level in reversed(range(depth)):
     nested += "--b{0}--\n".format(level)
-write("nested_multipart_70_levels", nested)
+write("multipart_nested_70_levels", nested)
 
 # The same with forwarded messages inside forwarded messages, no boundary at all.
 forwarded = HEAD.format(subject="forwarded 70")
