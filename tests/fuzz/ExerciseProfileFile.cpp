@@ -26,11 +26,12 @@ QString plain(QString text)
 {
     text.remove(u'\r');
     text.remove(u'\n');
+    // Cut first: a cut can leave blanks at the end.
+    while (Cp932Codec::encode(text).size() > ProfileFile::MaxValueBytes)
+        text.chop(1);
     while (!text.isEmpty() && (isBlank(text.front()) || text.front() == u'"' || text.front() == u'\''))
         text.remove(0, 1);
     while (!text.isEmpty() && (isBlank(text.back()) || text.back() == u'"' || text.back() == u'\''))
-        text.chop(1);
-    while (Cp932Codec::encode(text).size() > ProfileFile::MaxValueBytes)
         text.chop(1);
     return text;
 }
