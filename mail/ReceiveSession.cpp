@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "Cp932Codec.h"
+#include "ReceiveJournal.h"
 #include "TextHelpers.h"
 
 #include <QFile>
@@ -35,6 +36,9 @@ QString linesOf(const QString& text)
     return lines;
 }
 
+// The marker word of a message that carries an attachment, looked for in the raw text.
+bool carriesAttachment(const QString& bodyAsFetched) { return bodyAsFetched.contains(QStringLiteral("attachment"), Qt::CaseSensitive); }
+
 } // namespace
 
 int ChooseFolder(const QString& sender, const std::array<QString, 9>& sortingAddresses)
@@ -48,7 +52,7 @@ int ChooseFolder(const QString& sender, const std::array<QString, 9>& sortingAdd
 
 QString AttachmentNotice(const QString& body, const QString& bodyAsFetched)
 {
-    if (!bodyAsFetched.contains(QStringLiteral("attachment"), Qt::CaseSensitive))
+    if (!carriesAttachment(bodyAsFetched))
         return body;
     return body + QStringLiteral("\r\n♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
 }
@@ -109,6 +113,17 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         return outcome;
     }
 
+    // Noted before the first record is appended: a session cut short is undone at the next start,
+    // and its messages, all still on the server, are then stored once rather than twice.
+    const ReceiveJournal journal(paths_);
+    if (count > 0) {
+        if (StoreStatus begun = journal.begin(); !begun.ok()) {
+            reportStop(1, begun.error());
+            mail_.NMailPop3Close(handle);
+            return outcome;
+        }
+    }
+
     std::vector<int> spam;
     std::vector<int> stored;
     for (int number = 1; number <= count; ++number) {
@@ -118,7 +133,13 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         if (!fetch(handle, number, message))
             break;
         const QString bodyAsFetched = message.body;
-        ExtractAttachments(message);
+        // An attachment that could not be written would be lost with the message on the server:
+        // the message stays there, with the rest, for a session that can write it. The box of the
+        // attachment step has told the user.
+        if (ExtractAttachments(message) == -5 && carriesAttachment(bodyAsFetched)) {
+            stopReported_ = true;
+            break;
+        }
         view_.showForSpamTest(message.subject, message.from, message.body);
         if (isSpam_(message.subject, message.from, message.body)) {
             ++outcome.spamCount;
@@ -135,7 +156,7 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     // a file created and deleted per message costs more than the rest of the step.
     QFile::remove(workFilePath());
     std::vector<int> deletions = spam;
-    if (flushTouchedFolders())
+    if (count > 0 && keepStoredRecords(journal))
         deletions.insert(deletions.end(), stored.begin(), stored.end());
     for (const int number : deletions)
         mail_.NMailPop3DeleteMail(handle, number);
@@ -172,7 +193,7 @@ bool ReceiveSession::fetch(int handle, int number, Incoming& message)
     return true;
 }
 
-void ReceiveSession::ExtractAttachments(Incoming& message)
+int ReceiveSession::ExtractAttachments(Incoming& message)
 {
     const QString folder = paths_.attachmentFolder();
     const QString workFile = workFilePath();
@@ -211,6 +232,7 @@ void ReceiveSession::ExtractAttachments(Incoming& message)
     message.from = CutAtNul(message.from);
     message.header = CutAtNul(message.header);
     message.body = CutAtNul(message.body);
+    return static_cast<std::int16_t>(result);
 }
 
 bool ReceiveSession::FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number)
@@ -230,21 +252,36 @@ bool ReceiveSession::FileIncoming(int folder, const Incoming& message, const QSt
     return true;
 }
 
-bool ReceiveSession::flushTouchedFolders()
+StoreStatus ReceiveSession::flushTouchedFolders()
 {
     for (const int folder : touchedFolders_) {
         const RecordFile file = FolderFiles::folderFile(paths_, folder);
         StoreStatus status = file.sync();
         if (status.ok())
             status = AtomicFile::syncDirectoryOf(file.path());
-        if (!status.ok()) {
-            stopReported_ = true;
-            messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"
-                                               "メッセージはサーバーに残してあります。\r\n\r\n%1")
-                                    .arg(status.error()),
-                ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
-            return false;
-        }
+        if (!status.ok())
+            return status;
     }
-    return true;
+    return StoreStatus::success();
+}
+
+bool ReceiveSession::keepStoredRecords(const ReceiveJournal& journal)
+{
+    StoreStatus status = flushTouchedFolders();
+    if (status.ok())
+        status = journal.commit();
+    if (status.ok())
+        return true;
+    // The messages stay on the server, so the records of this session go: were they kept, the next
+    // session would store every one of them a second time. A rollback that fails now is done at the
+    // next start.
+    (void)journal.rollBack();
+    if (!stopReported_) {
+        stopReported_ = true;
+        messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"
+                                           "メッセージはサーバーに残してあります。\r\n\r\n%1")
+                                .arg(status.error()),
+            ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+    }
+    return false;
 }

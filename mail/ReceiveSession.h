@@ -4,6 +4,7 @@
 #include "MessageBoxService.h"
 #include "NMailApi.h"
 #include "ProgramPaths.h"
+#include "ReceiveJournal.h"
 
 #include <QString>
 
@@ -70,10 +71,14 @@ private:
     };
 
     bool fetch(int handle, int number, Incoming& message);
-    void ExtractAttachments(Incoming& message);
+    // The library's result as a 16-bit number (-5: attachments not written, -6: parts missing).
+    int ExtractAttachments(Incoming& message);
     QString workFilePath() const;
     bool FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number);
-    bool flushTouchedFolders();
+    StoreStatus flushTouchedFolders();
+    // Flushes the records and drops the journal; on failure cuts the records off again and tells
+    // the user. True when the stored messages may be deleted on the server.
+    bool keepStoredRecords(const ReceiveJournal& journal);
     void reportStop(int number, const QString& reason);
     QString libraryMessage();
 
