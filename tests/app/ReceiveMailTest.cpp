@@ -231,6 +231,17 @@ private slots:
         QVERIFY(harness->messageBoxes.requests.last().text.contains(QStringLiteral("32766")));
     }
 
+    void aMessageWhoseAttachmentCannotBeWrittenStaysOnTheServerWithTheRest()
+    {
+        FakeNMail::Message unwritable = mail(QStringLiteral("b@example.jp"), QStringLiteral("two"), QStringLiteral("an attachment"));
+        unwritable.attachmentResult = -5;
+        start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one")), unwritable, mail(QStringLiteral("c@example.jp"), QStringLiteral("three"))});
+        receive();
+        QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("one")});
+        QCOMPARE(harness->mail.deleted, QList<int>{1});
+        QCOMPARE(harness->messageBoxes.texts(), QStringList{QStringLiteral("添付ファイルをオープンできません")});
+    }
+
     void aQuitThatFailsIsReportedOnce()
     {
         start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one"))});
