@@ -115,7 +115,7 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
 
     // Noted before the first record is appended: a session cut short is undone at the next start,
     // and its messages, all still on the server, are then stored once rather than twice.
-    const ReceiveJournal journal(paths_);
+    ReceiveJournal journal(paths_);
     if (count > 0) {
         if (StoreStatus begun = journal.begin(); !begun.ok()) {
             reportStop(1, begun.error());
@@ -273,9 +273,9 @@ bool ReceiveSession::keepStoredRecords(const ReceiveJournal& journal)
     if (status.ok())
         return true;
     // The messages stay on the server, so the records of this session go: were they kept, the next
-    // session would store every one of them a second time. A rollback that fails now is done at the
-    // next start.
-    (void)journal.rollBack();
+    // session would store every one of them a second time. What cannot be undone now is undone at
+    // the next start, as long as the journal is still there.
+    (void)journal.undo();
     if (!stopReported_) {
         stopReported_ = true;
         messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"

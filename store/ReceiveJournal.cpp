@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr int ReceivedFolders = FolderFiles::OthersFolder;
+constexpr int ReceivedFolders = ReceiveJournal::ReceivedFolders;
+static_assert(ReceivedFolders == FolderFiles::OthersFolder);
 
 StoreStatus removeDurably(const QString& path)
 {
@@ -27,9 +28,9 @@ StoreStatus removeDurably(const QString& path)
 }
 
 // The lengths in folder order; std::nullopt when the note is not ten whole lines of numbers.
-std::optional<std::array<qint64, ReceivedFolders>> parse(const QByteArray& note)
+std::optional<ReceiveJournal::Lengths> parse(const QByteArray& note)
 {
-    std::array<qint64, ReceivedFolders> lengths{};
+    ReceiveJournal::Lengths lengths{};
     const QList<QByteArray> lines = note.split('\n');
     if (lines.size() != ReceivedFolders + 1 || !lines.last().isEmpty())
         return std::nullopt;
@@ -68,8 +69,10 @@ ReceiveJournal::ReceiveJournal(const ProgramPaths& paths) : paths_(paths) {}
 
 QString ReceiveJournal::path() const { return paths_.dataFile(u"receive.journal"); }
 
-StoreStatus ReceiveJournal::begin() const
+StoreStatus ReceiveJournal::begin()
 {
+    noted_.reset();
+    Lengths lengths{};
     std::string note;
     for (int folder = 1; folder <= ReceivedFolders; ++folder) {
         struct stat info {};
@@ -81,8 +84,33 @@ StoreStatus ReceiveJournal::begin() const
             return StoreStatus::failure(QStringLiteral("ファイルを読めません: %1 (%2)")
                                             .arg(QFile::decodeName(name), AtomicFile::describeErrno(errno)));
         note += std::to_string(length) + '\n';
+        lengths[static_cast<std::size_t>(folder - 1)] = length;
     }
-    return AtomicFile::write(path(), note);
+    StoreStatus written = AtomicFile::write(path(), note);
+    if (written.ok())
+        noted_ = lengths;
+    return written;
+}
+
+StoreStatus ReceiveJournal::undo() const
+{
+    if (!noted_)
+        return StoreStatus::success();
+    StoreStatus cut = cutBackTo(*noted_);
+    StoreStatus removed = removeDurably(path());
+    return cut.ok() ? removed : cut;
+}
+
+// Every folder is cut even when one fails, so that one bad file does not keep the others long.
+StoreStatus ReceiveJournal::cutBackTo(const Lengths& lengths) const
+{
+    StoreStatus first = StoreStatus::success();
+    for (int folder = 1; folder <= ReceivedFolders; ++folder) {
+        StoreStatus cut = cutBack(FolderFiles::FolderFilePath(paths_, folder), lengths[static_cast<std::size_t>(folder - 1)]);
+        if (first.ok() && !cut.ok())
+            first = cut;
+    }
+    return first;
 }
 
 StoreStatus ReceiveJournal::commit() const { return removeDurably(path()); }
@@ -97,11 +125,8 @@ StoreStatus ReceiveJournal::rollBack() const
     const auto lengths = parse(file.readAll());
     file.close();
     if (lengths) {
-        for (int folder = 1; folder <= ReceivedFolders; ++folder) {
-            const QString folderPath = FolderFiles::FolderFilePath(paths_, folder);
-            if (StoreStatus cut = cutBack(folderPath, (*lengths)[static_cast<std::size_t>(folder - 1)]); !cut.ok())
-                return cut;
-        }
+        if (StoreStatus cut = cutBackTo(*lengths); !cut.ok())
+            return cut;
     }
     return removeDurably(path());
 }

@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <array>
+#include <optional>
+
 // What a receive session undoes when it ends before its records are safely on disk: the length
 // every received-mail folder file had before the session appended to it.
 //
@@ -21,14 +24,23 @@ public:
     QString path() const;
 
     // Notes the lengths of folders 1 to 10 (a missing file as 0) and flushes the note.
-    StoreStatus begin() const;
+    StoreStatus begin();
     // Removes the note durably: from now on the session's records stay.
     StoreStatus commit() const;
+    // The session's own way back when it cannot keep its records: cuts the folders back to the
+    // lengths begin() noted, whether or not the note is still on disk, and removes the note.
+    StoreStatus undo() const;
     // When a note is left from a session that ended early, cuts each folder file back to its noted
     // length, flushes the files and removes the note. Nothing happens without a note, and a file
     // is never lengthened; a note that cannot be read is removed and cuts nothing.
     StoreStatus rollBack() const;
 
+    static constexpr int ReceivedFolders = 10;
+    using Lengths = std::array<qint64, ReceivedFolders>;
+
 private:
+    StoreStatus cutBackTo(const Lengths& lengths) const;
+
     const ProgramPaths& paths_;
+    std::optional<Lengths> noted_;
 };

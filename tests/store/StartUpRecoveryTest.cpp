@@ -50,7 +50,7 @@ TEST(StartUpRecovery, CutsOffOnlyTheRecordsOfASessionThatDidNotFinish)
     const RecordFile others = FolderFiles::folderFile(paths, FolderFiles::OthersFolder);
     ASSERT_TRUE(others.append(message(QStringLiteral("kept"))).ok());
     const QByteArray before = StoreTestFolder::contents(others.path());
-    const ReceiveJournal journal(paths);
+    ReceiveJournal journal(paths);
     ASSERT_TRUE(journal.begin().ok());
     ASSERT_TRUE(others.append(message(QStringLiteral("received"))).ok());
     ASSERT_TRUE(FolderFiles::folderFile(paths, 2).append(message(QStringLiteral("received"))).ok());
