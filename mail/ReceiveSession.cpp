@@ -39,6 +39,8 @@ QString linesOf(const QString& text)
 // The marker word of a message that carries an attachment, looked for in the raw text.
 bool carriesAttachment(const QString& bodyAsFetched) { return bodyAsFetched.contains(QStringLiteral("attachment"), Qt::CaseSensitive); }
 
+bool isSplitPart(const QString& header) { return header.contains(QStringLiteral("message/partial"), Qt::CaseInsensitive); }
+
 } // namespace
 
 int ChooseFolder(const QString& sender, const std::array<QString, 9>& sortingAddresses)
@@ -133,10 +135,10 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         if (!fetch(handle, number, message))
             break;
         const QString bodyAsFetched = message.body;
-        // An attachment that could not be written would be lost with the message on the server:
-        // the message stays there, with the rest, for a session that can write it. The box of the
-        // attachment step has told the user.
-        if (ExtractAttachments(message) == -5 && carriesAttachment(bodyAsFetched)) {
+        // An attachment or a part of a split message that could not be written would be lost with
+        // the message on the server: the message stays there, with the rest, for a session that can
+        // write it. The box of the attachment step has told the user.
+        if (ExtractAttachments(message) == -5 && (carriesAttachment(bodyAsFetched) || isSplitPart(message.header))) {
             stopReported_ = true;
             break;
         }

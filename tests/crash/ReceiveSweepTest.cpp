@@ -357,7 +357,7 @@ std::string checkFaultySession(const DriverRun& run, const std::vector<std::stri
             ++errorBoxes;
     }
     if (errorBoxes > 1)
-        problems += "told " + std::to_string(errorBoxes) + " times; ";
+        problems += "told " + std::to_string(errorBoxes) + " times (" + run.boxes.join(u'|').toStdString() + "); ";
     const auto stored = storedSubjects(folder);
     bool leftOnServer = false;
     for (const std::string& token : sweptMailbox().kept) {
