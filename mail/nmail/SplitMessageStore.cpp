@@ -1,6 +1,5 @@
 #include "SplitMessageStore.h"
 
-#include "AtomicFile.h"
 #include "HeaderBlock.h"
 #include "MimeParameters.h"
 
@@ -121,18 +120,10 @@ SplitMessageStore::Outcome SplitMessageStore::add(std::string_view raw) const
         return outcome;
     }
     const QString totalPath = idFolder + QStringLiteral("/total");
-    if (info->total > 0 && !QFile::exists(totalPath))
-        (void)writeWhole(totalPath, std::to_string(info->total));
-    // The server deletes the part once the session ends: its name, and the folders that lead to
-    // it, must be on disk by then, not only its bytes.
-    if (newPart) {
-        for (const QString& entry : {partPath, idFolder, workFolder()}) {
-            if (!AtomicFile::syncDirectoryOf(entry).ok()) {
-                outcome.error = QStringLiteral("分割されたメールの一部を「%1」に保管できません。").arg(QDir::toNativeSeparators(idFolder));
-                return outcome;
-            }
-        }
-    }
+    if (newPart)
+        outcome.keptFiles << partPath;
+    if (info->total > 0 && !QFile::exists(totalPath) && writeWhole(totalPath, std::to_string(info->total)))
+        outcome.keptFiles << totalPath;
     if (const auto saved = readAll(totalPath))
         outcome.total = std::atoi(saved->c_str());
 

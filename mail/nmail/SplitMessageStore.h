@@ -3,6 +3,7 @@
 #include "AttachmentFolder.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -27,6 +28,10 @@ public:
         int have = 0;
         int total = 0; // 0 while no part has said
         QString error;
+        // Parts kept by this call. Like attachments they are not waited for on disk: the caller
+        // flushes them, their folder and the folders above it up to the attachment folder before
+        // it lets the server delete the part.
+        QStringList keptFiles;
     };
 
     Outcome add(std::string_view raw) const;
