@@ -16,6 +16,7 @@
 #include "StartUpRecovery.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -211,6 +212,50 @@ TEST_F(RewriteSweep, EveryRewriteLeavesTheOldOrTheNewFileAtEveryCrashPowerCutAnd
     for (const std::string& failure : failures)
         report += failure + "\n";
     EXPECT_TRUE(failures.empty()) << failures.size() << " failing points:\n" << report;
+}
+
+TEST_F(RewriteSweep, RewritesOnAFullRealFileSystemFailOnceAndLeaveTheOldFiles)
+{
+    const QString mountPoint = root_.path() + QStringLiteral("/small");
+    QDir().mkpath(mountPoint);
+    if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=1m"), QStringLiteral("tmpfs"), mountPoint}) != 0)
+        GTEST_SKIP() << "no small file system can be mounted here";
+    const QString small = mountPoint + QStringLiteral("/program");
+    const QString fillerPath = mountPoint + QStringLiteral("/filler");
+    std::string problems;
+    int refused = 0;
+    for (const Rewrite& rewrite : rewrites()) {
+        SweepRunner::removeFolder(fillerPath);
+        SweepRunner::copyFolder(template_, small);
+        // Whatever room is left goes to a filler, so the first new block fails.
+        {
+            QFile filler(fillerPath);
+            if (filler.open(QIODevice::WriteOnly)) {
+                const QByteArray block(4096, 'x');
+                while (filler.write(block) == block.size() && filler.flush()) {
+                }
+            }
+        }
+        const QByteArray old = SweepRunner::contents(small + u'/' + rewrite.file);
+        const DriverRun run = SweepRunner::run(small, rewrite.operation);
+        const QByteArray now = SweepRunner::contents(small + u'/' + rewrite.file);
+        // A rewrite that needs no new block (emptying a folder, changing a rule in place) may succeed.
+        if (run.exitCode != 0) {
+            ++refused;
+            if (run.errors.size() != 1)
+                problems += std::string(rewrite.name) + ": not reported once (" + run.output.toStdString() + "); ";
+            if (now != old && !isOldWithMarks(now, old, rewrite))
+                problems += std::string(rewrite.name) + ": the file changed; ";
+        }
+        const QString torn = SweepRunner::tornRecordFiles(small);
+        if (!torn.isEmpty())
+            problems += std::string(rewrite.name) + ": " + torn.toStdString();
+        if (!StartUpRecovery::leftoverTemporaryFiles(ProgramPaths(small)).isEmpty())
+            problems += std::string(rewrite.name) + ": a temporary file was left; ";
+    }
+    QProcess::execute(QStringLiteral("umount"), {mountPoint});
+    EXPECT_EQ(problems, "");
+    EXPECT_GE(refused, 4) << "the file system was not full";
 }
 
 } // namespace
