@@ -61,10 +61,12 @@ F real(const char* name)
 
 #define REAL(name) static const auto real_##name = real<decltype(&::name)>(#name)
 
-// One file as the disk would hold it; an id outlives the inode number, which the kernel reuses.
+// One entry of a folder as the disk would hold it. Files and folders are named by an id that
+// outlives the inode number, which the kernel reuses: a folder removed and made again under the
+// same name is a new folder, and its parent may still durably hold the old one.
 struct DurableEntry {
     bool isFolder = false;
-    long object = 0; // files
+    long object = 0;
 };
 
 class Sweep {
@@ -128,8 +130,13 @@ public:
     {
         if (image_.empty())
             return;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0)
+            return;
         const std::lock_guard lock(mutex_);
-        folders_[path] = {};
+        const long object = nextObject_++;
+        objects_[{info.st_dev, info.st_ino}] = object;
+        folders_[object] = {};
     }
 
     void flushed(int fd)
@@ -144,7 +151,7 @@ public:
             return;
         const std::lock_guard lock(mutex_);
         if (S_ISDIR(info.st_mode))
-            folders_[path] = scanFolder(path);
+            folders_[objectOf(info)] = scanFolder(path);
         else if (S_ISREG(info.st_mode))
             content_[objectOf(info)] = readAll("/proc/self/fd/" + std::to_string(fd));
     }
@@ -262,7 +269,7 @@ private:
             if (::lstat((path + '/' + name).c_str(), &info) != 0)
                 continue;
             if (S_ISDIR(info.st_mode))
-                entries[name] = {true, 0};
+                entries[name] = {true, objectOf(info)};
             else if (S_ISREG(info.st_mode))
                 entries[name] = {false, objectOf(info)};
         }
@@ -273,8 +280,14 @@ private:
     // What is on disk when the process starts counts as flushed.
     void snapshot(const std::string& path)
     {
-        folders_[path] = scanFolder(path);
-        for (const auto& [name, entry] : folders_[path]) {
+        struct stat self {};
+        if (::stat(path.c_str(), &self) != 0)
+            return;
+        const long folder = objectOf(self);
+        if (path == root_)
+            rootObject_ = folder;
+        folders_[folder] = scanFolder(path);
+        for (const auto& [name, entry] : folders_[folder]) {
             const std::string child = path + '/' + name;
             if (entry.isFolder) {
                 snapshot(child);
@@ -286,9 +299,9 @@ private:
         }
     }
 
-    void writeImage() { writeFolder(root_, image_); }
+    void writeImage() { writeFolder(rootObject_, image_); }
 
-    void writeFolder(const std::string& source, const std::string& target)
+    void writeFolder(long source, const std::string& target)
     {
         REAL(mkdir);
         REAL(open);
@@ -299,7 +312,7 @@ private:
             return;
         for (const auto& [name, entry] : listing->second) {
             if (entry.isFolder) {
-                writeFolder(source + '/' + name, target + '/' + name);
+                writeFolder(entry.object, target + '/' + name);
                 continue;
             }
             const int fd = real_open((target + '/' + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -323,7 +336,8 @@ private:
     long nextObject_ = 1;
     std::map<std::pair<dev_t, ino_t>, long> objects_;
     std::map<long, std::string> content_;
-    std::map<std::string, std::map<std::string, DurableEntry>> folders_;
+    std::map<long, std::map<std::string, DurableEntry>> folders_;
+    long rootObject_ = 0;
 };
 
 // The process's own calls made while the sweep does its bookkeeping are not counted.
