@@ -46,7 +46,9 @@ using SpamTest = std::function<bool(const QString& subject, const QString& sende
 // the folder its sender chooses. A message is deleted on the server only when it was dropped as
 // spam or its record is on disk: deletions are sent after the touched folder files are flushed,
 // and the server applies them only at QUIT, so a crash or a dropped connection at any instant
-// leaves every unstored message on the server.
+// leaves every unstored message on the server. A receive journal (ReceiveJournal) undoes at the
+// next start the records of a session that ended before its records were flushed, so that those
+// messages are stored once, not twice.
 class ReceiveSession {
 public:
     struct Outcome {

@@ -9,6 +9,12 @@
 //   nospace   the disk is full from that call on: it and every later write or flush fail (ENOSPC)
 //   ioerror   that one write or flush fails (EIO)
 //
+// Counted: write, pwrite(64), writev, pwritev(64), copy_file_range, ftruncate(64), truncate, fsync,
+// fdatasync, rename, renameat, renameat2, link, linkat, unlink, unlinkat, mkdir, mkdirat, rmdir,
+// mkstemp, mkostemp, and open, open64, openat, openat64, creat with O_CREAT, O_TRUNC or O_TMPFILE.
+// Calls that glibc makes internally (stdio's writes) do not pass through here; the program makes
+// none on its files.
+//
 // In the two fault modes the number counts writes and flushes only (write, pwrite, writev,
 // copy_file_range, fsync, fdatasync). NEMUROA_SWEEP_TRACE names a file that receives one
 // line per counted call: "<call> <write-or-flush number or -> <operation> <path>".
@@ -22,7 +28,9 @@
 //   - a name leads to the file its folder's durable entry named, with that file's durable content.
 // A rename or a new file is therefore lost unless its folder was flushed afterwards, and data
 // written after the last flush is lost even when the rename that published it was made durable.
-// This is the strictest reading of POSIX, stricter than ext4's ordered mode.
+// This is the strictest reading of POSIX, stricter than ext4's ordered mode. It leaves out a write
+// torn inside one flush interval (part of a record reaching the disk): everything the program
+// appends is either flushed whole or cut off by the receive journal.
 
 #undef _FORTIFY_SOURCE
 
