@@ -29,8 +29,8 @@
 // A rename or a new file is therefore lost unless its folder was flushed afterwards, and data
 // written after the last flush is lost even when the rename that published it was made durable.
 // This is the strictest reading of POSIX, stricter than ext4's ordered mode. It leaves out a write
-// torn inside one flush interval (part of a record reaching the disk): everything the program
-// appends is either flushed whole or cut off by the receive journal.
+// torn inside one flush interval (part of an unflushed record reaching the disk); the receive
+// journal cuts such a tail off, an in-place rewrite of a sort rule is not covered.
 
 #undef _FORTIFY_SOURCE
 
