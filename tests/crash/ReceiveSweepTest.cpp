@@ -299,9 +299,11 @@ TEST_F(ReceiveSweep, EveryMessageSurvivesAKillOrAPowerCutAtEveryFileCall)
     const std::vector<TracedCall> calls = SweepRunner::readTrace(tracePath);
     const long total = static_cast<long>(calls.size());
     const long journalRemoved = callNumberOf(calls, QStringLiteral("unlink"), QStringLiteral("/★MAilData/receive.journal"));
-    const long journalRemovalFlushed = callNumberOf(calls, QStringLiteral("fsync"), QStringLiteral("/★MAilData"), journalRemoved);
+    // Until the data folder is flushed after the removal, a power cut brings the journal back.
+    long journalRemovalFlushed = callNumberOf(calls, QStringLiteral("fsync"), QStringLiteral("/★MAilData"), journalRemoved);
+    if (journalRemovalFlushed == 0)
+        journalRemovalFlushed = total + 1;
     ASSERT_GT(journalRemoved, 0);
-    ASSERT_GT(journalRemovalFlushed, journalRemoved);
 
     // k = total + 1 is the power cut just after a session that ran to its end.
     const std::vector<std::string> failures = sweep(1, total + 1, [&](const Lane& lane, long k) {
