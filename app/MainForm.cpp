@@ -19,6 +19,7 @@
 #include "SetForm.h"
 #include "SortRuleBook.h"
 #include "SpamKeywordScreen.h"
+#include "StartUpRecovery.h"
 #include "TabStrip.h"
 #include "TextHelpers.h"
 #include "Twips.h"
@@ -234,6 +235,10 @@ bool MainForm::load()
             MessageBoxService::Icon::Critical);
         return false;
     }
+    // Before anything reads the files: undo a receive session that was cut short and remove the
+    // temporary files a crash can leave.
+    if (StoreStatus recovered = StartUpRecovery::recover(paths_); !recovered.ok())
+        services_.messageBoxes.notify(recovered.error(), MessageBoxService::Icon::Exclamation);
 
     giveMailListItsColumns();
 

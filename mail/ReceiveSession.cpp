@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "Cp932Codec.h"
+#include "ReceiveJournal.h"
 #include "TextHelpers.h"
 
 #include <QDir>
@@ -50,6 +51,9 @@ QString linesOf(const QString& text)
     return lines;
 }
 
+// The marker word of a message that carries an attachment, looked for in the raw text.
+bool carriesAttachment(const QString& bodyAsFetched) { return bodyAsFetched.contains(QStringLiteral("attachment"), Qt::CaseSensitive); }
+
 } // namespace
 
 int ChooseFolder(const QString& sender, const std::array<QString, 9>& sortingAddresses)
@@ -63,7 +67,7 @@ int ChooseFolder(const QString& sender, const std::array<QString, 9>& sortingAdd
 
 QString AttachmentNotice(const QString& body, const QString& bodyAsFetched)
 {
-    if (!bodyAsFetched.contains(QStringLiteral("attachment"), Qt::CaseSensitive))
+    if (!carriesAttachment(bodyAsFetched))
         return body;
     return body + QStringLiteral("\r\n♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
 }
@@ -123,6 +127,7 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     Outcome outcome;
     touchedFolders_.clear();
     stopReported_ = false;
+    leftOnServerReported_ = false;
     if (account.Pop3Server.isEmpty())
         return outcome;
     // Without the attachment folder no attachment and no undecodable message can be kept, so
@@ -158,6 +163,17 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         return outcome;
     }
 
+    // Noted before the first record is appended: a session cut short is undone at the next start,
+    // and its messages, all still on the server, are then stored once rather than twice.
+    ReceiveJournal journal(paths_);
+    if (count > 0) {
+        if (StoreStatus begun = journal.begin(); !begun.ok()) {
+            reportStop(1, begun.error());
+            mail_.NMailPop3Close(handle);
+            return outcome;
+        }
+    }
+
     std::vector<int> spam;
     std::vector<int> stored;
     for (int number = 1; number <= count; ++number) {
@@ -185,7 +201,7 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     // a file created and deleted per message costs more than the rest of the step.
     QFile::remove(workFilePath());
     std::vector<int> deletions = spam;
-    if (flushTouchedFolders())
+    if (count > 0 && keepStoredRecords(journal))
         deletions.insert(deletions.end(), stored.begin(), stored.end());
     for (const int number : deletions)
         mail_.NMailPop3DeleteMail(handle, number);
@@ -261,6 +277,8 @@ bool ReceiveSession::ExtractAttachments(int number, Incoming& message)
     case -5:
         // Part of the message could not be kept: it is neither stored nor deleted, and comes
         // again next time.
+        if (std::exchange(leftOnServerReported_, true))
+            return false;
         messageBoxes_.notify(QStringLiteral("添付ファイルをオープンできません\r\n\r\n"
                                             "メッセージ %1 はサーバーに残してあります。\r\n%2")
                                  .arg(number)
@@ -298,21 +316,36 @@ bool ReceiveSession::FileIncoming(int folder, const Incoming& message, const QSt
     return true;
 }
 
-bool ReceiveSession::flushTouchedFolders()
+StoreStatus ReceiveSession::flushTouchedFolders()
 {
     for (const int folder : touchedFolders_) {
         const RecordFile file = FolderFiles::folderFile(paths_, folder);
         StoreStatus status = file.sync();
         if (status.ok())
             status = AtomicFile::syncDirectoryOf(file.path());
-        if (!status.ok()) {
-            stopReported_ = true;
-            messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"
-                                               "メッセージはサーバーに残してあります。\r\n\r\n%1")
-                                    .arg(status.error()),
-                ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
-            return false;
-        }
+        if (!status.ok())
+            return status;
     }
-    return true;
+    return StoreStatus::success();
+}
+
+bool ReceiveSession::keepStoredRecords(const ReceiveJournal& journal)
+{
+    StoreStatus status = flushTouchedFolders();
+    if (status.ok())
+        status = journal.commit();
+    if (status.ok())
+        return true;
+    // The messages stay on the server, so the records of this session go: were they kept, the next
+    // session would store every one of them a second time. What cannot be undone now is undone at
+    // the next start, as long as the journal is still there.
+    (void)journal.undo();
+    if (!stopReported_) {
+        stopReported_ = true;
+        messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"
+                                           "メッセージはサーバーに残してあります。\r\n\r\n%1")
+                                .arg(status.error()),
+            ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+    }
+    return false;
 }

@@ -5,6 +5,7 @@
 #include "NMailApi.h"
 #include "PlainPasswordConsent.h"
 #include "ProgramPaths.h"
+#include "ReceiveJournal.h"
 
 #include <QString>
 
@@ -46,7 +47,9 @@ using SpamTest = std::function<bool(const QString& subject, const QString& sende
 // the folder its sender chooses. A message is deleted on the server only when it was dropped as
 // spam or its record is on disk: deletions are sent after the touched folder files are flushed,
 // and the server applies them only at QUIT, so a crash or a dropped connection at any instant
-// leaves every unstored message on the server.
+// leaves every unstored message on the server. A receive journal (ReceiveJournal) undoes at the
+// next start the records of a session that ended before its records were flushed, so that those
+// messages are stored once, not twice.
 class ReceiveSession {
 public:
     struct Outcome {
@@ -81,7 +84,10 @@ private:
     bool ExtractAttachments(int number, Incoming& message);
     QString workFilePath() const;
     bool FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number);
-    bool flushTouchedFolders();
+    StoreStatus flushTouchedFolders();
+    // Flushes the records and drops the journal; on failure cuts the records off again and tells
+    // the user. True when the stored messages may be deleted on the server.
+    bool keepStoredRecords(const ReceiveJournal& journal);
     void reportStop(int number, const QString& reason);
     void reportFailure();
     int login(int handle, const ReceiveAccount& account);
@@ -96,6 +102,8 @@ private:
     PlainPasswordConsent* passwordConsent_ = nullptr;
     std::set<int> touchedFolders_;
     bool stopReported_ = false;
+    // A full disk fails every later message the same way: the user hears of the first one only.
+    bool leftOnServerReported_ = false;
 };
 
 // Folder 1 to 9 whose sorting address equals the sender exactly (case-sensitive, the sender

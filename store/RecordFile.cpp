@@ -91,8 +91,17 @@ StoreStatus RecordFile::write(int recordNumber, const Record& record) const
     if (!file.isOpen())
         return StoreStatus::failure(cannotOpen());
     const off_t offset = static_cast<off_t>(recordNumber - 1) * layout_->length;
-    if (!file.writeAt(record.bytes().data(), record.bytes().size(), offset))
-        return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めません"), errno));
+    struct stat before {};
+    if (::fstat(file.get(), &before) != 0)
+        return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
+    if (!file.writeAt(record.bytes().data(), record.bytes().size(), offset)) {
+        const int error = errno;
+        // A full disk can take part of a record: what grew the file is cut off again, so no torn
+        // record is left at its end.
+        if (before.st_size < offset + static_cast<off_t>(record.bytes().size()))
+            (void)::ftruncate(file.get(), before.st_size);
+        return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めません"), error));
+    }
     if (!file.close())
         return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めません"), errno));
     return StoreStatus::success();

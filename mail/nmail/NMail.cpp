@@ -313,6 +313,12 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
 
     std::string_view message = *lastFetched_.bytes;
     const SplitMessageStore::Outcome split = SplitMessageStore(folder).add(message);
+    for (const QString& kept : split.keptFiles) {
+        // The part's name lies two folders below the attachment folder, each of them perhaps new.
+        const QString partFolder = QFileInfo(kept).absolutePath();
+        unflushedAttachments_ << kept;
+        unflushedFolders_ << QFileInfo(partFolder).absolutePath() << QFileInfo(QFileInfo(partFolder).absolutePath()).absolutePath();
+    }
     switch (split.kind) {
     case SplitMessageStore::Outcome::Kind::Failed:
         // A part that can never join its message is kept as it came, or it would come back forever.
@@ -419,7 +425,8 @@ int NMail::NMailPop3Close(int handle)
 
 QString NMail::flushAttachments()
 {
-    std::set<QString> folders;
+    // Every file before any folder, so that no name reaches the disk ahead of its content.
+    std::set<QString> folders(unflushedFolders_.cbegin(), unflushedFolders_.cend());
     for (const QString& path : std::as_const(unflushedAttachments_)) {
         folders.insert(QFileInfo(path).absolutePath());
         const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
@@ -434,6 +441,9 @@ QString NMail::flushAttachments()
     }
     for (const QString& folder : folders) {
         const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // A folder that is gone holds no name left to flush.
+        if (fd < 0 && errno == ENOENT)
+            continue;
         const bool flushed = fd >= 0 && ::fsync(fd) == 0;
         if (fd >= 0)
             ::close(fd);
@@ -441,6 +451,7 @@ QString NMail::flushAttachments()
             return folder;
     }
     unflushedAttachments_.clear();
+    unflushedFolders_.clear();
     return {};
 }
 

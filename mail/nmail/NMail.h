@@ -71,6 +71,8 @@ private:
     // Attachments written since the last QUIT. They are written without waiting for the disk and
     // flushed together before the next QUIT lets the server delete the messages they came with.
     QStringList unflushedAttachments_;
+    // Folders above them that may have gained an entry: those of kept parts of split messages.
+    QStringList unflushedFolders_;
     int textBufferSize_ = 8192;
     int timeoutMilliseconds_ = 30000;
     bool allowPlainPassword_ = false;

@@ -112,13 +112,16 @@ SplitMessageStore::Outcome SplitMessageStore::add(std::string_view raw) const
         return outcome;
     }
     const QString partPath = idFolder + u'/' + partFile(info->number);
-    if (!QFile::exists(partPath) && !writeWhole(partPath, raw)) {
+    const bool newPart = !QFile::exists(partPath);
+    if (newPart && !writeWhole(partPath, raw)) {
         outcome.error = QStringLiteral("分割されたメールの一部を「%1」に保管できません。").arg(QDir::toNativeSeparators(idFolder));
         return outcome;
     }
     const QString totalPath = idFolder + QStringLiteral("/total");
-    if (info->total > 0 && !QFile::exists(totalPath))
-        (void)writeWhole(totalPath, std::to_string(info->total));
+    if (newPart)
+        outcome.keptFiles << partPath;
+    if (info->total > 0 && !QFile::exists(totalPath) && writeWhole(totalPath, std::to_string(info->total)))
+        outcome.keptFiles << totalPath;
     if (const auto saved = readAll(totalPath))
         outcome.total = std::atoi(saved->c_str());
 

@@ -3,6 +3,7 @@
 #include "AttachmentFolder.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -30,6 +31,10 @@ public:
         QString error;
         QString keptParts; // the folder of the parts when Complete, for removeKeptParts
         bool malformed = false; // Failed because the part's id or numbers make no sense
+        // Parts kept by this call. Like attachments they are not waited for on disk: the caller
+        // flushes them, their folder and the folders above it up to the attachment folder before
+        // it lets the server delete the part.
+        QStringList keptFiles;
     };
 
     Outcome add(std::string_view raw) const;

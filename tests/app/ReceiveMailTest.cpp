@@ -236,6 +236,22 @@ private slots:
         QVERIFY(harness->messageBoxes.requests.last().text.contains(QStringLiteral("32766")));
     }
 
+    void messagesWhoseAttachmentsCannotBeWrittenStayOnTheServerAndTheFirstIsReportedOnce()
+    {
+        FakeNMail::Message unwritable = mail(QStringLiteral("b@example.jp"), QStringLiteral("two"), QStringLiteral("an attachment"));
+        unwritable.attachmentResult = -5;
+        FakeNMail::Message alsoUnwritable = unwritable;
+        alsoUnwritable.subject = QStringLiteral("three");
+        start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one")), unwritable, alsoUnwritable,
+            mail(QStringLiteral("c@example.jp"), QStringLiteral("four"))});
+        receive();
+        QCOMPARE(folder->storedSubjects(10), (QStringList{QStringLiteral("one"), QStringLiteral("four")}));
+        QCOMPARE(harness->mail.deleted, (QList<int>{1, 4}));
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY(harness->messageBoxes.requests.first().text.startsWith(QStringLiteral("添付ファイルをオープンできません")));
+        QVERIFY(harness->messageBoxes.requests.first().text.contains(QStringLiteral("メッセージ 2 ")));
+    }
+
     void aQuitThatFailsIsReportedOnce()
     {
         start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one"))});

@@ -1,0 +1,63 @@
+#include "StartUpRecovery.h"
+
+#include "AccountProfile.h"
+#include "AtomicFile.h"
+#include "ReceiveJournal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace StartUpRecovery {
+namespace {
+
+// Attachments are written under ".nmail-" and six random characters before they get their name;
+// the folder of kept split parts, ".nmail-split", is not one of them.
+bool isUnnamedAttachment(const QFileInfo& entry)
+{
+    const QString name = entry.fileName();
+    return entry.isFile() && !entry.isSymLink() && name.size() == 13 && name.startsWith(QStringLiteral(".nmail-"));
+}
+
+} // namespace
+
+QStringList leftoverTemporaryFiles(const ProgramPaths& paths)
+{
+    QStringList candidates;
+    for (const int number : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 30, 50})
+        candidates << paths.dataFile(QStringLiteral("VBMDATA%1.TMP").arg(number));
+    candidates << AccountProfile(paths).accountFilePath() + QStringLiteral(".tmp");
+    candidates << ReceiveJournal(paths).path() + QStringLiteral(".tmp");
+    candidates << ProgramPaths::inCurrentDirectory(u"vbmail.ini") + QStringLiteral(".tmp");
+    candidates << paths.attachmentFolder() + QStringLiteral("/0.txt");
+
+    QStringList found;
+    for (const QString& candidate : std::as_const(candidates)) {
+        const QFileInfo entry(candidate);
+        if (entry.isFile() && !entry.isSymLink())
+            found << candidate;
+    }
+    const QFileInfoList hidden = QDir(paths.attachmentFolder()).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : hidden) {
+        if (isUnnamedAttachment(entry))
+            found << entry.filePath();
+    }
+    return found;
+}
+
+StoreStatus recover(const ProgramPaths& paths)
+{
+    if (StoreStatus rolledBack = ReceiveJournal(paths).rollBack(); !rolledBack.ok())
+        return rolledBack;
+    for (const QString& leftover : leftoverTemporaryFiles(paths)) {
+        if (::unlink(QFile::encodeName(leftover).constData()) != 0 && errno != ENOENT)
+            return StoreStatus::failure(
+                QStringLiteral("一時ファイルを削除できません: %1 (%2)").arg(leftover, AtomicFile::describeErrno(errno)));
+    }
+    return StoreStatus::success();
+}
+
+} // namespace StartUpRecovery

@@ -1,0 +1,71 @@
+#include "FolderFiles.h"
+#include "ReceiveJournal.h"
+#include "StartUpRecovery.h"
+#include "StoreTestFolder.h"
+#include "StoreTestRecords.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+using namespace StoreTestRecords;
+
+Record message(const QString& subject) { return messageRecord(subject, QStringLiteral("a@example.jp"), QStringLiteral("date"), QStringLiteral("body")); }
+
+TEST(StartUpRecovery, RemovesTheTemporaryFilesItNamesAndNothingElse)
+{
+    StoreTestFolder store;
+    const ProgramPaths& paths = store.paths();
+    const QString attachments = paths.programFolder() + QStringLiteral("/添付フォルダ");
+    QDir().mkpath(attachments + QStringLiteral("/.nmail-split/0123"));
+    const QStringList temporaries = {store.data(QStringLiteral("VBMDATA3.TMP")), store.data(QStringLiteral("VBMDATA30.TMP")),
+        store.data(QStringLiteral("VBMDATA50.TMP")), store.data(QStringLiteral("iniIdPass.ini.tmp")),
+        store.data(QStringLiteral("receive.journal.tmp")), paths.programFolder() + QStringLiteral("/vbmail.ini.tmp"),
+        attachments + QStringLiteral("/0.txt"), attachments + QStringLiteral("/.nmail-Ab12Cd")};
+    const QStringList kept = {store.data(QStringLiteral("vbmdata3.data")), store.data(QStringLiteral("VBMDATA3.TMP.old")),
+        attachments + QStringLiteral("/report.txt"), attachments + QStringLiteral("/.nmail-Ab12Cde"),
+        attachments + QStringLiteral("/.nmail-split/0123/part-0001.eml"), attachments + QStringLiteral("/.nmail-split/0123/total")};
+    for (const QString& path : temporaries + kept)
+        StoreTestFolder::put(path, "x");
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(paths.programFolder());
+
+    EXPECT_EQ(StartUpRecovery::leftoverTemporaryFiles(paths).size(), temporaries.size());
+    EXPECT_TRUE(StartUpRecovery::recover(paths).ok());
+    QDir::setCurrent(previous);
+
+    for (const QString& path : temporaries)
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+    for (const QString& path : kept)
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+}
+
+TEST(StartUpRecovery, CutsOffOnlyTheRecordsOfASessionThatDidNotFinish)
+{
+    StoreTestFolder store;
+    const ProgramPaths& paths = store.paths();
+    const RecordFile others = FolderFiles::folderFile(paths, FolderFiles::OthersFolder);
+    ASSERT_TRUE(others.append(message(QStringLiteral("kept"))).ok());
+    const QByteArray before = StoreTestFolder::contents(others.path());
+    ReceiveJournal journal(paths);
+    ASSERT_TRUE(journal.begin().ok());
+    ASSERT_TRUE(others.append(message(QStringLiteral("received"))).ok());
+    ASSERT_TRUE(FolderFiles::folderFile(paths, 2).append(message(QStringLiteral("received"))).ok());
+
+    ASSERT_TRUE(StartUpRecovery::recover(paths).ok());
+
+    EXPECT_EQ(StoreTestFolder::contents(others.path()), before);
+    EXPECT_EQ(StoreTestFolder::contents(FolderFiles::FolderFilePath(paths, 2)), QByteArray());
+    EXPECT_FALSE(QFileInfo::exists(journal.path()));
+    // A finished session keeps its records.
+    ASSERT_TRUE(journal.begin().ok());
+    ASSERT_TRUE(others.append(message(QStringLiteral("received"))).ok());
+    ASSERT_TRUE(journal.commit().ok());
+    ASSERT_TRUE(StartUpRecovery::recover(paths).ok());
+    EXPECT_EQ(others.recordCount().value(), 2);
+}
+
+} // namespace
