@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <netinet/in.h>
@@ -180,13 +181,18 @@ public:
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
         thread_ = std::thread([this] {
-            for (int client; (client = ::accept(listener_, nullptr, nullptr)) >= 0;)
+            for (int client; (client = ::accept(listener_, nullptr, nullptr)) >= 0;) {
+                client_ = client;
                 serve(client);
+            }
         });
     }
     ~PlainSmtpServer()
     {
         ::shutdown(listener_, SHUT_RDWR);
+        // A client may keep its connection open for its next message.
+        if (const int client = client_; client >= 0)
+            ::shutdown(client, SHUT_RDWR);
         thread_.join();
         ::close(listener_);
     }
@@ -221,10 +227,6 @@ private:
                     if (line == ".") {
                         inData = false;
                         reply("250 queued\r\n");
-                        // One message per connection, so a client that keeps its connection for
-                        // the next message finds it closed and greets again.
-                        ::close(client);
-                        return;
                     }
                 } else if (line.starts_with("EHLO")) {
                     reply("250-plain.test\r\n250 AUTH PLAIN LOGIN\r\n");
@@ -250,6 +252,7 @@ private:
 
     int listener_ = -1;
     int port_ = 0;
+    std::atomic<int> client_ = -1;
     std::thread thread_;
     std::mutex mutex_;
     std::string received_;
@@ -296,9 +299,11 @@ TEST_F(SmtpServerTest, SendingAsksOnceForAServerWithoutTlsAndRemembersAYes)
     EXPECT_TRUE(fileBytes(settingsFile).contains("PLAINPASS=" + server.server().toUtf8() + "\r\n"));
     EXPECT_EQ(consent.run(server.server(), sendOnce), 0);
     EXPECT_EQ(yes.questions.size(), 1);
-    // The first attempt stopped before AUTH; the one after the yes and the next one sent it.
-    EXPECT_EQ(count(server.received(), "EHLO"), 3);
-    EXPECT_EQ(count(server.received(), "AUTH PLAIN"), 2);
+    // The first attempt stopped before AUTH; every connection after the yes logged in (the library
+    // may keep one connection for both later sends).
+    const int greetings = count(server.received(), "EHLO");
+    EXPECT_GE(greetings, 2);
+    EXPECT_EQ(count(server.received(), "AUTH PLAIN"), greetings - 1);
 
     ScriptedAnswers no(MessageBoxService::Answer::No);
     ServerSettings refusing;
