@@ -223,12 +223,11 @@ void resetPeak()
         clear.write("5");
 }
 
-// One message of state.range(0) MB (mostly a base64 file) through a whole session. 100 MB is over
-// the size cap, so it arrives through a spool file and is kept whole in the attachment folder;
-// 32 MB is just under it and decoded. peak_MB is the session's own peak: the bench's copy of the
-// message is freed and the peak reset before the session starts.
-// Either one message of state.range(0) MB, mostly a base64 file, or (state.range(1) == 1) a header
-// of that many MB of short fields, the kind of message that once took 23 s and 2.5 GB.
+// One message of state.range(0) MB through a whole session: mostly a base64 file, or
+// (state.range(1) == 1) a header of that many MB of short fields, the kind of message that once
+// took 23 s and 2.5 GB. 100 MB is over the size cap, so it arrives through a spool file and is kept
+// whole in the attachment folder; 32 MB is just under it and decoded. peak_MB is the session's own
+// peak: the bench's copy of the message is freed and the peak reset before the session starts.
 void BM_ReceiveHundredMegabyteMessage(benchmark::State& state)
 {
     if (!servers().mailbox) {
