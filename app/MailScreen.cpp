@@ -174,7 +174,11 @@ void MailScreen::passBodyThroughClipboard()
 {
     services_.clipboard.clear();
     services_.clipboard.setText(body_->toPlainText());
-    body_->setPlainText(TrimBlanks(services_.clipboard.text()));
+    // The body was set just before; laying a long body out again for the same text costs more than
+    // comparing it.
+    const QString passed = TrimBlanks(services_.clipboard.text());
+    if (passed != body_->toPlainText())
+        body_->setPlainText(passed);
 }
 
 QLineEdit* MailScreen::addressBox() { return form_.findChild<QLineEdit*>(Names::Text11); }

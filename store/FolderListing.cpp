@@ -119,15 +119,32 @@ StoreResult<FolderListing> FolderListing::read(const RecordFile& file)
     // pages are asked for by read-ahead advice), so a cold file is fetched as one deep queue of
     // requests rather than one wait per record, and the bodies are never read. The second pass then
     // takes the rest in order. A warm file is read in the first pass alone.
+    // Asking without waiting costs more than a plain read, so only the first record of each span is
+    // asked that way; where the cache held it, the rest of the span is read plainly.
+    constexpr off_t ProbeSpan = 64;
     std::vector<off_t> waiting;
     bool cacheAnswers = true;
+    bool spanCached = false;
     for (off_t j = firstRead; j < wholeRecords; ++j) {
         const auto [from, to] = range(j);
         char* into = scratch.data() + (from - (j * recordLength + window.start));
         const auto wanted = static_cast<std::size_t>(to - from);
+        const bool probe = (j - firstRead) % ProbeSpan == 0;
+        if (spanCached && !probe) {
+            std::size_t got = 0;
+            if (!opened.readAt(into, wanted, from, got))
+                return StoreStatus::failure(readFailure(file.path(), errno));
+            if (got == wanted)
+                place(j);
+            else
+                waiting.push_back(j);
+            continue;
+        }
         if (cacheAnswers) {
             iovec vector{into, wanted};
             const ssize_t got = ::preadv2(opened.get(), &vector, 1, from, RWF_NOWAIT);
+            if (probe)
+                spanCached = got == static_cast<ssize_t>(wanted);
             if (got == static_cast<ssize_t>(wanted)) {
                 place(j);
                 continue;

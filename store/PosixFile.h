@@ -30,6 +30,8 @@ public:
     int get() const { return fd_; }
     // Closes now, so that a failure to close can be reported; false with errno set.
     bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+    // Hands the descriptor over to the caller, who closes it.
+    int release() { return std::exchange(fd_, -1); }
 
     // Reads up to size bytes at offset; got says how many there were before the end of the file.
     // false with errno set on a read error.

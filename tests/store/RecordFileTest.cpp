@@ -2,12 +2,15 @@
 #include "FolderFiles.h"
 #include "RecordFile.h"
 #include "RecordLayouts.h"
+#include "ReplacedFileDescriptors.h"
 #include "StoreTestFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -132,12 +135,18 @@ protected:
     QByteArray after;
 };
 
-TEST_F(Compaction, KeepsLiveRecordsInOrderAndLeavesNoTemporaryFile)
+TEST_F(Compaction, KeepsLiveRecordsInOrderAndLeavesNoTemporaryFileNorTheOldFileOpen)
 {
     ASSERT_TRUE(file.compact(temporary).ok());
     EXPECT_EQ(StoreTestFolder::contents(file.path()), after);
     EXPECT_EQ(StoreTestFolder::contents(file.path()).size(), 64568);
     EXPECT_FALSE(QFileInfo::exists(temporary));
+
+    // The replaced file is closed after the compaction has returned; its space must still come back.
+    QDeadlineTimer deadline(10000);
+    while (holdsAReplacedFileIn(QFileInfo(file.path()).absolutePath()) && !deadline.hasExpired())
+        QThread::msleep(5);
+    EXPECT_FALSE(holdsAReplacedFileIn(QFileInfo(file.path()).absolutePath()));
 }
 
 TEST_F(Compaction, AFailureAtAnyStepLeavesTheOldFileWhole)
