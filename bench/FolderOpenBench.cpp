@@ -76,27 +76,6 @@ void makeCold(const QString& path)
     ::close(fd);
 }
 
-// The floor of a cold open: every record's list bytes asked of the kernel at once, then read.
-long readAheadLoop(const QString& path, int recordLength, int listBytes)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    const off_t records = ::lseek(fd, 0, SEEK_END) / recordLength;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
-    for (off_t index = 0; index < records; ++index)
-        ::posix_fadvise(fd, index * recordLength, listBytes, POSIX_FADV_WILLNEED);
-    char buffer[1024];
-    long sum = 0;
-    for (off_t index = 0; index < records; ++index) {
-        if (::pread(fd, buffer, static_cast<std::size_t>(listBytes), index * recordLength) != listBytes)
-            break;
-        sum += buffer[0];
-    }
-    ::close(fd);
-    return sum;
-}
-
 void ColdRawPreadLoop(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -113,7 +92,7 @@ void ColdReadAheadFloor(benchmark::State& state)
         state.PauseTiming();
         makeCold(setting->fullFolderPath());
         state.ResumeTiming();
-        benchmark::DoNotOptimize(readAheadLoop(setting->fullFolderPath(), RecordLayouts::Message.length, ListBytes));
+        benchmark::DoNotOptimize(rawPreadLoop(setting->fullFolderPath(), RecordLayouts::Message.length, ListBytes, ListBytesAdvice::AllAtOnce));
     }
 }
 
