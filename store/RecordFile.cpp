@@ -187,9 +187,10 @@ namespace {
 // Copies up to length bytes from offset from of in to offset to of out, in the kernel while the
 // file system allows it, through buffer from the first refusal on. copied falls short of length only
 // where the source ends. false with errno set on a read or write error.
-// The copy goes in pieces, each handed to the disk as soon as it is copied, so that the flush at the
-// end finds little left to write and the disk works while the next piece is copied. The kernel's
-// pieces end on a page boundary of the copy: a page split between two calls is copied twice over.
+// The copy goes in pieces, each handed to the disk as soon as it is copied, so that the disk writes
+// while the next piece is copied and the flush at the end finds little left to write. The kernel's
+// pieces end on a page boundary of the copy: a page split between two calls is copied and written
+// twice.
 bool copyRange(int in, int out, off_t from, off_t to, std::size_t length, bool& inKernel, std::string& buffer,
     std::size_t& copied)
 {
@@ -277,10 +278,9 @@ StoreStatus RecordFile::compact(const QString& temporaryPath, const CompactionPr
                                                 .arg(temporaryPath, AtomicFile::describeErrno(errno))));
 
     // Only the Live flags pass through this process: the runs of live records between removed ones
-    // are copied by the kernel. The flags are read a few megabytes ahead of the kernel's reading, so
-    // that a cold file is read in order rather than one page a record. The runs are copied only
-    // once all flags are known, each in one piece: a run cut at a record boundary would end the
-    // kernel's copy inside a page, and every such cut makes it copy and flush that page twice.
+    // are copied by the kernel. The flags are read with the kernel's read-ahead asked a few megabytes
+    // ahead, so that a cold file is read in order rather than one page a record. The runs are copied
+    // once all flags are known, so that none is cut at a record boundary, which lies inside a page.
     const auto recordLength = static_cast<off_t>(layout_->length);
     const off_t records = info.st_size / recordLength;
     const off_t recordsAhead = std::max<off_t>(1, (off_t{8} << 20) / recordLength);
