@@ -1,8 +1,12 @@
 #pragma once
 
+#include "NMail.h"
 #include "TestMailServers.h"
 
+#include <benchmark/benchmark.h>
+
 #include <QProcess>
+#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -25,6 +29,38 @@ struct BenchMailServers {
     ~BenchMailServers() { run(QStringLiteral("stop")); }
     BenchMailServers(const BenchMailServers&) = delete;
     BenchMailServers& operator=(const BenchMailServers&) = delete;
+
+    // Whether the servers and the mailbox are there; a benchmark without them is skipped.
+    bool readyFor(benchmark::State& state) const
+    {
+        if (!mailbox)
+            state.SkipWithError("the bench's mail servers did not start");
+        return mailbox != nullptr;
+    }
+
+    // Receives the mailbox's expectedCount messages through the mail library alone, as a receive
+    // session asks for each (status, size, fetch and decode, delete, then QUIT), keeping nothing.
+    // Why it failed, or nullptr when every step went.
+    const char* fetchDecodeDeleteAll(int expectedCount) const
+    {
+        NMail library;
+        library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers->caFile());
+        const int handle = library.NMailPop3Connect(servers->pop3Server());
+        const int count = library.NMailPop3Authenticate(handle, mailbox->user(), mailbox->password(), 0);
+        if (count != expectedCount)
+            return "login or count failed";
+        QString subject, date, from, header, body;
+        for (int number = 1; number <= count; ++number) {
+            library.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0);
+            body = QString(library.NMailPop3GetMailSize(handle, number) + 1, u' ');
+            library.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0);
+            benchmark::DoNotOptimize(body);
+            library.NMailPop3DeleteMail(handle, number);
+        }
+        if (library.NMailPop3Close(handle) != 0 || mailbox->count() != 0)
+            return "the messages were not deleted";
+        return nullptr;
+    }
 
 private:
     void run(const QString& command)

@@ -95,10 +95,8 @@ public:
 
 void BM_CurlUploadPerMessage(benchmark::State& state)
 {
-    if (!servers().mailbox) {
-        state.SkipWithError("the bench's mail servers did not start");
+    if (!servers().readyFor(state))
         return;
-    }
     const TestMailServers& mail = *servers().servers;
     const TestMailbox& box = *servers().mailbox;
     const QStringList arguments = {QStringLiteral("-sS"), QStringLiteral("--ssl-reqd"), QStringLiteral("--cacert"), mail.caFile(),
@@ -126,10 +124,8 @@ void BM_CurlUploadPerMessage(benchmark::State& state)
 
 void BM_BulkSend(benchmark::State& state)
 {
-    if (!servers().mailbox) {
-        state.SkipWithError("the bench's mail servers did not start");
+    if (!servers().readyFor(state))
         return;
-    }
     const TestMailServers& mail = *servers().servers;
     const TestMailbox& box = *servers().mailbox;
     const ProgramPaths paths(files().folder.path());

@@ -4,7 +4,6 @@
 // messages per second of both and their ratio.
 
 #include "BenchMailServers.h"
-#include "NMail.h"
 
 #include "RatioReporter.h"
 
@@ -64,10 +63,8 @@ void fillMailbox(benchmark::State& state)
 
 void BM_CurlFetchFloor(benchmark::State& state)
 {
-    if (!servers().mailbox) {
-        state.SkipWithError("the bench's mail servers did not start");
+    if (!servers().readyFor(state))
         return;
-    }
     const TestMailServers& mail = *servers().servers;
     fillMailbox(state);
     const QStringList arguments = {QStringLiteral("-s"), QStringLiteral("--ssl-reqd"), QStringLiteral("--cacert"), mail.caFile(),
@@ -85,34 +82,16 @@ void BM_CurlFetchFloor(benchmark::State& state)
 
 void BM_NMailFetchDecodeDelete(benchmark::State& state)
 {
-    if (!servers().mailbox) {
-        state.SkipWithError("the bench's mail servers did not start");
+    if (!servers().readyFor(state))
         return;
-    }
-    const TestMailServers& mail = *servers().servers;
-    const TestMailbox& mailbox = *servers().mailbox;
     for (auto _ : state) {
         state.PauseTiming();
         fillMailbox(state);
         state.ResumeTiming();
-        NMail library;
-        library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, mail.caFile());
-        const int handle = library.NMailPop3Connect(mail.pop3Server());
-        const int count = library.NMailPop3Authenticate(handle, mailbox.user(), mailbox.password(), 0);
-        if (count != MessageCount) {
-            state.SkipWithError("login or count failed");
+        if (const char* failure = servers().fetchDecodeDeleteAll(MessageCount)) {
+            state.SkipWithError(failure);
             break;
         }
-        QString subject, date, from, header, body;
-        for (int number = 1; number <= count; ++number) {
-            library.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0);
-            body = QString(library.NMailPop3GetMailSize(handle, number) + 1, u' ');
-            library.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0);
-            benchmark::DoNotOptimize(body);
-            library.NMailPop3DeleteMail(handle, number);
-        }
-        if (library.NMailPop3Close(handle) != 0 || mailbox.count() != 0)
-            state.SkipWithError("the messages were not deleted");
     }
     state.SetItemsProcessed(state.iterations() * MessageCount);
 }

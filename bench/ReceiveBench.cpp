@@ -126,10 +126,8 @@ public:
 
 void BM_ReceiveSession(benchmark::State& state)
 {
-    if (!servers().mailbox) {
-        state.SkipWithError("the bench's mail servers did not start");
+    if (!servers().readyFor(state))
         return;
-    }
     const TestMailServers& mail = *servers().servers;
     for (auto _ : state) {
         state.PauseTiming();
@@ -168,12 +166,8 @@ void BM_ReceiveSession(benchmark::State& state)
 
 void BM_LibraryFetchDecodeDelete(benchmark::State& state)
 {
-    if (!servers().mailbox) {
-        state.SkipWithError("the bench's mail servers did not start");
+    if (!servers().readyFor(state))
         return;
-    }
-    const TestMailServers& mail = *servers().servers;
-    const TestMailbox& mailbox = *servers().mailbox;
     for (auto _ : state) {
         state.PauseTiming();
         if (!fillMailbox()) {
@@ -181,24 +175,10 @@ void BM_LibraryFetchDecodeDelete(benchmark::State& state)
             break;
         }
         state.ResumeTiming();
-        NMail library;
-        library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, mail.caFile());
-        const int handle = library.NMailPop3Connect(mail.pop3Server());
-        const int count = library.NMailPop3Authenticate(handle, mailbox.user(), mailbox.password(), 0);
-        if (count != MessageCount) {
-            state.SkipWithError("login or count failed");
+        if (const char* failure = servers().fetchDecodeDeleteAll(MessageCount)) {
+            state.SkipWithError(failure);
             break;
         }
-        QString subject, date, from, header, body;
-        for (int number = 1; number <= count; ++number) {
-            library.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0);
-            benchmark::DoNotOptimize(library.NMailPop3GetMailSize(handle, number));
-            library.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0);
-            benchmark::DoNotOptimize(body);
-            library.NMailPop3DeleteMail(handle, number);
-        }
-        if (library.NMailPop3Close(handle) != 0 || mailbox.count() != 0)
-            state.SkipWithError("the messages were not deleted");
     }
     state.SetItemsProcessed(state.iterations() * MessageCount);
 }
@@ -230,10 +210,8 @@ void resetPeak()
 // peak: the bench's copy of the message is freed and the peak reset before the session starts.
 void BM_ReceiveHundredMegabyteMessage(benchmark::State& state)
 {
-    if (!servers().mailbox) {
-        state.SkipWithError("the bench's mail servers did not start");
+    if (!servers().readyFor(state))
         return;
-    }
     const TestMailServers& mail = *servers().servers;
     for (auto _ : state) {
         state.PauseTiming();
@@ -277,10 +255,8 @@ void BM_ReceiveHundredMegabyteMessage(benchmark::State& state)
 
 void BM_FetchmailProcmail(benchmark::State& state)
 {
-    if (!servers().mailbox) {
-        state.SkipWithError("the bench's mail servers did not start");
+    if (!servers().readyFor(state))
         return;
-    }
     const QString fetchmail = QStandardPaths::findExecutable(QStringLiteral("fetchmail"));
     const QString procmail = QStandardPaths::findExecutable(QStringLiteral("procmail"));
     if (fetchmail.isEmpty() || procmail.isEmpty()) {
