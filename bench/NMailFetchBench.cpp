@@ -101,19 +101,13 @@ void BM_NMailFetchDecodeDelete(benchmark::State& state)
 BENCHMARK(BM_CurlFetchFloor)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NMailFetchDecodeDelete)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-double messagesPerSecond(const RatioReporter& reporter, const std::string& function)
-{
-    const double seconds = reporter.seconds(function);
-    return seconds > 0 ? MessageCount / seconds : 0.0;
-}
-
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double curlRate = messagesPerSecond(reporter, "BM_CurlFetchFloor");
-    const double nmailRate = messagesPerSecond(reporter, "BM_NMailFetchDecodeDelete");
+    const double curlRate = reporter.perSecond("BM_CurlFetchFloor", MessageCount);
+    const double nmailRate = reporter.perSecond("BM_NMailFetchDecodeDelete", MessageCount);
     if (curlRate > 0 && nmailRate > 0)
         std::printf("NMail status+size+fetch+decode+delete: %.0f msg/s; curl fetch alone: %.0f msg/s; NMail/curl = %.2f\n",
             nmailRate, curlRate, nmailRate / curlRate);

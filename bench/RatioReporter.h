@@ -28,6 +28,13 @@ public:
         return found == seconds_.end() ? 0.0 : found->second;
     }
 
+    // How many of items per iteration a benchmark function did in a second; 0 when it did not run.
+    double perSecond(const std::string& function, int items) const
+    {
+        const double time = seconds(function);
+        return time > 0 ? items / time : 0.0;
+    }
+
     // Prints measured / yardstick and returns it (0 when either did not run).
     double printRatio(const std::string& measured, const std::string& yardstick, double target) const
     {

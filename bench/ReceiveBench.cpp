@@ -316,20 +316,14 @@ BENCHMARK(BM_LibraryFetchDecodeDelete)->Iterations(2)->Unit(benchmark::kMillisec
 BENCHMARK(BM_FetchmailProcmail)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReceiveHundredMegabyteMessage)->Args({100, 0})->Args({32, 0})->Args({59, 1})->Args({30, 1})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-double messagesPerSecond(const RatioReporter& reporter, const std::string& function)
-{
-    const double seconds = reporter.seconds(function);
-    return seconds > 0 ? MessageCount / seconds : 0.0;
-}
-
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double nemuroaRate = messagesPerSecond(reporter, "BM_ReceiveSession");
-    const double fetchmailRate = messagesPerSecond(reporter, "BM_FetchmailProcmail");
-    const double libraryRate = messagesPerSecond(reporter, "BM_LibraryFetchDecodeDelete");
+    const double nemuroaRate = reporter.perSecond("BM_ReceiveSession", MessageCount);
+    const double fetchmailRate = reporter.perSecond("BM_FetchmailProcmail", MessageCount);
+    const double libraryRate = reporter.perSecond("BM_LibraryFetchDecodeDelete", MessageCount);
     if (nemuroaRate > 0 && libraryRate > 0)
         std::printf("Receive session: %.0f msg/s; the library's fetch+decode+delete alone: %.0f msg/s; ratio %.2f (at least 0.70)\n",
             nemuroaRate, libraryRate, nemuroaRate / libraryRate);

@@ -167,12 +167,18 @@ int NMail::NMailPop3Authenticate(int handle, const QString& id, const QString& p
     return count.value();
 }
 
-const NMail::Fetched* NMail::fetched(Session& open, int number)
+NMail::Session* NMail::loggedInSession(int handle)
 {
-    if (!open.loggedIn) {
-        lastError_ = QStringLiteral("POP3 サーバーにログインしていません。");
+    Session* open = session(handle);
+    if (open && !open->loggedIn) {
+        fail(QStringLiteral("POP3 サーバーにログインしていません。"));
         return nullptr;
     }
+    return open;
+}
+
+const NMail::Fetched* NMail::fetched(Session& open, int number)
+{
     if (open.fetchedNumber == number)
         return &open.fetched;
     open.fetchedNumber = 0;
@@ -218,7 +224,7 @@ const NMail::Fetched* NMail::fetched(Session& open, int number)
 int NMail::NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from,
     QString& header, int)
 {
-    Session* open = session(handle);
+    Session* open = loggedInSession(handle);
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
         return -1;
@@ -232,11 +238,9 @@ int NMail::NMailPop3GetMailStatus(int handle, int number, QString& subject, QStr
 
 int NMail::NMailPop3GetMailSize(int handle, int number)
 {
-    Session* open = session(handle);
+    Session* open = loggedInSession(handle);
     if (!open)
         return -1;
-    if (!open->loggedIn)
-        return fail(QStringLiteral("POP3 サーバーにログインしていません。"));
     if (open->fetchedNumber == number) {
         const Fetched& message = open->fetched;
         const qint64 size = message.spool ? message.spool->size() : static_cast<qint64>(message.bytes->size());
@@ -251,7 +255,7 @@ int NMail::NMailPop3GetMailSize(int handle, int number)
 int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
     QString& body, int, int)
 {
-    Session* open = session(handle);
+    Session* open = loggedInSession(handle);
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
         return -1;
@@ -381,11 +385,9 @@ int NMail::NMailAttachmentFileClose(int)
 
 int NMail::NMailPop3DeleteMail(int handle, int number)
 {
-    Session* open = session(handle);
+    Session* open = loggedInSession(handle);
     if (!open)
         return -1;
-    if (!open->loggedIn)
-        return fail(QStringLiteral("POP3 サーバーにログインしていません。"));
     const StoreStatus status = open->pop3.markDeleted(number);
     if (!status.ok())
         return fail(status.error());

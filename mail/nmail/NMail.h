@@ -55,6 +55,8 @@ private:
     };
 
     Session* session(int handle);
+    // The session of handle once it has logged in; nullptr, with the error set, otherwise.
+    Session* loggedInSession(int handle);
     // Fetches message number once per session step; status, size and fetch of one message share it.
     const Fetched* fetched(Session& open, int number);
     QString cutToBuffer(const QString& text) const;
