@@ -10,8 +10,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -225,6 +227,46 @@ TEST(CompactionRuns, KeepsExactlyTheWholeRecordsWhoseFlagIsNotZero)
         EXPECT_EQ(StoreTestFolder::contents(file.path()), expected) << c.flags;
         EXPECT_FALSE(QFileInfo::exists(folder.data(QStringLiteral("RUNS.TMP"))));
     }
+}
+
+// Where the kernel will not copy between the two files (here: they lie on different file systems),
+// the runs go through a buffer, to the same bytes.
+TEST(CompactionRuns, CopiesThroughABufferWhereTheKernelWillNot)
+{
+    StoreTestFolder folder;
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/nemuroa-compaction-XXXXXX"));
+    struct stat here {};
+    struct stat there {};
+    if (!elsewhere.isValid() || ::stat(QFile::encodeName(folder.data(QString())).constData(), &here) != 0
+        || ::stat(QFile::encodeName(elsewhere.path()).constData(), &there) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system to copy across";
+
+    const RecordFile file(folder.data(QStringLiteral("runs.data")), RecordLayouts::Keyword);
+    const auto length = static_cast<qsizetype>(RecordLayouts::Keyword.length);
+    // Enough records that the runs outgrow the buffer, with removed ones between them.
+    QByteArray bytes;
+    QByteArray expected;
+    for (int index = 0; index < 20000; ++index) {
+        QByteArray record(length, static_cast<char>('a' + index % 26));
+        const bool live = index % 7 != 3;
+        record.replace(RecordLayouts::Keyword.liveOffset(), 2, live ? QByteArray("\x01\x00", 2) : QByteArray(2, '\0'));
+        bytes += record;
+        if (live)
+            expected += record;
+    }
+    StoreTestFolder::put(file.path(), bytes);
+
+    const QString temporary = elsewhere.filePath(QStringLiteral("RUNS.TMP"));
+    QByteArray copied;
+    const StoreStatus status = file.compact(temporary, [&](RecordFile::CompactionStep step) {
+        if (step == RecordFile::CompactionStep::TemporaryWritten)
+            copied = StoreTestFolder::contents(temporary);
+        return StoreStatus::failure(QStringLiteral("stopped before the rename"));
+    });
+    EXPECT_FALSE(status.ok());
+    EXPECT_EQ(copied.size(), expected.size());
+    EXPECT_TRUE(copied == expected);
+    EXPECT_EQ(StoreTestFolder::contents(file.path()), bytes);
 }
 
 TEST(ProgramPaths, MatchesExistingNamesWithoutRegardToCase)
