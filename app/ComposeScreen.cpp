@@ -314,12 +314,7 @@ void ComposeScreen::PasteRecipient() { to_->setText(services_.clipboard.text());
 
 void ComposeScreen::ClearScreen()
 {
-    to_->clear();
-    subject_->clear();
-    body_->clear();
-    attachments_->clear();
-    uncheck(bulkOn_);
-    uncheck(bulkOff_);
+    EmptyAfterSend();
     colourNameList(normalColour());
     attach_->setEnabled(true);
 }
