@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -44,9 +45,13 @@ public:
         if (!isUserInput(event->type()))
             return false;
         QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return true;
+        // A person's key or click reaches the box's window object first and its widgets after.
+        if (auto* window = qobject_cast<QWindow*>(watched))
+            return window != modal->windowHandle();
         const auto* widget = qobject_cast<QWidget*>(watched);
-        const bool inModalBox = modal && widget && (widget == modal || modal->isAncestorOf(widget));
-        return !inModalBox;
+        return !(widget && (widget == modal || modal->isAncestorOf(widget)));
     }
 };
 
