@@ -58,6 +58,13 @@ QStringList messageFiles(const QString& maildir)
 
 QString defaultStateDirectory() { return QStringLiteral(NEMUROA_MAIL_SERVERS_STATE); }
 
+// Whether the server script ran to success. It bounds each of its own waits on a server, however
+// long a loaded machine makes them, so it is waited for without a limit of its own.
+bool finished(QProcess& script)
+{
+    return script.waitForFinished(-1) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+}
+
 } // namespace
 
 TestMailbox::TestMailbox(QString user, QString password, QString maildir)
@@ -181,8 +188,9 @@ bool PrivateDovecot::start()
     if (pop3Port_ != 0)
         arguments << QString::number(pop3Port_) << QString::number(pop3sPort_);
     QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(QStringLiteral("bash"), arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    if (!finished(process))
         return false;
     for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
         if (line.startsWith("POP3_PORT="))
@@ -198,8 +206,9 @@ bool PrivateDovecot::stop()
     if (directory_.isEmpty())
         return false;
     QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(QStringLiteral("bash"), {servers_.script(), QStringLiteral("stop-dovecot"), servers_.stateDirectory(), directory_});
-    return process.waitForFinished(30000) && process.exitCode() == 0;
+    return finished(process);
 }
 
 QString PrivateDovecot::pop3Server() const { return QStringLiteral("127.0.0.1:%1").arg(pop3Port_); }

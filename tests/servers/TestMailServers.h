@@ -102,8 +102,10 @@ private:
 };
 
 // A dovecot of a test's own, serving the same users and mailboxes as the shared one on ports of
-// its own. It keeps its ports across stop() and start(), so a client sees the same server vanish
-// and come back. The destructor stops it.
+// its own. start() returns once the server answers, stop() once its processes have ended. A
+// restart takes the ports it had, so a client sees the same server vanish and come back; when
+// another process took one of them meanwhile, it moves to free ones, which pop3Port() and the
+// server names then give. The destructor stops it.
 class PrivateDovecot {
 public:
     explicit PrivateDovecot(const TestMailServers& servers);

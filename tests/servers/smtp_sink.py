@@ -73,13 +73,16 @@ def main():
     parser.add_argument("--key", required=True)
     parser.add_argument("--mail-root", required=True)
     parser.add_argument("--password", required=True)
+    # The controllers give up when their own first connection takes longer, as on a loaded machine.
+    parser.add_argument("--ready-seconds", type=float, default=180)
     options = parser.parse_args()
 
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(options.cert, options.key)
     delivery = MaildirDelivery(options.mail_root)
     authenticator = Authenticator(options.password)
-    common = dict(hostname="127.0.0.1", authenticator=authenticator, auth_required=False)
+    common = dict(hostname="127.0.0.1", authenticator=authenticator, auth_required=False,
+                  ready_timeout=options.ready_seconds)
     plain = Controller(delivery, port=options.port, tls_context=context, require_starttls=False,
                        auth_require_tls=True, **common)
     implicit = Controller(delivery, port=options.tls_port, ssl_context=context, auth_require_tls=False, **common)
