@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Nemuroa needs that are not there yet; quiet when all are.
-# Usage: install-dependencies.sh run|test|demo|screenshots
+# Usage: install-dependencies.sh run|test|stress|demo|screenshots
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev libcurl4-openssl-dev libssl-dev
+build_packages=(cmake ninja-build g++ lld pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev)
 run_packages=(fonts-noto-cjk)
 test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps curl poppler-utils fonts-noto-cjk)
@@ -11,13 +11,15 @@ run_packages+=(qt6-translations-l10n)
 test_packages+=(desktop-file-utils qt6-translations-l10n)
 demo_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps ca-certificates)
 screenshot_packages=(xvfb xauth)
+stress_packages=(stress-ng)
 
 case "${1:-}" in
   run) wanted=("${build_packages[@]}" "${run_packages[@]}") ;;
   test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  stress) wanted=("${build_packages[@]}" "${test_packages[@]}" "${stress_packages[@]}") ;;
   demo) wanted=("${build_packages[@]}" "${run_packages[@]}" "${demo_packages[@]}") ;;
   screenshots) wanted=("${build_packages[@]}" "${run_packages[@]}" "${demo_packages[@]}" "${screenshot_packages[@]}") ;;
-  *) echo "usage: $0 run|test|demo|screenshots" >&2; exit 2 ;;
+  *) echo "usage: $0 run|test|stress|demo|screenshots" >&2; exit 2 ;;
 esac
 
 missing=()

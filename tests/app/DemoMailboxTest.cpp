@@ -54,7 +54,7 @@ private slots:
         QVERIFY2(servers.ok(), qPrintable(servers.problem()));
         QProcess generate;
         generate.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(NEMUROA_DEMO_SEED_SCRIPT), seed.path()});
-        QVERIFY(generate.waitForFinished(30000));
+        QVERIFY(generate.waitForFinished(300000));
         QCOMPARE(generate.exitCode(), 0);
         QFile expected(seed.filePath(QStringLiteral("expected.tsv")));
         QVERIFY(expected.open(QIODevice::ReadOnly));

@@ -275,7 +275,7 @@ private slots:
 
         QProcess extract;
         extract.start(extractor, {u"-f"_s, u"1"_s, u"-l"_s, u"1"_s, u"-enc"_s, u"UTF-8"_s, pdf, u"-"_s});
-        QVERIFY(extract.waitForFinished(20000));
+        QVERIFY(extract.waitForFinished(300000));
         // The CJK fonts share one glyph between an ideograph and its Kangxi radical (文 and ⽂), and
         // the extractor may name either; compatibility normalisation folds the radicals back.
         const QString page =

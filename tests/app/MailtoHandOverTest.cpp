@@ -27,7 +27,7 @@ private slots:
 
         QVERIFY(RunningCopyLink::handOver(folder.path(), QStringLiteral("mailto:taro@example.jp?subject=%E4%BC%9A%E8%AD%B0")));
 
-        QVERIFY(received.wait(5000));
+        QVERIFY(received.wait(60000));
         QCOMPARE(received.first().first().toString(), QStringLiteral("mailto:taro@example.jp?subject=%E4%BC%9A%E8%AD%B0"));
     }
 

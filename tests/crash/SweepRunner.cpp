@@ -31,7 +31,8 @@ DriverRun SweepRunner::run(const QString& programFolder, const QStringList& oper
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(driver(), QStringList{programFolder} + operation);
     DriverRun result;
-    if (!process.waitForFinished(60000)) {
+    // Long enough for one operation on a machine loaded many times over; only a hang takes longer.
+    if (!process.waitForFinished(300000)) {
         process.kill();
         process.waitForFinished();
         result.killed = true;
