@@ -1,0 +1,145 @@
+#include "ScriptedServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+// How often a waiting server looks whether it is being destroyed.
+constexpr int PollMilliseconds = 50;
+
+bool waitFor(int fd, short events, const std::atomic<bool>& stopping)
+{
+    pollfd entry{fd, events, 0};
+    while (!stopping) {
+        const int ready = ::poll(&entry, 1, PollMilliseconds);
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
+ScriptedServer::ScriptedServer(Script script) : script_(std::move(script))
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::listen(listener_, 4) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return;
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+}
+
+ScriptedServer::~ScriptedServer()
+{
+    stopping_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    if (listener_ >= 0)
+        ::close(listener_);
+}
+
+QString ScriptedServer::address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+
+std::vector<std::string> ScriptedServer::heard() const
+{
+    const std::lock_guard lock(mutex_);
+    return heard_;
+}
+
+void ScriptedServer::serve()
+{
+    while (waitFor(listener_, POLLIN, stopping_)) {
+        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (connection < 0)
+            continue;
+        converse(connection, ++connections_);
+        ::close(connection);
+    }
+}
+
+bool ScriptedServer::pause(int milliseconds) const
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!stopping_ && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(milliseconds, PollMilliseconds)));
+    return !stopping_;
+}
+
+bool ScriptedServer::sendAll(int connection, const std::string& bytes) const
+{
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n > 0)
+            sent += static_cast<std::size_t>(n);
+        else if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            waitFor(connection, POLLOUT, stopping_);
+        else
+            return false;
+        if (stopping_)
+            return false;
+    }
+    return true;
+}
+
+void ScriptedServer::converse(int connection, int number)
+{
+    Answer answer = script_(number, std::string(), true);
+    std::string pending;
+    for (;;) {
+        if (!pause(answer.pauseMilliseconds) || !sendAll(connection, answer.bytes))
+            return;
+        switch (answer.then) {
+        case Answer::Then::Close:
+            return;
+        case Answer::Then::Flood:
+            while (pause(answer.pauseMilliseconds) && sendAll(connection, answer.endless)) {
+            }
+            return;
+        case Answer::Then::Hang:
+        case Answer::Then::Listen:
+            break;
+        }
+        const bool hanging = answer.then == Answer::Then::Hang;
+        answer = {};
+        // The next line the client sends; while hanging, everything it sends is only heard.
+        std::size_t end = pending.find('\n');
+        while (end == std::string::npos) {
+            if (!waitFor(connection, POLLIN, stopping_))
+                return;
+            char chunk[4096];
+            const ssize_t n = ::recv(connection, chunk, sizeof chunk, 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+                return;
+            if (n > 0)
+                pending.append(chunk, static_cast<std::size_t>(n));
+            end = pending.find('\n');
+        }
+        std::string line = pending.substr(0, end);
+        pending.erase(0, end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        {
+            const std::lock_guard lock(mutex_);
+            heard_.push_back(line);
+        }
+        if (hanging)
+            answer.then = Answer::Then::Hang;
+        else
+            answer = script_(number, line, false);
+    }
+}
