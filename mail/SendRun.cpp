@@ -14,8 +14,8 @@ QString SendRun::notTriedText(int remaining)
 
 QString SendRun::unconfirmedText(const QStringList& unconfirmed, const QString& reason)
 {
-    return QStringLiteral("次のメールは、サーバーが受け取ったかどうか確かめられませんでした。相手に届いている可能性があります。\r\n"
-                          "送り直す前に、届いたかどうかを相手に確かめてください（送信履歴には残っています）。\r\n\r\n%1\r\n\r\n%2")
+    return QStringLiteral("次のメールは、サーバーが受け取ったかどうか確かめられませんでした。\r\n"
+                          "送り直す前に、届いたかどうかを相手に確かめてください。\r\n\r\n%1\r\n\r\n%2")
         .arg(unconfirmed.join(QStringLiteral("\r\n")), reason);
 }
 

@@ -331,22 +331,9 @@ private slots:
         std::string endless = "+OK\r\n";
         while (endless.size() < 20 * 1024 * 1024)
             endless += filler;
-        const ScriptedServer server([&](int, const std::string& line, bool opened) {
-            using Answer = ScriptedServer::Answer;
-            if (opened)
-                return Answer("+OK ready\r\n");
-            if (line == "STAT")
-                return Answer("+OK 2 300\r\n");
-            if (line == "LIST")
-                return Answer("+OK\r\n1 200\r\n2 100\r\n.\r\n");
-            if (line == "RETR 1")
-                return Answer("+OK\r\nFrom: a@example.jp\r\nSubject: whole\r\n\r\nbody\r\n.\r\n");
-            if (line == "RETR 2")
-                return Answer(endless + ".\r\n");
-            if (line == "CAPA")
-                return Answer("-ERR\r\n");
-            return Answer("+OK\r\n");
-        });
+        const ScriptedServer server(ScriptedServer::pop3({{"LIST", ScriptedServer::Answer("+OK\r\n1 200\r\n2 100\r\n.\r\n")},
+            {"RETR 1", ScriptedServer::Answer("+OK\r\nFrom: a@example.jp\r\nSubject: whole\r\n\r\nbody\r\n.\r\n")},
+            {"RETR 2", ScriptedServer::Answer(endless + ".\r\n")}}));
         box.emplace(servers.createMailbox(QStringLiteral("receive_endless_message")));
         folder->putServerSettings("POP3=" + server.address().toUtf8() + "\r\n");
         putAccount(box->password());

@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <map>
@@ -40,34 +37,6 @@ std::string lines(const std::string& line, std::size_t count)
     for (std::size_t i = 0; i < count; ++i)
         text += line + "\r\n";
     return text;
-}
-
-// A mailbox of two messages of 100 and 200 bytes by LIST; answers maps a command line (or its
-// verb) to what the test wants instead.
-ScriptedServer::Script pop3(std::map<std::string, Answer> answers)
-{
-    return [answers = std::move(answers)](int, const std::string& line, bool opened) {
-        if (opened)
-            return Answer{"+OK ready\r\n"};
-        const std::string verb = line.substr(0, line.find(' '));
-        for (const std::string& key : {line, verb}) {
-            if (const auto found = answers.find(key); found != answers.end())
-                return found->second;
-        }
-        if (verb == "CAPA")
-            return Answer{"+OK\r\nUSER\r\n.\r\n"};
-        if (verb == "USER" || verb == "PASS" || verb == "DELE")
-            return Answer{"+OK\r\n"};
-        if (verb == "STAT")
-            return Answer{"+OK 2 300\r\n"};
-        if (line == "LIST")
-            return Answer{"+OK\r\n1 100\r\n2 200\r\n.\r\n"};
-        if (verb == "RETR")
-            return Answer{"+OK\r\nSubject: short\r\n\r\nbody\r\n.\r\n"};
-        if (verb == "QUIT")
-            return Answer{"+OK bye\r\n", Then::Close};
-        return Answer{"-ERR unknown command\r\n"};
-    };
 }
 
 class HostilePop3Test : public ::testing::Test {
@@ -120,7 +89,7 @@ TEST_F(HostilePop3Test, RepliesPastTheirBoundsDropTheConnectionKeepNothingAndSay
         mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, c.timeoutMilliseconds);
         mail.NMailSetOption(NMailApi::OptionMinimumBytesPerSecond, c.minimumBytesPerSecond);
         {
-            const ScriptedServer server(pop3(c.answers));
+            const ScriptedServer server(ScriptedServer::pop3(c.answers));
             EXPECT_EQ(fetchFirst(server), c.expected);
             EXPECT_TRUE(lastError(mail).contains(QString::fromUtf8(c.why))) << lastError(mail).toStdString();
             if (handle > 0) {
@@ -137,7 +106,7 @@ TEST_F(HostilePop3Test, RepliesPastTheirBoundsDropTheConnectionKeepNothingAndSay
 TEST_F(HostilePop3Test, AMessageALittleOverItsListSizeIsKeptWhole)
 {
     const std::string body = lines("本文の行です。", 1000);
-    const ScriptedServer server(pop3({{"RETR", {"+OK\r\nSubject: long\r\n\r\n" + body + ".\r\n"}},
+    const ScriptedServer server(ScriptedServer::pop3({{"RETR", {"+OK\r\nSubject: long\r\n\r\n" + body + ".\r\n"}},
         {"LIST", {"+OK\r\n1 " + std::to_string(body.size() * 95 / 100) + "\r\n.\r\n"}}}));
     EXPECT_EQ(fetchFirst(server), 1) << lastError(mail).toStdString();
     QString subject, date, from, header, text;
@@ -149,7 +118,7 @@ TEST_F(HostilePop3Test, AMessageALittleOverItsListSizeIsKeptWhole)
 TEST(Pop3SizesTest, NumbersNoSizeCanHoldAreNoSizes)
 {
     // The RETR reply's own count is only a hint for the allocation.
-    const ScriptedServer server(pop3({{"RETR", {"+OK 9223372036854775807 octets\r\nSubject: x\r\n\r\nbody\r\n.\r\n"}},
+    const ScriptedServer server(ScriptedServer::pop3({{"RETR", {"+OK 9223372036854775807 octets\r\nSubject: x\r\n\r\nbody\r\n.\r\n"}},
         {"LIST", {"+OK\r\n1 99999999999999999999\r\n2 200\r\n.\r\n"}}, {"LIST 1", {"+OK 1 100\r\n"}}}));
     Pop3Session session;
     ASSERT_TRUE(session.open(ServerAddress{QStringLiteral("127.0.0.1"), server.address().section(u':', 1).toInt(), false}, {}).ok());
@@ -164,7 +133,7 @@ TEST(Pop3SizesTest, NumbersNoSizeCanHoldAreNoSizes)
 
 TEST(Pop3SizesTest, AMessageCountNoNumberCanHoldFailsTheLogin)
 {
-    const ScriptedServer server(pop3({{"STAT", {"+OK 99999999999999999999 300\r\n"}}}));
+    const ScriptedServer server(ScriptedServer::pop3({{"STAT", {"+OK 99999999999999999999 300\r\n"}}}));
     NMail mail;
     mail.NMailSetOption(NMailApi::OptionAllowPlainPassword, 1);
     const int handle = mail.NMailPop3Connect(server.address());
@@ -172,38 +141,6 @@ TEST(Pop3SizesTest, AMessageCountNoNumberCanHoldFailsTheLogin)
     EXPECT_LT(mail.NMailPop3Authenticate(handle, QStringLiteral("taro"), QStringLiteral("secret"), 0), 0);
     EXPECT_TRUE(lastError(mail).contains(QStringLiteral("99999999999999999999"))) << lastError(mail).toStdString();
     mail.NMailPop3Close(handle);
-}
-
-// An SMTP server that takes every message; answers maps a command verb, or "." for the end of a
-// message, to what the test wants instead, on the connection of that number (0: on all).
-ScriptedServer::Script smtp(std::map<std::pair<int, std::string>, Answer> answers)
-{
-    return [answers = std::move(answers), inData = false](int connection, const std::string& line, bool opened) mutable {
-        if (opened)
-            return Answer{"220 scripted ESMTP\r\n"};
-        if (inData && line != ".")
-            return Answer{};
-        inData = false;
-        std::string verb = line.substr(0, line.find_first_of(" :"));
-        std::transform(verb.begin(), verb.end(), verb.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        for (const int on : {connection, 0}) {
-            if (const auto found = answers.find({on, verb}); found != answers.end())
-                return found->second;
-        }
-        if (verb == "EHLO")
-            return Answer{"250-scripted\r\n250 8BITMIME\r\n"};
-        if (verb == "MAIL" || verb == "RCPT" || verb == "RSET" || verb == "NOOP")
-            return Answer{"250 OK\r\n"};
-        if (verb == "DATA") {
-            inData = true;
-            return Answer{"354 go ahead\r\n"};
-        }
-        if (verb == ".")
-            return Answer{"250 queued\r\n"};
-        if (verb == "QUIT")
-            return Answer{"221 bye\r\n", Then::Close};
-        return Answer{"502 unknown\r\n"};
-    };
 }
 
 class HostileSmtpTest : public ::testing::Test {
@@ -233,7 +170,7 @@ TEST_F(HostileSmtpTest, AMessageTakenWithoutAnAnswerMayHaveGoneAndTheNextGoesOve
     mail.NMailSetOption(NMailApi::OptionSmtpEndOfDataWaitMilliseconds, 300);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ScriptedServer server(smtp({{{1, "."}, c.afterTheMessage}}));
+        const ScriptedServer server(ScriptedServer::smtp({{{1, "."}, c.afterTheMessage}}));
         EXPECT_EQ(send(server, QStringLiteral("first@example.jp")), NMailApi::ResultSentUnconfirmed);
         const QString text = lastError(mail);
         EXPECT_TRUE(text.contains(QString::fromUtf8(c.why))) << text.toStdString();
@@ -249,7 +186,7 @@ TEST_F(HostileSmtpTest, TheAnswerToAMessageMayTakeLongerThanAnyOtherReply)
 {
     mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 300);
     mail.NMailSetOption(NMailApi::OptionSmtpEndOfDataWaitMilliseconds, 60000);
-    const ScriptedServer server(smtp({{{0, "."}, {"250 queued at last\r\n", Then::Listen, {}, 1500}}}));
+    const ScriptedServer server(ScriptedServer::smtp({{{0, "."}, {"250 queued at last\r\n", Then::Listen, {}, 1500}}}));
     EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
 }
 
@@ -271,7 +208,7 @@ TEST_F(HostileSmtpTest, ARefusedOrLateReplyToAnyOtherCommandEndsTheSendWithItsOw
     mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 500);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ScriptedServer server(smtp({{{0, c.verb}, c.answer}}));
+        const ScriptedServer server(ScriptedServer::smtp({{{0, c.verb}, c.answer}}));
         EXPECT_EQ(send(server), NMailApi::SendNotConnected);
         EXPECT_TRUE(lastError(mail).contains(QString::fromUtf8(c.why))) << lastError(mail).toStdString();
         EXPECT_FALSE(heardAny(server, "DATA"));
@@ -286,7 +223,7 @@ TEST_F(HostileSmtpTest, AStartTlsOfferedAndThenRefusedSendsNothing)
         SCOPED_TRACE(withAccount ? "with an account" : "without an account");
         mail.NMailSetOptionText(NMailApi::OptionSmtpUser, withAccount ? QStringLiteral("taro") : QString());
         mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, withAccount ? QStringLiteral("secret") : QString());
-        const ScriptedServer server(smtp({{{0, "EHLO"}, offersTls}, {{0, "STARTTLS"}, refusesTls}}));
+        const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, offersTls}, {{0, "STARTTLS"}, refusesTls}}));
         // Not ResultPasswordNeedsTls: the user is not asked to send the password in clear.
         EXPECT_EQ(send(server), NMailApi::SendNotConnected);
         const QString text = lastError(mail);

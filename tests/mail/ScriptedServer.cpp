@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 
 namespace {
@@ -28,6 +29,62 @@ bool waitFor(int fd, short events, const std::atomic<bool>& stopping)
 }
 
 } // namespace
+
+ScriptedServer::Script ScriptedServer::pop3(std::map<std::string, Answer> answers)
+{
+    return [answers = std::move(answers)](int, const std::string& line, bool opened) {
+        if (opened)
+            return Answer("+OK ready\r\n");
+        const std::string verb = line.substr(0, line.find(' '));
+        for (const std::string& key : {line, verb}) {
+            if (const auto found = answers.find(key); found != answers.end())
+                return found->second;
+        }
+        if (verb == "CAPA")
+            return Answer("+OK\r\nUSER\r\n.\r\n");
+        if (verb == "USER" || verb == "PASS" || verb == "DELE")
+            return Answer("+OK\r\n");
+        if (verb == "STAT")
+            return Answer("+OK 2 300\r\n");
+        if (line == "LIST")
+            return Answer("+OK\r\n1 100\r\n2 200\r\n.\r\n");
+        if (verb == "RETR")
+            return Answer("+OK\r\nSubject: short\r\n\r\nbody\r\n.\r\n");
+        if (verb == "QUIT")
+            return Answer("+OK bye\r\n", Answer::Then::Close);
+        return Answer("-ERR unknown command\r\n");
+    };
+}
+
+ScriptedServer::Script ScriptedServer::smtp(std::map<std::pair<int, std::string>, Answer> answers)
+{
+    return [answers = std::move(answers), inData = false](int connection, const std::string& line, bool opened) mutable {
+        if (opened)
+            return Answer("220 scripted ESMTP\r\n");
+        if (inData && line != ".")
+            return Answer();
+        inData = false;
+        std::string verb = line.substr(0, line.find_first_of(" :"));
+        std::transform(verb.begin(), verb.end(), verb.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        for (const int on : {connection, 0}) {
+            if (const auto found = answers.find({on, verb}); found != answers.end())
+                return found->second;
+        }
+        if (verb == "EHLO")
+            return Answer("250-scripted\r\n250 8BITMIME\r\n");
+        if (verb == "MAIL" || verb == "RCPT" || verb == "RSET" || verb == "NOOP")
+            return Answer("250 OK\r\n");
+        if (verb == "DATA") {
+            inData = true;
+            return Answer("354 go ahead\r\n");
+        }
+        if (verb == ".")
+            return Answer("250 queued\r\n");
+        if (verb == "QUIT")
+            return Answer("221 bye\r\n", Answer::Then::Close);
+        return Answer("502 unknown\r\n");
+    };
+}
 
 ScriptedServer::ScriptedServer(Script script) : script_(std::move(script))
 {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,6 +40,13 @@ public:
     // Called with the connection's number (from 1) and the line without its CR LF; with an empty
     // line and `opened` when a connection begins, for the greeting.
     using Script = std::function<Answer(int connection, const std::string& line, bool opened)>;
+
+    // A POP3 mailbox of two messages of 100 and 200 bytes by LIST; answers maps a command line,
+    // or its verb, to what the test wants instead.
+    static Script pop3(std::map<std::string, Answer> answers = {});
+    // An SMTP server that takes every message; answers maps a command verb, or "." for the end of
+    // a message, to what the test wants instead, on the connection of that number (0: on all).
+    static Script smtp(std::map<std::pair<int, std::string>, Answer> answers = {});
 
     explicit ScriptedServer(Script script);
     ~ScriptedServer();
