@@ -1,7 +1,5 @@
 #include "ScriptedServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -86,18 +84,10 @@ ScriptedServer::Script ScriptedServer::smtp(std::map<std::pair<int, std::string>
     };
 }
 
-ScriptedServer::ScriptedServer(Script script) : script_(std::move(script))
+ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)), listener_(4)
 {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(listener_, 4) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return;
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { serve(); });
+    if (listener_.port() != 0)
+        thread_ = std::thread([this] { serve(); });
 }
 
 ScriptedServer::~ScriptedServer()
@@ -105,11 +95,9 @@ ScriptedServer::~ScriptedServer()
     stopping_ = true;
     if (thread_.joinable())
         thread_.join();
-    if (listener_ >= 0)
-        ::close(listener_);
 }
 
-QString ScriptedServer::address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+QString ScriptedServer::address() const { return QStringLiteral("127.0.0.1:%1").arg(listener_.port()); }
 
 std::vector<std::string> ScriptedServer::heard() const
 {
@@ -119,8 +107,8 @@ std::vector<std::string> ScriptedServer::heard() const
 
 void ScriptedServer::serve()
 {
-    while (waitFor(listener_, POLLIN, stopping_)) {
-        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    while (waitFor(listener_.fd(), POLLIN, stopping_)) {
+        const int connection = ::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (connection < 0)
             continue;
         converse(connection, ++connections_);

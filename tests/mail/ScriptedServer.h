@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoopbackListener.h"
+
 #include <QString>
 
 #include <atomic>
@@ -67,8 +69,7 @@ private:
     bool pause(int milliseconds) const;
 
     Script script_;
-    int listener_ = -1;
-    int port_ = 0;
+    LoopbackListener listener_;
     std::atomic<bool> stopping_ = false;
     std::atomic<int> connections_ = 0;
     mutable std::mutex mutex_;
