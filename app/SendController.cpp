@@ -49,3 +49,8 @@ void SendController::reportHistoryFailure(const QString& text)
 {
     form_.services().messageBoxes.show({text, sendErrorTitle(), MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Critical});
 }
+
+void SendController::reportUnconfirmed(const QString& text)
+{
+    form_.services().messageBoxes.show({text, sendErrorTitle(), MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+}

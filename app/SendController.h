@@ -27,6 +27,7 @@ private:
     void showProgress(int number, int count) override;
     void reportSendFailure(const QString& text) override;
     void reportHistoryFailure(const QString& text) override;
+    void reportUnconfirmed(const QString& text) override;
     SendAccount account() const;
 
     MainForm& form_;

@@ -90,6 +90,7 @@ public:
     void showProgress(int, int) override {}
     void reportSendFailure(const QString&) override { ++failures; }
     void reportHistoryFailure(const QString&) override { ++failures; }
+    void reportUnconfirmed(const QString&) override { ++failures; }
     int failures = 0;
 };
 

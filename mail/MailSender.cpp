@@ -25,6 +25,8 @@ SendResult MailSender::SendOne(const OutgoingMail& mail)
         return {};
     QString text;
     (void)mail_.NMailGetMessage(0, text, MessageBufferSize);
+    if (code == NMailApi::ResultSentUnconfirmed)
+        return {SendResult::Kind::Unconfirmed, CutAtNul(text)};
     const bool noLaterMessageWouldGo = code == NMailApi::SendNotConnected || code == NMailApi::ResultPasswordNeedsTls;
     return {noLaterMessageWouldGo ? SendResult::Kind::NotConnected : SendResult::Kind::Refused, CutAtNul(text)};
 }

@@ -23,6 +23,9 @@ struct SendResult {
         // The server was not reached or refused the login, or the user would not send the password
         // unencrypted: no later message would go either.
         NotConnected,
+        // The message went out whole but the server never said it took it: it may have been
+        // delivered. The next one goes over a new connection.
+        Unconfirmed,
     };
     Kind kind = Kind::Sent;
     // The library's text, cut at its first NUL.

@@ -12,7 +12,30 @@ QString SendRun::notTriedText(int remaining)
     return QStringLiteral("残りの %1 件は送信していません。").arg(remaining);
 }
 
+QString SendRun::unconfirmedText(const QStringList& unconfirmed, const QString& reason)
+{
+    return QStringLiteral("次のメールは、サーバーが受け取ったかどうか確かめられませんでした。\r\n"
+                          "送り直す前に、届いたかどうかを相手に確かめてください。\r\n\r\n%1\r\n\r\n%2")
+        .arg(unconfirmed.join(QStringLiteral("\r\n")), reason);
+}
+
 SendRun::Outcome SendRun::run(const QStringList& recipients, const OutgoingMail& boxes)
+{
+    QStringList unconfirmed;
+    QString firstUnconfirmedReason;
+    Outcome outcome = sendEach(recipients, boxes, [&](int number, const QString& recipient, const QString& reason) {
+        if (unconfirmed.isEmpty())
+            firstUnconfirmedReason = reason;
+        unconfirmed.append(QStringLiteral("・%1 通目（宛先 %2）").arg(number).arg(recipient));
+    });
+    outcome.unconfirmed = static_cast<int>(unconfirmed.size());
+    if (!unconfirmed.isEmpty())
+        view_.reportUnconfirmed(unconfirmedText(unconfirmed, firstUnconfirmedReason));
+    return outcome;
+}
+
+SendRun::Outcome SendRun::sendEach(const QStringList& recipients, const OutgoingMail& boxes,
+    const std::function<void(int number, const QString& recipient, const QString& reason)>& unconfirmed)
 {
     Outcome outcome;
     const int count = static_cast<int>(recipients.size());
@@ -36,6 +59,10 @@ SendRun::Outcome SendRun::run(const QStringList& recipients, const OutgoingMail&
         const SendResult result = sender_.SendOne(message);
         if (result.sent()) {
             ++outcome.sent;
+            continue;
+        }
+        if (result.kind == SendResult::Kind::Unconfirmed) {
+            unconfirmed(number, message.to, result.error);
             continue;
         }
         if (result.kind == SendResult::Kind::NotConnected) {

@@ -18,18 +18,23 @@ public:
     virtual void reportSendFailure(const QString& text) = 0;
     // The sent record could not be written, so the message was not sent.
     virtual void reportHistoryFailure(const QString& text) = 0;
+    // Once, at the end of a run: the messages that may or may not have been delivered.
+    virtual void reportUnconfirmed(const QString& text) = 0;
 };
 
 // One press of "送信": one message per recipient, in order, each written to the sent history and
 // flushed before the library is called. A refused message does not stop the others; a server that
 // cannot be reached or refuses the login stops the run after one report, and a sent history that
 // cannot be written stops it before anything more is sent, so no record stands for a message
-// that was never tried.
+// that was never tried. A message the server took without ever answering may have been
+// delivered: the run goes on, and its last report names every such message, so that the user
+// checks before sending one again.
 class SendRun {
 public:
     struct Outcome {
         int stored = 0;
         int sent = 0;
+        int unconfirmed = 0;
         bool stopped = false;
     };
 
@@ -40,8 +45,14 @@ public:
     Outcome run(const QStringList& recipients, const OutgoingMail& boxes);
 
     static QString notTriedText(int remaining);
+    // unconfirmed: "number: recipient" of each message; reason: the library's text of the first.
+    static QString unconfirmedText(const QStringList& unconfirmed, const QString& reason);
 
 private:
+    // The run itself; every message that may or may not have gone is handed to unconfirmed.
+    Outcome sendEach(const QStringList& recipients, const OutgoingMail& boxes,
+        const std::function<void(int number, const QString& recipient, const QString& reason)>& unconfirmed);
+
     SentHistory history_;
     MailSender& sender_;
     std::function<QString()> clockText_;

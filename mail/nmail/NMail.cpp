@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -48,6 +49,17 @@ int NMail::fail(const QString& text)
 namespace {
 
 constexpr std::size_t ReusedParseBytes = 1024 * 1024;
+// What a spooled message leaves free on the disk of the temporary folder, for the program and
+// everything else on the machine.
+constexpr long long SpoolDiskReserve = 256LL * 1024 * 1024;
+
+QString noRoomForSpool(long long needed, long long room)
+{
+    return QStringLiteral("一時フォルダのディスクの空き容量が足りない（%1 バイト必要、%2 MB は空けておくため使えるのは %3 バイト）")
+        .arg(needed)
+        .arg(SpoolDiskReserve / (1024 * 1024))
+        .arg(std::max(0LL, room));
+}
 
 QString bodyAsFetched(const std::string& raw, const DecodedMessage& decoded)
 {
@@ -114,6 +126,11 @@ int NMail::NMailSetOption(int option, int value)
         if (value < 1)
             return -1;
         minimumBytesPerSecond_ = value;
+        return 0;
+    case OptionSmtpEndOfDataWaitMilliseconds:
+        if (value < 1)
+            return -1;
+        smtpEndOfDataWaitMilliseconds_ = value;
         return 0;
     default:
         return -1;
@@ -187,23 +204,33 @@ const NMail::Fetched* NMail::fetched(Session& open, int number)
     auto spool = std::make_shared<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/nmail-spool-XXXXXX"));
     std::string head;
     bool spooled = false;
+    long long spoolRoom = 0;
+    long long spoolBytes = 0;
     // A message over the size cap is not decoded, only kept: it goes to a file as it arrives, so
-    // its size costs disk, not memory. A spool that cannot be written still lets the fetch finish,
-    // and the attachment step then reports the message as one it cannot keep.
+    // its size costs disk, not memory, and never more of it than the disk can spare. A spool that
+    // cannot be written still lets the fetch finish, and the attachment step then reports the
+    // message as one it cannot keep.
     auto bytes = open.pop3.retrieve(number, maximumMessageBytes_, [&](std::string_view piece) {
         if (!spooled) {
             spooled = true;
             if (!spool->open())
                 message.spoolError = spool->errorString();
+            spoolRoom = QStorageInfo(QDir::tempPath()).bytesAvailable() - SpoolDiskReserve;
+            if (const auto listed = open.pop3.messageSize(number); listed.ok() && listed.value() > spoolRoom)
+                return StoreStatus::failure(noRoomForSpool(listed.value(), spoolRoom));
         }
+        spoolBytes += static_cast<long long>(piece.size());
+        if (spoolBytes > spoolRoom)
+            return StoreStatus::failure(noRoomForSpool(spoolBytes, spoolRoom));
         if (head.size() < HeaderBlock::MaximumBytes)
             head.append(piece.substr(0, HeaderBlock::MaximumBytes - head.size()));
         if (message.spoolError.isEmpty() && spool->write(piece.data(), static_cast<qint64>(piece.size())) != static_cast<qint64>(piece.size()))
             message.spoolError = spool->errorString();
-        return true;
+        return StoreStatus::success();
     });
     if (!bytes.ok()) {
         lastError_ = bytes.error();
+        fetchFailure_ = open.pop3.refusedByBound() ? ResultRefusedByBound : -1;
         return nullptr;
     }
     if (spooled) {
@@ -227,7 +254,7 @@ int NMail::NMailPop3GetMailStatus(int handle, int number, QString& subject, QStr
     Session* open = loggedInSession(handle);
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
-        return -1;
+        return open ? fetchFailure_ : -1;
     const DecodedMessage decoded = MessageDecoder::decodeHeader(*message->bytes);
     subject = cutToBuffer(decoded.subject);
     date = cutToBuffer(decoded.date);
@@ -258,7 +285,7 @@ int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& d
     Session* open = loggedInSession(handle);
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
-        return -1;
+        return open ? fetchFailure_ : -1;
     const std::string& raw = *message->bytes;
     DecodedMessage decoded;
     lastParse_.reset();
@@ -471,7 +498,8 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
         return fail(message.error());
     SmtpSender::Failure failure = SmtpSender::Failure::Other;
     const StoreStatus sent = SmtpSender::send(*address, message.value(),
-        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_}, &failure);
+        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_, smtpEndOfDataWaitMilliseconds_},
+        &failure);
     if (sent.ok())
         return 0;
     const int failed = fail(sent.error());
@@ -480,6 +508,8 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
         return ResultPasswordNeedsTls;
     case SmtpSender::Failure::NotConnected:
         return SendNotConnected;
+    case SmtpSender::Failure::Unconfirmed:
+        return ResultSentUnconfirmed;
     case SmtpSender::Failure::Other:
         break;
     }

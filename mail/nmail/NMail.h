@@ -58,6 +58,7 @@ private:
     // The session of handle once it has logged in; nullptr, with the error set, otherwise.
     Session* loggedInSession(int handle);
     // Fetches message number once per session step; status, size and fetch of one message share it.
+    // On failure the error is set and fetchFailure_ holds the result to return.
     const Fetched* fetched(Session& open, int number);
     QString cutToBuffer(const QString& text) const;
     // Keeps the raw source of a message that cannot be decoded whole as a file in the folder, with
@@ -70,6 +71,7 @@ private:
     std::map<int, std::unique_ptr<Session>> sessions_;
     int nextHandle_ = 1;
     QString lastError_;
+    int fetchFailure_ = -1;
     // Attachments written since the last QUIT. They are written without waiting for the disk and
     // flushed together before the next QUIT lets the server delete the messages they came with.
     QStringList unflushedAttachments_;
@@ -79,6 +81,7 @@ private:
     int timeoutMilliseconds_ = 30000;
     bool allowPlainPassword_ = false;
     int minimumBytesPerSecond_ = 1024;
+    int smtpEndOfDataWaitMilliseconds_ = 600000;
     // Decoding holds a message in several forms at once (raw, as text, the work text, the parse):
     // about eight times its size at the peak. 32 MiB keeps that under 300 MB; larger messages are
     // kept whole instead.

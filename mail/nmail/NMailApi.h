@@ -31,14 +31,22 @@ public:
         // ResultPasswordNeedsTls. APOP sends no password and is never held back.
         OptionAllowPlainPassword = 7,
         // The slowest transfer a command may take, in bytes per second (default 1024): a command's
-        // reply fails after the time-out plus one second for every that many bytes received, so a
-        // server that trickles its reply cannot hold the caller for ever.
+        // reply fails after the time-out plus one second for every that many bytes it may bring
+        // (a message: its LIST size and a margin), so a server that trickles its reply, or sends
+        // without end, cannot hold the caller for ever.
         OptionMinimumBytesPerSecond = 8,
+        // Milliseconds NMailSmtpSendMail waits for the server's answer to a message it has taken
+        // whole (default 600000, what RFC 5321 allows the server).
+        OptionSmtpEndOfDataWaitMilliseconds = 9,
     };
 
     // NMailPop3Authenticate and NMailSmtpSendMail: the server offers no TLS and the password was not
     // sent. A POP3 handle stays open, so the login can be repeated once the option allows it.
     static constexpr int ResultPasswordNeedsTls = -7;
+    // The status, size and fetch calls: the reply broke a size or time bound, the connection was dropped without QUIT and the message stays on the server.
+    static constexpr int ResultRefusedByBound = -8;
+    // NMailSmtpSendMail: the message went out whole but no answer came; it may have been delivered.
+    static constexpr int ResultSentUnconfirmed = -12;
 
     virtual int NMailInitializeWinSock() = 0;
     // Number options; 0 when taken, -1 when the option or its value is unknown.

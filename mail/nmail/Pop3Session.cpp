@@ -3,10 +3,36 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
+#include <charconv>
+#include <climits>
+#include <optional>
 
 namespace {
 
 constexpr std::size_t MaximumStatusLine = 4096;
+// "12345 67890123" and a little room: what one line of LIST takes at most.
+constexpr std::size_t ListingLineBytes = 64;
+
+// The decimal number at the start of text (after blanks), which is left after it; nothing when
+// there is none or it does not fit, since servers' numbers are outside input.
+std::optional<long long> takeNumber(std::string_view& text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || value < 0)
+        return std::nullopt;
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    return value;
+}
+
+// The numbers after "+OK" of a status line.
+std::optional<long long> numberAfterOk(std::string_view line)
+{
+    line.remove_prefix(std::min<std::size_t>(3, line.size()));
+    return takeNumber(line);
+}
 
 QString serverText(const std::string& line) { return QString::fromUtf8(line).trimmed(); }
 
@@ -28,14 +54,52 @@ StoreResult<std::string> Pop3Session::readStatusLine(const QString& what)
         QStringLiteral("%1に失敗しました。サーバーの応答が POP3 ではありません: %2").arg(what, serverText(line.value()).left(200)));
 }
 
-StoreResult<std::string> Pop3Session::command(const std::string& line, const QString& what)
+StoreResult<std::string> Pop3Session::command(const std::string& line, const QString& what, long long expectedReplyBytes)
 {
     if (!socket_.isOpen())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
     const StoreStatus sent = socket_.write(line + "\r\n");
     if (!sent.ok())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, sent.error()));
+    socket_.expectReply(expectedReplyBytes);
     return readStatusLine(what);
+}
+
+StoreStatus Pop3Session::readLines(const QString& what, int maxLines, std::size_t maxBytes,
+    const std::function<void(const std::string&)>& take)
+{
+    int lines = 0;
+    std::size_t bytes = 0;
+    for (;;) {
+        auto line = socket_.readLine(MaximumStatusLine);
+        if (!line.ok())
+            return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
+        if (line.value() == ".")
+            return StoreStatus::success();
+        bytes += line.value().size() + 2;
+        if (++lines > maxLines || bytes > maxBytes) {
+            socket_.abort();
+            return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの応答が長すぎるため、接続を切りました（%2 行、%3 バイトまで）。")
+                                            .arg(what)
+                                            .arg(maxLines)
+                                            .arg(maxBytes));
+        }
+        take(line.value());
+    }
+}
+
+StoreStatus Pop3Session::dropForBound(const QString& text)
+{
+    socket_.abort();
+    refusedByBound_ = true;
+    return StoreStatus::failure(text);
+}
+
+long long Pop3Session::largestAcceptedSize(long long listedSize)
+{
+    constexpr long long Slack = 64 * 1024;
+    const long long margin = listedSize / 10 + Slack;
+    return listedSize > LLONG_MAX - margin ? LLONG_MAX : listedSize + margin;
 }
 
 StoreStatus Pop3Session::open(const ServerAddress& server, const TlsSocket::Settings& settings)
@@ -62,17 +126,14 @@ StoreStatus Pop3Session::open(const ServerAddress& server, const TlsSocket::Sett
         apopTimestamp_ = text.substr(open, close - open + 1);
 
     if (!socket_.isEncrypted()) {
-        auto capabilities = command("CAPA", what);
+        auto capabilities = command("CAPA", what, static_cast<long long>(MaximumCapabilityBytes));
         if (capabilities.ok()) {
-            for (;;) {
-                auto line = socket_.readLine(MaximumStatusLine);
-                if (!line.ok())
-                    return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
-                if (line.value() == ".")
-                    break;
-                if (line.value() == "STLS" || line.value().starts_with("STLS "))
+            const StoreStatus listed = readLines(what, MaximumCapabilityLines, MaximumCapabilityBytes, [&](const std::string& line) {
+                if (line == "STLS" || line.starts_with("STLS "))
                     offersStls_ = true;
-            }
+            });
+            if (!listed.ok())
+                return listed;
         } else if (!socket_.isOpen()) {
             return capabilities.status();
         }
@@ -125,29 +186,71 @@ StoreResult<int> Pop3Session::login(const QString& user, const QString& password
     auto status = command("STAT", QStringLiteral("メール件数の取得"));
     if (!status.ok())
         return status.status();
-    int count = -1;
-    if (std::sscanf(status.value().c_str(), "+OK %d", &count) != 1 || count < 0)
+    const std::optional<long long> count = numberAfterOk(status.value());
+    if (!count || *count > INT_MAX)
         return StoreStatus::failure(QStringLiteral("メール件数の取得に失敗しました。サーバーの応答: %1").arg(serverText(status.value())));
-    return count;
+    messageCount_ = static_cast<int>(*count);
+    return messageCount_;
+}
+
+StoreStatus Pop3Session::listSizes()
+{
+    sizesListed_ = true;
+    const QString what = QStringLiteral("メールのサイズの一覧の取得");
+    const int maxLines = std::min(messageCount_, INT_MAX - ListingLinesBeyondCount) + ListingLinesBeyondCount;
+    const std::size_t maxBytes = static_cast<std::size_t>(maxLines) * ListingLineBytes;
+    auto reply = command("LIST", what, static_cast<long long>(maxBytes));
+    // A server that refuses the whole list is asked message by message.
+    if (!reply.ok())
+        return socket_.isOpen() ? StoreStatus::success() : reply.status();
+    return readLines(what, maxLines, maxBytes, [&](const std::string& line) {
+        std::string_view text = line;
+        const std::optional<long long> number = takeNumber(text);
+        const std::optional<long long> size = takeNumber(text);
+        if (number && size && *number <= INT_MAX)
+            listedSizes_.emplace(static_cast<int>(*number), *size);
+    });
 }
 
 StoreResult<long long> Pop3Session::messageSize(int number)
 {
+    if (!sizesListed_) {
+        const StoreStatus listed = listSizes();
+        if (!listed.ok())
+            return listed;
+    }
+    if (const auto found = listedSizes_.find(number); found != listedSizes_.end())
+        return found->second;
     const QString what = QStringLiteral("メール %1 のサイズの取得").arg(number);
     auto reply = command("LIST " + std::to_string(number), what);
     if (!reply.ok())
         return reply.status();
-    int listed = 0;
-    long long size = -1;
-    if (std::sscanf(reply.value().c_str(), "+OK %d %lld", &listed, &size) != 2 || listed != number || size < 0)
+    std::string_view text = reply.value();
+    text.remove_prefix(3);
+    const std::optional<long long> listed = takeNumber(text);
+    const std::optional<long long> size = takeNumber(text);
+    if (listed != number || !size)
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの応答: %2").arg(what, serverText(reply.value())));
-    return size;
+    listedSizes_.emplace(number, *size);
+    return *size;
 }
 
 StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, const Spill& spill)
 {
+    refusedByBound_ = false;
     const QString what = QStringLiteral("メール %1 の受信").arg(number);
-    auto reply = command("RETR " + std::to_string(number), what);
+    const auto listed = messageSize(number);
+    if (!listed.ok())
+        return listed.status();
+    const long long largest = largestAcceptedSize(listed.value());
+    const auto refuse = [&](const QString& why) {
+        return dropForBound(QStringLiteral("メール %1（サーバーの示したサイズ %2 バイト）は、%3ため、受信を打ち切りました。"
+                                           "このメールはサーバーに残してあります。")
+                                .arg(number)
+                                .arg(listed.value())
+                                .arg(why));
+    };
+    auto reply = command("RETR " + std::to_string(number), what, largest);
     if (!reply.ok())
         return reply.status();
     std::string message;
@@ -155,35 +258,52 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
     bool tooLarge = false;
     // Most servers give the size in the reply ("+OK 1234 octets"): a message that will not fit
     // goes to spill from its first byte, and one that will is read into one allocation.
-    long long announced = -1;
-    if (std::sscanf(reply.value().c_str(), "+OK %lld", &announced) == 1 && announced >= 0) {
-        if (announced > maxBytes && spill)
-            spilling = spill(std::string_view());
-        else
-            message.reserve(static_cast<std::size_t>(std::min(announced + announced / 32 + 64, maxBytes)));
+    if (const std::optional<long long> announced = numberAfterOk(reply.value())) {
+        const long long expected = std::min(*announced, largest);
+        if (expected > maxBytes && spill) {
+            const StoreStatus started = spill(std::string_view());
+            if (!started.ok())
+                return refuse(started.error());
+            spilling = true;
+        } else {
+            const long long held = std::min(expected, maxBytes);
+            message.reserve(static_cast<std::size_t>(std::min(held + held / 32 + 64, maxBytes)));
+        }
     }
     // With a spill a line of any length arrives, in pieces; without one it must fit the cap.
     const auto lineLimit = spill ? static_cast<std::size_t>(std::clamp<long long>(maxBytes, MaximumStatusLine, 1 << 20))
                                  : static_cast<std::size_t>(std::max<long long>(maxBytes, MaximumStatusLine));
+    long long received = 0;
     bool continuing = false; // the piece read before was cut from a longer line: this is more of it
     for (;;) {
         bool cut = false;
         auto line = socket_.readLine(lineLimit, spill ? &cut : nullptr);
-        if (!line.ok())
+        if (!line.ok()) {
+            if (socket_.replyTooSlow())
+                return refuse(QStringLiteral("届くのが遅すぎた（毎秒 %1 バイト未満）").arg(socket_.minimumBytesPerSecond()));
             return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
+        }
         std::string_view text = line.value();
         const bool lineStart = !continuing;
         continuing = cut;
         if (lineStart && !cut && text == ".")
             break;
+        received += static_cast<long long>(text.size()) + (cut ? 0 : 2);
+        if (received > largest)
+            return refuse(QStringLiteral("%1 バイトを超えても終わらなかった").arg(largest));
         if (tooLarge)
             continue;
         if (lineStart && text.starts_with('.'))
             text.remove_prefix(1);
         const std::string_view lineEnd = cut ? std::string_view() : std::string_view("\r\n");
         if (!spilling && static_cast<long long>(message.size() + text.size() + lineEnd.size()) > maxBytes) {
-            spilling = static_cast<bool>(spill) && spill(message);
-            tooLarge = !spilling;
+            tooLarge = !spill;
+            if (spill) {
+                const StoreStatus started = spill(message);
+                if (!started.ok())
+                    return refuse(started.error());
+                spilling = true;
+            }
             message.clear();
             message.shrink_to_fit();
             if (tooLarge)
@@ -193,10 +313,8 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
             const auto skipped = static_cast<std::size_t>(text.data() - line.value().data());
             line.value() += lineEnd;
             text = std::string_view(line.value()).substr(skipped);
-            if (!spill(text)) {
-                spilling = false;
-                tooLarge = true;
-            }
+            if (const StoreStatus taken = spill(text); !taken.ok())
+                return refuse(taken.error());
             continue;
         }
         message.append(text);

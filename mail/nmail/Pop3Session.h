@@ -7,27 +7,42 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
 // One POP3 conversation on one connection, never replaced behind the caller's back: when the
 // connection is lost, every later command fails, so deletions marked on the server (applied only
 // at QUIT) can never be lost or applied by a hidden reconnect. A command the server refuses fails
-// with the server's own reply and the session goes on.
+// with the server's own reply and the session goes on. Every reply is bounded in size and in time
+// (TlsSocket's deadline from the size it may have): past a bound the connection is dropped.
 class Pop3Session {
 public:
+    // A capability list longer than this is no list but a server talking without end.
+    static constexpr int MaximumCapabilityLines = 100;
+    static constexpr std::size_t MaximumCapabilityBytes = 64 * 1024;
+    // LIST names every waiting message once; a few more lines than STAT counted are forgiven.
+    static constexpr int ListingLinesBeyondCount = 10;
+    // The most a message may bring: its LIST size and a tenth more and 64 KiB, since servers count
+    // line ends and dot-stuffing a little differently; a message that never ends stops there.
+    static long long largestAcceptedSize(long long listedSize);
+
     // Greeting, capabilities, and STLS whenever the server offers it on a plain connection.
     StoreStatus open(const ServerAddress& server, const TlsSocket::Settings& settings);
     // APOP or USER/PASS; the number of waiting messages. USER/PASS on a connection without TLS
     // sends nothing unless allowPlainPassword: the login fails and passwordHeldBack() tells why.
     StoreResult<int> login(const QString& user, const QString& password, bool apop, bool allowPlainPassword);
+    // The size LIST gives for message number: the sizes of all messages are asked for once, in
+    // one LIST of at most the STAT count and ListingLinesBeyondCount lines, and kept.
     StoreResult<long long> messageSize(int number);
-    // Takes the bytes of a message too large to hold; false when it cannot.
-    using Spill = std::function<bool(std::string_view bytes)>;
+    // Takes the bytes of a message too large to hold; a failure refuses the message (the disk
+    // cannot hold it), which ends the fetch as a bound does.
+    using Spill = std::function<StoreStatus(std::string_view bytes)>;
     // The whole message as the server holds it (CR LF line ends, dot-stuffing removed). A message
     // larger than maxBytes goes to spill instead (what was held, then the rest as it arrives) and
-    // the text returned is empty; without spill, or when spill fails, it is read to its end and
-    // refused, so the session stays usable.
+    // the text returned is empty; without spill it is read to its end and refused, so the session
+    // stays usable. A message that brings more than largestAcceptedSize of its LIST size, or
+    // comes slower than the minimum rate, or that spill refuses, fails with refusedByBound().
     StoreResult<std::string> retrieve(int number, long long maxBytes, const Spill& spill = {});
     StoreStatus markDeleted(int number);
     // QUIT: the server applies the deletions now. The connection is closed whatever the reply.
@@ -38,14 +53,28 @@ public:
     bool isEncrypted() const { return socket_.isEncrypted(); }
     // The last login failed because it would have sent the password in clear.
     bool passwordHeldBack() const { return passwordHeldBack_; }
+    // The last retrieve broke a bound of its message: the connection was dropped (the server
+    // deletes nothing), nothing of the message was kept, and the error says which bound.
+    bool refusedByBound() const { return refusedByBound_; }
 
 private:
-    StoreResult<std::string> command(const std::string& line, const QString& what);
+    // expectedReplyBytes sets the reply's deadline (TlsSocket::expectReply).
+    StoreResult<std::string> command(const std::string& line, const QString& what, long long expectedReplyBytes = 0);
     StoreResult<std::string> readStatusLine(const QString& what);
+    // The lines of a multi-line reply up to its ".", each to take; more than maxLines lines or
+    // maxBytes bytes drop the connection.
+    StoreStatus readLines(const QString& what, int maxLines, std::size_t maxBytes,
+        const std::function<void(const std::string&)>& take);
+    StoreStatus listSizes();
+    StoreStatus dropForBound(const QString& text);
 
     TlsSocket socket_;
     std::string apopTimestamp_;
     bool offersStls_ = false;
     bool passwordHeldBack_ = false;
+    bool refusedByBound_ = false;
+    int messageCount_ = 0;
+    bool sizesListed_ = false;
+    std::map<int, long long> listedSizes_;
     QString serverName_;
 };

@@ -1,18 +1,24 @@
 #include "SmtpSender.h"
 
 #include "MailLibraries.h"
+#include "SmtpConversation.h"
 
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string_view>
+
+#include <sys/socket.h>
 
 namespace {
 
 struct Upload {
     const std::string* bytes = nullptr;
     std::size_t sent = 0;
+    SmtpConversation* conversation = nullptr;
 };
 
 std::size_t readMessage(char* buffer, std::size_t size, std::size_t count, void* data)
@@ -22,19 +28,31 @@ std::size_t readMessage(char* buffer, std::size_t size, std::size_t count, void*
     const std::size_t chunk = std::min(left, size * count);
     std::memcpy(buffer, upload->bytes->data() + upload->sent, chunk);
     upload->sent += chunk;
+    // libcurl, knowing the size, asks for no more once it has the last byte.
+    if (upload->sent == upload->bytes->size())
+        upload->conversation->messageTaken();
     return chunk;
 }
 
-// The server's last reply line, which says why it refused.
-std::size_t keepReply(char* buffer, std::size_t size, std::size_t count, void* data)
+// Every reply line of the server; a length other than the one given stops the transfer.
+std::size_t watchReply(char* buffer, std::size_t size, std::size_t count, void* data)
 {
     const std::size_t length = size * count;
-    std::string line(buffer, length);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.pop_back();
-    if (!line.empty())
-        *static_cast<std::string*>(data) = line;
-    return length;
+    return static_cast<SmtpConversation*>(data)->replyLine(std::string_view(buffer, length)) ? length : 0;
+}
+
+// libcurl names the commands it sends only to its debug function.
+int watchCommands(CURL*, curl_infotype type, char* text, std::size_t length, void* data)
+{
+    if (type == CURLINFO_HEADER_OUT)
+        static_cast<SmtpConversation*>(data)->commandSent(std::string_view(text, length));
+    return 0;
+}
+
+// Called at least once a second while libcurl waits, whatever it waits for.
+int watchTime(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded)
+{
+    return static_cast<SmtpConversation*>(data)->overdue(static_cast<long long>(uploaded)) ? 1 : 0;
 }
 
 // Trusts what OpenSSL's defaults name (the system's store, or SSL_CERT_FILE and SSL_CERT_DIR when
@@ -95,6 +113,49 @@ bool failedBeforeAnyMessage(CURLcode code)
     }
 }
 
+struct Stopped {
+    SmtpSender::Failure failure;
+    QString text;
+};
+
+// What the conversation itself tells of a failed send: a message that may have gone, or a bound
+// the server broke.
+std::optional<Stopped> whyStopped(const SmtpConversation& conversation, const QString& server, const SmtpSender::Settings& settings)
+{
+    using Failure = SmtpSender::Failure;
+    const QString inHistory = QStringLiteral("このメールは相手に届いている可能性があります（送信履歴に残っています）。");
+    if (conversation.unconfirmed()) {
+        if (conversation.stopReason() == SmtpConversation::Stop::NoAnswerToMessage)
+            return Stopped{Failure::Unconfirmed,
+                QStringLiteral("SMTP サーバー %1 はメールを最後まで受け取りましたが、%2 秒待っても受け取ったという応答がありませんでした。%3")
+                    .arg(server, SmtpConversation::seconds(settings.endOfDataMilliseconds), inHistory)};
+        return Stopped{Failure::Unconfirmed,
+            QStringLiteral("SMTP サーバー %1 はメールを最後まで受け取りましたが、受け取ったという応答の前に接続が切れました。%2").arg(server, inHistory)};
+    }
+    switch (conversation.stopReason()) {
+    case SmtpConversation::Stop::StartTlsRefused:
+        return Stopped{Failure::NotConnected,
+            QStringLiteral("SMTP サーバー %1 は暗号化（STARTTLS）に対応していると知らせながら、その開始を断りました。"
+                           "通信が途中で書き換えられているおそれがあるため、メールを送信しませんでした。サーバーの応答: %2")
+                .arg(server, QString::fromUtf8(conversation.reply()).trimmed())};
+    case SmtpConversation::Stop::ReplyTooLong:
+        return Stopped{Failure::NotConnected,
+            QStringLiteral("SMTP サーバー %1 の応答が長すぎるため、接続を切りました（%2 行、%3 バイトまで）。")
+                .arg(server)
+                .arg(SmtpConversation::MaximumReplyLines)
+                .arg(SmtpConversation::MaximumReplyBytes)};
+    case SmtpConversation::Stop::ReplyTooLate:
+    case SmtpConversation::Stop::UploadStalled:
+        return Stopped{Failure::NotConnected,
+            QStringLiteral("SMTP サーバー %1 からの応答が時間切れになりました（%2 秒）。")
+                .arg(server, SmtpConversation::seconds(settings.timeoutMilliseconds))};
+    case SmtpConversation::Stop::NoAnswerToMessage:
+    case SmtpConversation::Stop::None:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings,
@@ -122,10 +183,12 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     const QByteArray caFile = settings.extraCaFile.toLocal8Bit();
     const QByteArray user = settings.user.toUtf8();
     const QByteArray password = settings.password.toUtf8();
-    Upload upload{&message.bytes(), 0};
-    std::string reply;
+    SmtpConversation conversation({settings.timeoutMilliseconds, settings.endOfDataMilliseconds});
+    Upload upload{&message.bytes(), 0, &conversation};
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    const long seconds = std::max(1L, static_cast<long>((settings.timeoutMilliseconds + 999) / 1000));
+    // The conversation's own limits stop every wait; libcurl's one limit for all replies only
+    // has to be longer than the longest of them.
+    const long seconds = static_cast<long>(std::max(settings.timeoutMilliseconds, settings.endOfDataMilliseconds) / 1000 + 2);
 
     curl_easy_setopt(handle, CURLOPT_URL, url.constData());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
@@ -147,26 +210,42 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     curl_easy_setopt(handle, CURLOPT_READFUNCTION, readMessage);
     curl_easy_setopt(handle, CURLOPT_READDATA, &upload);
     curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.bytes().size()));
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, keepReply);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &reply);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, watchReply);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &conversation);
+    curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, watchCommands);
+    curl_easy_setopt(handle, CURLOPT_DEBUGDATA, &conversation);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, watchTime);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &conversation);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.timeoutMilliseconds));
     curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds);
-    // A transfer that stalls for the time-out fails; a large one that keeps moving may take longer.
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, seconds);
 
     const CURLcode result = curl_easy_perform(handle);
+    if (result == CURLE_OK)
+        return StoreStatus::success();
+    // libcurl keeps a connection whose conversation went wrong for the next message, even one
+    // it gave up waiting on; shut, it is found dead and the next message goes over a new one.
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(handle, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD)
+        ::shutdown(socket, SHUT_RDWR);
+    // libcurl has a bound of its own on the bytes of replies, which it reaches first with some builds.
+    if (result == CURLE_RECV_ERROR && std::string_view(errorBuffer).starts_with("Too large response"))
+        conversation.replyTooLong();
+    if (const auto stopped = whyStopped(conversation, server.display(), settings)) {
+        if (failure)
+            *failure = stopped->failure;
+        return StoreStatus::failure(stopped->text);
+    }
     if (result == CURLE_USE_SSL_FAILED && !server.tlsFromStart) {
         if (failure)
             *failure = Failure::PasswordHeldBack;
         return StoreStatus::failure(
             QStringLiteral("SMTP サーバー %1 は暗号化（TLS）に対応していないため、パスワードを送りませんでした。").arg(server.display()));
     }
-    if (result != CURLE_OK && failure && failedBeforeAnyMessage(result))
+    if (failure && failedBeforeAnyMessage(result))
         *failure = Failure::NotConnected;
-    if (result != CURLE_OK)
-        return StoreStatus::failure(describe(result, server.display(), errorBuffer, reply, settings.timeoutMilliseconds));
-    return StoreStatus::success();
+    return StoreStatus::failure(describe(result, server.display(), errorBuffer, conversation.reply(), settings.timeoutMilliseconds));
 }

@@ -8,8 +8,10 @@
 
 // Hands one built message to an SMTP server: STARTTLS whenever the server offers it (TLS from the
 // first byte for smtps://), the certificate checked as for POP3, SMTP AUTH when an account is set,
-// and every wait bounded by the time-out. A server that offers no TLS gets no password unless the
-// settings allow it: the send then fails before AUTH with Failure::PasswordHeldBack.
+// every reply bounded in size and every wait by the time-out (SmtpConversation), but the wait for
+// the answer to the message itself, which servers may take minutes to give. A server that offers
+// no TLS gets no password unless the settings allow it: the send then fails before AUTH with
+// Failure::PasswordHeldBack.
 class SmtpSender {
 public:
     struct Settings {
@@ -18,12 +20,15 @@ public:
         QString user;
         QString password;
         bool allowPlainPassword = false;
+        // The wait for the server's answer once the whole message has gone.
+        int endOfDataMilliseconds = 600000;
     };
 
     // Why a send failed, where the caller acts on it: before any message could be handed over
-    // (server not reached, TLS or login failed), so that no later message would go either; or
-    // because the server offers no TLS and the password was held back.
-    enum class Failure { Other, NotConnected, PasswordHeldBack };
+    // (server not reached, TLS or login failed, STARTTLS offered and then refused), so that no
+    // later message would go either; because the server offers no TLS and the password was held
+    // back; or the message went out whole and no answer came, so it may have been delivered.
+    enum class Failure { Other, NotConnected, PasswordHeldBack, Unconfirmed };
 
     static StoreStatus send(const ServerAddress& server, const OutgoingMessage& message, const Settings& settings,
         Failure* failure = nullptr);

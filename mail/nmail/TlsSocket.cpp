@@ -71,15 +71,20 @@ public:
     {
         commandStart = std::chrono::steady_clock::now();
         commandBytes = 0;
+        expectedReplyBytes = 0;
     }
 
-    // What is left of the time the reply to the current command may take.
+    // What is left of the time the reply to the current command may take. It is fixed when the
+    // command goes out, from the size the reply may have: bytes that arrive do not extend it, or a
+    // server sending without end would hold the caller for ever.
     long long commandMillisecondsLeft() const
     {
         const long long elapsed =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - commandStart).count();
-        const long long earned = static_cast<long long>(commandBytes) * 1000 / std::max(1, settings.minimumBytesPerSecond);
-        return settings.timeoutMilliseconds + earned - elapsed;
+        const long long rate = std::max(1, settings.minimumBytesPerSecond);
+        const long long expected = std::min(expectedReplyBytes, LargestExpectedReply);
+        const long long allowed = expected / rate * 1000 + expected % rate * 1000 / rate;
+        return settings.timeoutMilliseconds + allowed - elapsed;
     }
 
     // Waits until the socket is ready for events, at most the time-out (or the given time) from now.
@@ -108,6 +113,10 @@ public:
     std::size_t bufferStart = 0;
     std::chrono::steady_clock::time_point commandStart = std::chrono::steady_clock::now();
     std::size_t commandBytes = 0;
+    long long expectedReplyBytes = 0;
+    bool replyTooSlow = false;
+    // Far beyond any message, and small enough that the time it allows cannot overflow.
+    static constexpr long long LargestExpectedReply = 1LL << 50;
 };
 
 TlsSocket::TlsSocket() : impl_(std::make_unique<Impl>()) {}
@@ -117,6 +126,12 @@ TlsSocket::~TlsSocket() = default;
 bool TlsSocket::isEncrypted() const { return impl_->ssl != nullptr; }
 
 bool TlsSocket::isOpen() const { return impl_->fd >= 0; }
+
+void TlsSocket::expectReply(long long bytes) { impl_->expectedReplyBytes = std::max(0LL, bytes); }
+
+bool TlsSocket::replyTooSlow() const { return impl_->replyTooSlow; }
+
+int TlsSocket::minimumBytesPerSecond() const { return impl_->settings.minimumBytesPerSecond; }
 
 void TlsSocket::abort() { impl_->close(); }
 
@@ -233,6 +248,7 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
     if (cut)
         *cut = false;
     Impl& d = *impl_;
+    d.replyTooSlow = false;
     if (d.fd < 0)
         return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
     std::size_t scanned = d.bufferStart;
@@ -308,6 +324,7 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
     // A reply that never began is a silent server; one that began and stalled is a slow one.
     const bool tooSlow = d.commandBytes > 0 && d.commandMillisecondsLeft() <= 0;
     d.close();
+    d.replyTooSlow = tooSlow;
     if (tooSlow)
         return StoreStatus::failure(QStringLiteral("サーバー %1 からの転送が遅すぎるため、打ち切りました（毎秒 %2 バイト未満）。")
                                         .arg(serverName_)

@@ -9,16 +9,18 @@
 #include <string_view>
 
 // A TCP connection to a mail server that can switch to TLS at the start or after STARTTLS/STLS.
-// Every connect, read and write waits at most the time-out, and a reply must keep a minimum
-// rate, so neither a silent nor a trickling server can block the caller for ever. The server's certificate is checked against the system's trust store and, when
-// given, one more CA file; the host name (or IP address) must match it.
+// Every connect, read and write waits at most the time-out, and the reply to a command has a
+// deadline set when the command goes out, so neither a silent, nor a trickling, nor an endless
+// server can block the caller for ever. The server's certificate is checked against the system's
+// trust store and, when given, one more CA file; the host name (or IP address) must match it.
 class TlsSocket {
 public:
     struct Settings {
         int timeoutMilliseconds = 30000;
         QString extraCaFile;
         // Besides the time-out for each read, the reply to a command (everything read after a
-        // write) may take the time-out plus one second for every this many bytes it brings.
+        // write) may take the time-out plus one second for every this many bytes it is expected
+        // to bring (expectReply).
         int minimumBytesPerSecond = 1024;
     };
 
@@ -31,6 +33,12 @@ public:
     StoreStatus startTls();
     bool isEncrypted() const;
     bool isOpen() const;
+    // The most the reply to the command just written may bring; its deadline grows by one second
+    // for every minimumBytesPerSecond of it. Without it the reply is a line or two.
+    void expectReply(long long bytes);
+    // The last failed read ran past the reply's deadline while bytes were still coming.
+    bool replyTooSlow() const;
+    int minimumBytesPerSecond() const;
 
     // One line without its CR LF. A line longer than maxLength fails the connection, or, when cut
     // is given, comes in pieces of maxLength bytes with *cut set on every piece but the last.

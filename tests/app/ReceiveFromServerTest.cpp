@@ -2,6 +2,7 @@
 #include "MainFormHarness.h"
 #include "NMail.h"
 #include "RecordLayouts.h"
+#include "ScriptedServer.h"
 #include "SpamKeywordList.h"
 #include "TestMailServers.h"
 #include "TestProgramFolder.h"
@@ -321,6 +322,33 @@ private slots:
         QVERIFY(harness->messageBoxes.requests.first().text.contains(QStringLiteral("メッセージ 2 ")));
         QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("message 1")});
         QCOMPARE(box->count(), 3);
+    }
+
+    void aMessageThatNeverEndsIsNamedWithItsReasonAndTheSessionEnds()
+    {
+        // Message 1 is whole; message 2, listed at 100 bytes, goes on for 20 MB.
+        const std::string filler = "X-Filler: " + std::string(60, 'a') + "\r\n";
+        std::string endless = "+OK\r\n";
+        while (endless.size() < 20 * 1024 * 1024)
+            endless += filler;
+        const ScriptedServer server(ScriptedServer::pop3({{"LIST", ScriptedServer::Answer("+OK\r\n1 200\r\n2 100\r\n.\r\n")},
+            {"RETR 1", ScriptedServer::Answer("+OK\r\nFrom: a@example.jp\r\nSubject: whole\r\n\r\nbody\r\n.\r\n")},
+            {"RETR 2", ScriptedServer::Answer(endless + ".\r\n")}}));
+        box.emplace(servers.createMailbox(QStringLiteral("receive_endless_message")));
+        folder->putServerSettings("POP3=" + server.address().toUtf8() + "\r\n");
+        putAccount(box->password());
+        start();
+        PlainPasswordConsent consent = harness->form().plainPasswordConsent();
+        QVERIFY(consent.remember(server.address()).ok());
+
+        harness->clickTab(3);
+
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        const QString text = harness->messageBoxes.requests.first().text;
+        QVERIFY2(text.contains(QStringLiteral("メッセージ 2 ")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("超えても終わらなかった")), qPrintable(text));
+        QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("whole")});
+        QVERIFY(statusTrail.contains(QStringLiteral("新着メールあり。")));
     }
 
     void aConnectionThatFailsShowsTheLibrarysTextAndNeverNoNewMail_data()

@@ -4,6 +4,7 @@
 #include "MainFormHarness.h"
 #include "NMail.h"
 #include "RecordLayouts.h"
+#include "ScriptedServer.h"
 #include "SendController.h"
 #include "TestMailServers.h"
 #include "TestProgramFolder.h"
@@ -142,6 +143,30 @@ private slots:
         QVERIFY(harness->messageBoxes.requests[0].text.contains(QStringLiteral("550")));
         QCOMPARE(sentRecords().size(), 3);
         QCOMPARE(box->count(), 2);
+    }
+
+    void aBulkSendNamesTheMessageLeftWithoutAnAnswerAtTheEndAndGoesOn()
+    {
+        // The first message's connection is dropped after its last byte, before any answer.
+        const ScriptedServer server(ScriptedServer::smtp({{{1, "."}, ScriptedServer::Answer({}, ScriptedServer::Answer::Then::Close)}}));
+        folder->putServerSettings("SMTP=" + server.address().toUtf8() + "\r\nPOP3=" + servers.pop3Server().toUtf8()
+            + "\r\nMAIL=taro@example.jp\r\n");
+        harness = std::make_unique<MainFormHarness>(*folder, *library);
+        QVERIFY(harness->start());
+        const AddressBook book(folder->paths());
+        for (const QString& address : {QStringLiteral("first@example.jp"), QStringLiteral("second@example.jp")})
+            QVERIFY(book.RegisterAddress(QStringLiteral("宛先"), address).ok());
+        harness->clickTab(2);
+        QTest::mouseClick(harness->find<QRadioButton>(Names::Option2), Qt::LeftButton);
+        compose(QStringLiteral("全員"), QString());
+
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QCOMPARE(harness->messageBoxes.requests[0].title, SendController::sendErrorTitle());
+        const QString text = harness->messageBoxes.requests[0].text;
+        QVERIFY2(text.contains(QStringLiteral("1 通目（宛先 first@example.jp）")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("second@example.jp")), qPrintable(text));
+        QCOMPARE(sentRecords().size(), 2);
+        QCOMPARE(server.connections(), 2);
     }
 };
 

@@ -1,11 +1,10 @@
 #include "ExercisePop3Session.h"
 
+#include "LoopbackListener.h"
 #include "Pop3Session.h"
 
 #include <QElapsedTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,37 +20,27 @@ constexpr long long LargestMessage = 2048;
 
 class ScriptedServer {
 public:
-    explicit ScriptedServer(std::string_view script) : script_(script)
+    explicit ScriptedServer(std::string_view script) : script_(script), listener_(1)
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-            || ::listen(listener_, 1) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
+        if (listener_.port() != 0)
+            thread_ = std::thread([this] { serve(); });
     }
     ~ScriptedServer()
     {
         if (thread_.joinable())
             thread_.join();
-        if (listener_ >= 0)
-            ::close(listener_);
     }
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-    int port() const { return port_; }
+    int port() const { return listener_.port(); }
 
 private:
     // Says the whole script, then listens until the client hangs up, so that nothing the client
     // sends is refused with a reset that would cut the script short.
     void serve()
     {
-        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int connection = ::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             return;
         std::size_t sent = 0;
@@ -69,8 +58,7 @@ private:
     }
 
     std::string_view script_;
-    int listener_ = -1;
-    int port_ = 0;
+    LoopbackListener listener_;
     std::thread thread_;
 };
 

@@ -22,10 +22,12 @@ public:
     void showProgress(int number, int count) override { progress.append(QStringLiteral("%1/%2").arg(number).arg(count)); }
     void reportSendFailure(const QString& text) override { sendFailures.append(text); }
     void reportHistoryFailure(const QString& text) override { historyFailures.append(text); }
+    void reportUnconfirmed(const QString& text) override { unconfirmed.append(text); }
 
     QStringList progress;
     QStringList sendFailures;
     QStringList historyFailures;
+    QStringList unconfirmed;
 };
 
 class SendRunTest : public ::testing::Test {
@@ -136,6 +138,42 @@ INSTANTIATE_TEST_SUITE_P(Results, SendRunFailures,
         FailureCase{"RefusedAsSixteenBits", {65535, 0, 0}, 3, 3, 1, false},
         FailureCase{"NotConnected", {NMailApi::SendNotConnected}, 1, 1, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SendRunTest, MessagesLeftWithoutAnAnswerAreNamedInOneLastBoxAndTheRestStillGo)
+{
+    struct Case {
+        const char* name;
+        QList<int> results;
+        int calls;
+        int failureBoxes;
+        QStringList named;
+        QStringList notNamed;
+    };
+    const Case cases[] = {
+        {"unanswered first and last", {NMailApi::ResultSentUnconfirmed, 0, NMailApi::ResultSentUnconfirmed}, 3, 0,
+            {QStringLiteral("1 通目（宛先 a@x）"), QStringLiteral("3 通目（宛先 c@x）")}, {QStringLiteral("2 通目")}},
+        // The box of the failure that stops the run comes first; the unanswered one is still named.
+        {"then the server is gone", {NMailApi::ResultSentUnconfirmed, NMailApi::SendNotConnected}, 2, 1,
+            {QStringLiteral("1 通目（宛先 a@x）")}, {QStringLiteral("2 通目"), QStringLiteral("3 通目")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        view = {};
+        mail.sent.clear();
+        mail.sendResults = c.results;
+        mail.errorText = QStringLiteral("応答がありませんでした");
+        const SendRun::Outcome outcome = run({QStringLiteral("a@x"), QStringLiteral("b@x"), QStringLiteral("c@x")});
+        EXPECT_EQ(mail.sent.size(), c.calls);
+        EXPECT_EQ(view.sendFailures.size(), c.failureBoxes);
+        EXPECT_EQ(outcome.unconfirmed, c.named.size());
+        ASSERT_EQ(view.unconfirmed.size(), 1);
+        EXPECT_TRUE(view.unconfirmed.first().contains(mail.errorText));
+        for (const QString& named : c.named)
+            EXPECT_TRUE(view.unconfirmed.first().contains(named)) << named.toStdString();
+        for (const QString& notNamed : c.notNamed)
+            EXPECT_FALSE(view.unconfirmed.first().contains(notNamed)) << notNamed.toStdString();
+    }
+}
 
 TEST_F(SendRunTest, ASentRecordThatCannotBeWrittenStopsTheSendBeforeTheLibraryIsCalled)
 {
