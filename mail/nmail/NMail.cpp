@@ -216,6 +216,7 @@ const NMail::Fetched* NMail::fetched(Session& open, int number)
             if (!spool->open())
                 message.spoolError = spool->errorString();
             spoolRoom = QStorageInfo(QDir::tempPath()).bytesAvailable() - SpoolDiskReserve;
+            // Known by now (retrieve asked for it first), so no command goes out in mid-reply.
             if (const auto listed = open.pop3.messageSize(number); listed.ok() && listed.value() > spoolRoom)
                 return StoreStatus::failure(noRoomForSpool(listed.value(), spoolRoom));
         }

@@ -43,7 +43,7 @@ public:
     // NMailPop3Authenticate and NMailSmtpSendMail: the server offers no TLS and the password was not
     // sent. A POP3 handle stays open, so the login can be repeated once the option allows it.
     static constexpr int ResultPasswordNeedsTls = -7;
-    // The status, size and fetch calls: the reply broke a size or time bound, the connection was dropped without QUIT and the message stays on the server.
+    // Status, size and fetch: a reply broke a size or time bound; dropped without QUIT, the message stays on the server.
     static constexpr int ResultRefusedByBound = -8;
     // NMailSmtpSendMail: the message went out whole but no answer came; it may have been delivered.
     static constexpr int ResultSentUnconfirmed = -12;
