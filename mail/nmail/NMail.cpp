@@ -27,6 +27,7 @@
 struct NMail::Session {
     Pop3Session pop3;
     bool loggedIn = false;
+    int messageCount = 0;
     int fetchedNumber = 0;
     Fetched fetched;
     // The kept parts of split messages completed by these message numbers; removed only when
@@ -43,6 +44,12 @@ int NMail::fail(const QString& text)
 {
     lastError_ = text;
     return -1;
+}
+
+int NMail::failCommand(const Session& open, const QString& text)
+{
+    const int failed = fail(text);
+    return open.pop3.refused() ? ResultMessageRefusedByServer : failed;
 }
 
 namespace {
@@ -164,6 +171,7 @@ int NMail::NMailPop3Authenticate(int handle, const QString& id, const QString& p
         return open->pop3.passwordHeldBack() ? ResultPasswordNeedsTls : -1;
     }
     open->loggedIn = true;
+    open->messageCount = count.value();
     return count.value();
 }
 
@@ -221,13 +229,28 @@ const NMail::Fetched* NMail::fetched(Session& open, int number)
     return &open.fetched;
 }
 
+int NMail::NMailPop3GetUidl(int handle, QStringList& ids)
+{
+    Session* open = loggedInSession(handle);
+    if (!open)
+        return -1;
+    auto listed = open->pop3.uniqueIds(open->messageCount);
+    if (!listed.ok())
+        return failCommand(*open, listed.error());
+    ids.clear();
+    ids.reserve(static_cast<qsizetype>(listed.value().size()));
+    for (const std::string& id : listed.value())
+        ids.append(QString::fromLatin1(id));
+    return static_cast<int>(ids.size());
+}
+
 int NMail::NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from,
     QString& header, int)
 {
     Session* open = loggedInSession(handle);
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
-        return -1;
+        return open && open->pop3.refused() ? ResultMessageRefusedByServer : -1;
     const DecodedMessage decoded = MessageDecoder::decodeHeader(*message->bytes);
     subject = cutToBuffer(decoded.subject);
     date = cutToBuffer(decoded.date);
@@ -248,7 +271,7 @@ int NMail::NMailPop3GetMailSize(int handle, int number)
     }
     auto size = open->pop3.messageSize(number);
     if (!size.ok())
-        return fail(size.error());
+        return failCommand(*open, size.error());
     return static_cast<int>(std::min<long long>(size.value(), INT_MAX));
 }
 
@@ -258,7 +281,7 @@ int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& d
     Session* open = loggedInSession(handle);
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
-        return -1;
+        return open && open->pop3.refused() ? ResultMessageRefusedByServer : -1;
     const std::string& raw = *message->bytes;
     DecodedMessage decoded;
     lastParse_.reset();
@@ -383,6 +406,13 @@ int NMail::NMailAttachmentFileClose(int)
     return 0;
 }
 
+int NMail::NMailAttachmentFileFlush(int)
+{
+    if (const QString unflushed = flushAttachments(); !unflushed.isEmpty())
+        return fail(QStringLiteral("添付ファイル「%1」をディスクに書き込めませんでした。").arg(QDir::toNativeSeparators(unflushed)));
+    return 0;
+}
+
 int NMail::NMailPop3DeleteMail(int handle, int number)
 {
     Session* open = loggedInSession(handle);
@@ -390,7 +420,7 @@ int NMail::NMailPop3DeleteMail(int handle, int number)
         return -1;
     const StoreStatus status = open->pop3.markDeleted(number);
     if (!status.ok())
-        return fail(status.error());
+        return failCommand(*open, status.error());
     if (open->fetchedNumber == number) {
         open->fetchedNumber = 0;
         open->fetched = {};

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -16,12 +17,14 @@ bool holdsLineBreak(const QString& text) { return text.contains(u'\r') || text.c
 
 StoreResult<std::string> Pop3Session::readStatusLine(const QString& what)
 {
+    refused_ = false;
     auto line = socket_.readLine(MaximumStatusLine);
     if (!line.ok())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
     if (line.value().starts_with("+OK"))
         return line;
-    if (line.value().starts_with("-ERR"))
+    refused_ = line.value().starts_with("-ERR");
+    if (refused_)
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの応答: %2").arg(what, serverText(line.value())));
     socket_.abort();
     return StoreStatus::failure(
@@ -30,6 +33,7 @@ StoreResult<std::string> Pop3Session::readStatusLine(const QString& what)
 
 StoreResult<std::string> Pop3Session::command(const std::string& line, const QString& what)
 {
+    refused_ = false;
     if (!socket_.isOpen())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
     const StoreStatus sent = socket_.write(line + "\r\n");
@@ -142,6 +146,50 @@ StoreResult<long long> Pop3Session::messageSize(int number)
     if (std::sscanf(reply.value().c_str(), "+OK %d %lld", &listed, &size) != 2 || listed != number || size < 0)
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの応答: %2").arg(what, serverText(reply.value())));
     return size;
+}
+
+StoreResult<std::vector<std::string>> Pop3Session::uniqueIds(int count)
+{
+    const QString what = QStringLiteral("メッセージ ID の一覧（UIDL）の取得");
+    auto reply = command("UIDL", what);
+    if (!reply.ok())
+        return reply.status();
+    std::vector<std::string> ids(static_cast<std::size_t>(std::max(count, 0)));
+    std::set<std::string_view> seen;
+    QString unusable;
+    // The listing is read to its end even when a line is wrong, so the connection stays usable.
+    for (;;) {
+        auto line = socket_.readLine(MaximumStatusLine);
+        if (!line.ok())
+            return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
+        const std::string& text = line.value();
+        if (text == ".")
+            break;
+        if (!unusable.isEmpty())
+            continue;
+        int number = 0;
+        int consumed = 0;
+        const bool parsed = std::sscanf(text.c_str(), "%d %n", &number, &consumed) == 1 && consumed > 0;
+        const std::string_view id = parsed ? std::string_view(text).substr(static_cast<std::size_t>(consumed)) : std::string_view();
+        // RFC 1939: one to 70 printable characters.
+        const bool wellFormed = !id.empty() && id.size() <= 70
+            && std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x21 && c <= 0x7e; });
+        if (!parsed || !wellFormed || number < 1 || number > count || !ids[static_cast<std::size_t>(number - 1)].empty())
+            unusable = serverText(text).left(200);
+        else
+            ids[static_cast<std::size_t>(number - 1)] = std::string(id);
+    }
+    for (std::size_t index = 0; unusable.isEmpty() && index < ids.size(); ++index) {
+        if (ids[index].empty())
+            unusable = QStringLiteral("メッセージ %1 の ID がありません").arg(index + 1);
+        else if (!seen.insert(ids[index]).second)
+            unusable = QStringLiteral("ID %1 が二通のメッセージに付いています").arg(QString::fromLatin1(ids[index]));
+    }
+    if (!unusable.isEmpty()) {
+        refused_ = true;
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの一覧が正しくありません: %2").arg(what, unusable));
+    }
+    return ids;
 }
 
 StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, const Spill& spill)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One POP3 conversation on one connection, never replaced behind the caller's back: when the
 // connection is lost, every later command fails, so deletions marked on the server (applied only
@@ -22,6 +23,10 @@ public:
     // sends nothing unless allowPlainPassword: the login fails and passwordHeldBack() tells why.
     StoreResult<int> login(const QString& user, const QString& password, bool apop, bool allowPlainPassword);
     StoreResult<long long> messageSize(int number);
+    // UIDL: the unique id of every message, message n's at index n - 1. A server that refuses UIDL,
+    // or whose listing does not give each of the count messages one id of its own, fails with the
+    // connection still usable and refused() set.
+    StoreResult<std::vector<std::string>> uniqueIds(int count);
     // Takes the bytes of a message too large to hold; false when it cannot.
     using Spill = std::function<bool(std::string_view bytes)>;
     // The whole message as the server holds it (CR LF line ends, dot-stuffing removed). A message
@@ -36,6 +41,9 @@ public:
     void abort();
 
     bool isEncrypted() const { return socket_.isEncrypted(); }
+    // The last command failed because the server answered -ERR (or an unusable listing); the
+    // connection is still open and the next command may go.
+    bool refused() const { return refused_ && socket_.isOpen(); }
     // The last login failed because it would have sent the password in clear.
     bool passwordHeldBack() const { return passwordHeldBack_; }
 
@@ -47,5 +55,6 @@ private:
     std::string apopTimestamp_;
     bool offersStls_ = false;
     bool passwordHeldBack_ = false;
+    bool refused_ = false;
     QString serverName_;
 };
