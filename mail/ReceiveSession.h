@@ -27,7 +27,7 @@ struct ReceiveAccount {
     QString AccountPassword;
     // The option "受信したメールをサーバーに残す": the days a stored message stays on the server
     // before it is deleted there (0: it stays). Unset: every stored message is deleted at once.
-    std::optional<int> KeepOnServerDays;
+    std::optional<int> KeepOnServerDays{};
 };
 
 // What a running session shows; the main window implements it with its own controls.

@@ -79,7 +79,8 @@ void ScriptedPop3Server::setFaults(const Faults& faults)
 void ScriptedPop3Server::add(const std::string& message)
 {
     const std::lock_guard lock(mutex_);
-    mailbox_.push_back({message, "id-" + std::to_string(nextId_++)});
+    mailbox_.push_back({message, "id-" + std::to_string(nextId_), nextId_});
+    ++nextId_;
 }
 
 std::vector<std::string> ScriptedPop3Server::messages() const
@@ -128,6 +129,7 @@ void ScriptedPop3Server::session(int client)
         const std::unique_lock lock(mutex_);
         const int count = static_cast<int>(mailbox_.size());
         const bool exists = number >= 1 && number <= count && !marked.contains(number);
+        const int added = exists ? mailbox_[static_cast<std::size_t>(number - 1)].added : 0;
         std::string reply;
         if (verb == "CAPA") {
             reply = std::string("+OK\r\nUSER\r\n") + (faults_.offersUidl ? "UIDL\r\n" : "") + ".\r\n";
@@ -144,15 +146,15 @@ void ScriptedPop3Server::session(int client)
             reply += ".\r\n";
         } else if (verb == "LIST" && exists) {
             reply = "+OK " + std::to_string(number) + ' ' + std::to_string(onTheWire(mailbox_[static_cast<std::size_t>(number - 1)].raw).size()) + "\r\n";
-        } else if (verb == "RETR" && exists && number != faults_.refusedRetrieval) {
+        } else if (verb == "RETR" && exists && added != faults_.refusedRetrieval) {
             retrievals_.push_back(line);
             const std::string wire = onTheWire(mailbox_[static_cast<std::size_t>(number - 1)].raw);
-            if (number == faults_.droppedInRetrieval) {
+            if (added == faults_.droppedInRetrieval) {
                 (void)sendAll(client, "+OK\r\n" + wire.substr(0, wire.size() / 2));
                 return;
             }
             reply = "+OK " + std::to_string(wire.size()) + " octets\r\n" + wire + ".\r\n";
-        } else if (verb == "DELE" && exists && number != faults_.refusedDeletion) {
+        } else if (verb == "DELE" && exists && added != faults_.refusedDeletion) {
             marked.insert(number);
             reply = "+OK marked\r\n";
         } else if (verb == "QUIT") {

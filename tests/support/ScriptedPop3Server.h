@@ -14,12 +14,14 @@
 // server is destroyed.
 class ScriptedPop3Server {
 public:
+    // Messages are named by the order they were added in (1 the first), whatever their number
+    // in a later session.
     struct Faults {
         bool offersUidl = true;
-        int refusedRetrieval = 0; // message number answered -ERR to RETR
-        int refusedDeletion = 0;  // message number answered -ERR to DELE
+        int refusedRetrieval = 0; // the message answered -ERR to RETR
+        int refusedDeletion = 0;  // the message answered -ERR to DELE
         bool refusesQuit = false;
-        int droppedInRetrieval = 0; // message number whose RETR is cut off half-way
+        int droppedInRetrieval = 0; // the message whose RETR is cut off half-way
     };
 
     // Messages with LF line ends; each gets the id "id-" and a running number.
@@ -43,6 +45,7 @@ private:
     struct Message {
         std::string raw;
         std::string id;
+        int added = 0;
     };
     void serve();
     void session(int client);
