@@ -72,7 +72,7 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, Messa
     keepOnServerDays_->setGeometry(Twips::rect(360, keepTop + 300, 780, 288));
     auto* daysLabel = new QLabel(QStringLiteral("日後にサーバーから削除（0 = 削除しない）"), this);
     daysLabel->setBuddy(keepOnServerDays_);
-    daysLabel->move(Twips::rect(1200, keepTop + 330, 0, 0).topLeft());
+    daysLabel->move(Twips::point(1200, keepTop + 330));
     daysLabel->adjustSize();
     keepOnServerDays_->setAccessibleName(QStringLiteral("日後にサーバーから削除（0 = 削除しない）"));
     connect(keepOnServer_, &QCheckBox::toggled, keepOnServerDays_, &QWidget::setEnabled);
