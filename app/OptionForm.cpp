@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include <algorithm>
 #include <utility>
@@ -34,11 +35,13 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, Messa
     setWindowTitle(QStringLiteral("サーバー設定"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    // Below the buttons, a line for each server that may get the password without TLS.
-    const double consentTop = 3000;
+    // Below the buttons, the copy kept on the server, then a line for each server that may get
+    // the password without TLS.
+    const double keepTop = 3000;
+    const double consentTop = 3660;
     const double consentLine = 300;
     const auto consents = static_cast<double>(settings_.PlainPasswordServers.size());
-    setFixedSize(Twips::size(2910, 3090 + consents * consentLine));
+    setFixedSize(Twips::size(2910, 3750 + consents * consentLine));
 
     smtp_ = labelledBox(this, QStringLiteral("SMTPサーバー名(&S)"), WidgetNames::SmtpText, 360);
     pop3_ = labelledBox(this, QStringLiteral("POP3サーバー名(&P)"), WidgetNames::Pop3Text, 960);
@@ -57,6 +60,23 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, Messa
     cancel->setGeometry(Twips::rect(1860, 2520, 912, 372));
     cancel->setAutoDefault(false);
 
+    keepOnServer_ = new QCheckBox(QStringLiteral("受信したメールをサーバーに残す"), this);
+    keepOnServer_->setObjectName(WidgetNames::KeepOnServerCheck);
+    keepOnServer_->setToolTip(QStringLiteral("チェックしないと、受信したメールはサーバーから削除されます。"
+                                             "スマートフォンなど他のプログラムでも同じメールを読むときはチェックしてください。"));
+    keepOnServer_->setGeometry(Twips::rect(120, keepTop, 2652, 252));
+    keepOnServer_->adjustSize();
+    keepOnServerDays_ = new QSpinBox(this);
+    keepOnServerDays_->setObjectName(WidgetNames::KeepOnServerDays);
+    keepOnServerDays_->setRange(0, ServerSettings::MaxKeepOnServerDays);
+    keepOnServerDays_->setGeometry(Twips::rect(360, keepTop + 300, 780, 288));
+    auto* daysLabel = new QLabel(QStringLiteral("日後にサーバーから削除（0 = 削除しない）"), this);
+    daysLabel->setBuddy(keepOnServerDays_);
+    daysLabel->move(Twips::point(1200, keepTop + 330));
+    daysLabel->adjustSize();
+    keepOnServerDays_->setAccessibleName(QStringLiteral("日後にサーバーから削除（0 = 削除しない）"));
+    connect(keepOnServer_, &QCheckBox::toggled, keepOnServerDays_, &QWidget::setEnabled);
+
     connect(ok, &QPushButton::clicked, this, &OptionForm::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -64,8 +84,12 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, Messa
     pop3_->setText(settings_.Pop3Server);
     mail_->setText(settings_.MailAddress);
     apop_->setChecked(settings_.UseApop != 0);
+    keepOnServer_->setChecked(settings_.KeepOnServerDays.has_value());
+    keepOnServerDays_->setValue(settings_.KeepOnServerDays.value_or(0));
+    keepOnServerDays_->setEnabled(keepOnServer_->isChecked());
 
-    int widest = width();
+    int widest = std::max({width(), daysLabel->x() + daysLabel->width() + keepOnServer_->x(),
+        keepOnServer_->x() + keepOnServer_->width() + keepOnServer_->x()});
     for (const QString& server : std::as_const(settings_.PlainPasswordServers)) {
         auto* check = new QCheckBox(QStringLiteral("暗号化なしでパスワードを送る: %1").arg(server), this);
         check->setObjectName(WidgetNames::PlainPasswordCheck);
@@ -87,6 +111,7 @@ void OptionForm::confirm()
     settings_.Pop3Server = pop3_->text();
     settings_.MailAddress = mail_->text();
     settings_.UseApop = apop_->isChecked() ? 1 : 0;
+    settings_.KeepOnServerDays = keepOnServer_->isChecked() ? std::optional<int>(keepOnServerDays_->value()) : std::nullopt;
     // A consent given while the dialog was open stays; only a cleared box takes one back.
     for (const auto& [server, check] : std::as_const(plainPasswordChecks_)) {
         if (!check->isChecked())

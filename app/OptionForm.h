@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 
 // The server dialog, kept above every other window. Loading it shows the settings in memory; OK
 // takes the boxes as typed and rewrites vbmail.ini with them.
@@ -28,6 +29,8 @@ private:
     QLineEdit* pop3_ = nullptr;
     QLineEdit* mail_ = nullptr;
     QCheckBox* apop_ = nullptr;
+    QCheckBox* keepOnServer_ = nullptr;
+    QSpinBox* keepOnServerDays_ = nullptr;
     // One per consent to send a password without TLS that was remembered when the dialog opened.
     QList<std::pair<QString, QCheckBox*>> plainPasswordChecks_;
 };

@@ -56,7 +56,8 @@ ReceiveAccount ReceiveController::takeAccount()
     if (!saved.ok())
         form_.services().messageBoxes.notify(QStringLiteral("ID とパスワードを保存できませんでした。\r\n%1").arg(saved.error()),
             MessageBoxService::Icon::Exclamation);
-    return {form_.Settings.Pop3Server, form_.Settings.UseApop, form_.AccountId, form_.AccountPassword};
+    return {form_.Settings.Pop3Server, form_.Settings.UseApop, form_.AccountId, form_.AccountPassword,
+        form_.Settings.KeepOnServerDays};
 }
 
 void ReceiveController::setStatus(const QString& text) { form_.setStatusText(text); }

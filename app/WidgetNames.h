@@ -193,5 +193,8 @@ inline const QString OKCommand = QStringLiteral("OKCommand"); // OK of either di
 inline const QString CancelCommand = QStringLiteral("CancelCommand"); // cancel of either dialog
 // OptionForm, one per server that may get the password without TLS; cleared and OK takes it back.
 inline const QString PlainPasswordCheck = QStringLiteral("PlainPasswordCheck");
+// OptionForm: "受信したメールをサーバーに残す" and its days "日後にサーバーから削除（0 = 削除しない）".
+inline const QString KeepOnServerCheck = QStringLiteral("KeepOnServerCheck");
+inline const QString KeepOnServerDays = QStringLiteral("KeepOnServerDays");
 
 } // namespace WidgetNames

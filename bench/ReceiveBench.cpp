@@ -15,6 +15,7 @@
 #include "SpamKeywordList.h"
 
 #include "RatioReporter.h"
+#include "SilentReceiveSeams.h"
 
 #include <benchmark/benchmark.h>
 
@@ -103,25 +104,6 @@ struct ProgramFolder {
             (void)keywords.AddKeyword(QStringLiteral("迷惑キーワード%1").arg(number));
         (void)keywords.AddKeyword(u"未承諾広告");
     }
-};
-
-class SilentView final : public ReceiveView {
-public:
-    void setStatus(const QString&) override {}
-    void showProgress(int, int) override {}
-    void showMessage(const MessageFields&) override {}
-    void showForSpamTest(const QString&, const QString&, const QString&) override {}
-    void raiseNewCounter(int) override {}
-};
-
-class CountingMessageBoxes final : public MessageBoxService {
-public:
-    Answer show(const Request&) override
-    {
-        ++shown;
-        return Answer::Ok;
-    }
-    int shown = 0;
 };
 
 void BM_ReceiveSession(benchmark::State& state)

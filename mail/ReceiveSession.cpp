@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -16,7 +17,6 @@ namespace {
 
 const QString ErrorTitle = QStringLiteral("エラー");
 const QString WorkFileName = QStringLiteral("0.txt");
-
 // The work file's lines, each followed by CR LF, as a line-by-line reading gives them back: a line
 // ends at CR LF, CR or LF.
 QString linesOf(const QString& text)
@@ -89,6 +89,7 @@ ReceiveSession::ReceiveSession(const ProgramPaths& paths, NMailApi& mail, Messag
     , isSpam_(std::move(isSpam))
     , sortingAddresses_(std::move(sortingAddresses))
     , view_(view)
+    , ids_(paths)
 {
 }
 
@@ -128,6 +129,9 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     touchedFolders_.clear();
     stopReported_ = false;
     leftOnServerReported_ = false;
+    refusedFetches_.clear();
+    refusedDeletions_.clear();
+    sessionDay_ = today_.isValid() ? today_ : QDate::currentDate();
     if (account.Pop3Server.isEmpty())
         return outcome;
     // Without the attachment folder no attachment and no undecodable message can be kept, so
@@ -162,6 +166,11 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         mail_.NMailPop3Close(handle);
         return outcome;
     }
+    if (!takeIds(handle, count, account)) {
+        outcome.failed = true;
+        mail_.NMailPop3Close(handle);
+        return outcome;
+    }
 
     // Noted before the first record is appended: a session cut short is undone at the next start,
     // and its messages, all still on the server, are then stored once rather than twice.
@@ -174,13 +183,28 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         }
     }
 
-    std::vector<int> spam;
+    std::vector<int> deletions;
     std::vector<int> stored;
     for (int number = 1; number <= count; ++number) {
+        const QString id = idsInUse_ ? serverIds_[number - 1] : QString();
+        if (const ReceivedMessageIds::Entry* known = idsInUse_ ? ids_.find(id) : nullptr) {
+            if (known->state == ReceivedMessageIds::State::Stored && isDueForDeletion(*known, account))
+                deletions.push_back(number);
+            continue;
+        }
         view_.setStatus(QStringLiteral("受信中・・・"));
         view_.showProgress(number, count);
         Incoming message;
-        if (!fetch(handle, number, message))
+        const Fetched fetched = fetch(handle, number, message);
+        if (fetched == Fetched::RefusedByServer)
+            continue;
+        if (fetched == Fetched::RefusedByBound) {
+            // Skipped from now on, so that the messages behind it arrive.
+            if (idsInUse_)
+                ids_.add(id, sessionDay_, ReceivedMessageIds::State::Refused);
+            break;
+        }
+        if (fetched == Fetched::Failed)
             break;
         const QString bodyAsFetched = message.body;
         if (!ExtractAttachments(number, message))
@@ -188,57 +212,136 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         view_.showForSpamTest(message.subject, message.from, message.body);
         if (isSpam_(message.subject, message.from, message.body)) {
             ++outcome.spamCount;
-            spam.push_back(number);
+            deletions.push_back(number);
             continue;
         }
         if (!FileIncoming(ChooseFolder(message.from, sortingAddresses_), message, bodyAsFetched, number))
             break;
         ++outcome.storedCount;
         stored.push_back(number);
+        if (idsInUse_)
+            ids_.add(id, sessionDay_, ReceivedMessageIds::State::Stored);
     }
 
     // The work file is rewritten in place for every message and removed once the last is through:
     // a file created and deleted per message costs more than the rest of the step.
     QFile::remove(workFilePath());
-    std::vector<int> deletions = spam;
-    if (count > 0 && keepStoredRecords(journal))
+    if (keepStoredRecords(count > 0 ? &journal : nullptr) && !account.KeepOnServerDays)
         deletions.insert(deletions.end(), stored.begin(), stored.end());
-    for (const int number : deletions)
-        mail_.NMailPop3DeleteMail(handle, number);
-    // A QUIT that fails leaves the messages on the server, to be received again: the user is told
-    // unless the session has already said why it stopped.
+    deleteOnServer(handle, deletions);
+    // A QUIT that fails leaves the messages on the server: the user is told unless the session has
+    // already said why it stopped.
     if (mail_.NMailPop3Close(handle) < 0 && !deletions.empty() && !stopReported_) {
         stopReported_ = true;
-        messageBoxes_.show({libraryMessage(), ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+        const QString known = idsInUse_ ? QStringLiteral("\r\n\r\nメールはサーバーに残っていますが、受信済みのメールが二度保存されることはありません。")
+                                        : QString();
+        messageBoxes_.show({libraryMessage() + known, ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
     }
+    reportEndNotices();
     outcome.failed = stopReported_;
     return outcome;
 }
 
+bool ReceiveSession::takeIds(int handle, int count, const ReceiveAccount& account)
+{
+    serverIds_.clear();
+    idsInUse_ = false;
+    const int listed = mail_.NMailPop3GetUidl(handle, serverIds_);
+    if (listed == NMailApi::ResultMessageRefusedByServer && !account.KeepOnServerDays) {
+        serverIds_.clear();
+        return true;
+    }
+    const auto stop = [&](const QString& text) {
+        stopReported_ = true;
+        messageBoxes_.show({text, ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+        return false;
+    };
+    if (listed == NMailApi::ResultMessageRefusedByServer)
+        return stop(QStringLiteral("POP3 サーバー %1 はメッセージ ID の一覧（UIDL）に対応していないため、"
+                                   "「受信したメールをサーバーに残す」は使えません。メールはサーバーに残してあります。\r\n"
+                                   "サーバー設定でこのチェックを外すと受信できます。\r\n\r\n%2")
+                        .arg(account.Pop3Server, libraryMessage()));
+    if (listed != count)
+        return stop(QStringLiteral("受信を中止しました。メールはサーバーに残してあります。\r\n\r\n%1").arg(libraryMessage()));
+    if (StoreStatus loaded = ids_.load(account.Pop3Server, account.AccountId); !loaded.ok())
+        return stop(QStringLiteral("受信を中止しました。メールはサーバーに残してあります。\r\n\r\n%1").arg(loaded.error()));
+    // The list is complete: ids the server no longer holds are of no more use.
+    ids_.keepOnly(QSet<QString>(serverIds_.cbegin(), serverIds_.cend()));
+    idsInUse_ = true;
+    return true;
+}
+
+bool ReceiveSession::isDueForDeletion(const ReceivedMessageIds::Entry& entry, const ReceiveAccount& account) const
+{
+    if (!account.KeepOnServerDays)
+        return true;
+    return *account.KeepOnServerDays > 0 && entry.firstStored.daysTo(sessionDay_) > *account.KeepOnServerDays;
+}
+
+void ReceiveSession::deleteOnServer(int handle, std::vector<int> numbers)
+{
+    std::sort(numbers.begin(), numbers.end());
+    for (const int number : numbers) {
+        const int result = mail_.NMailPop3DeleteMail(handle, number);
+        if (result == NMailApi::ResultMessageRefusedByServer)
+            refusedDeletions_ << QStringLiteral("メッセージ %1: %2").arg(number).arg(libraryMessage());
+        else if (result < 0)
+            break; // the connection is gone: the QUIT fails and says so
+    }
+}
+
+void ReceiveSession::reportEndNotices()
+{
+    QStringList paragraphs;
+    if (!refusedFetches_.isEmpty())
+        paragraphs << QStringLiteral("サーバーが次のメッセージを渡しませんでした。これらはサーバーに残してあり、次回の受信でもう一度受け取ります。\r\n")
+                + refusedFetches_.join(QStringLiteral("\r\n"));
+    if (!refusedDeletions_.isEmpty())
+        paragraphs << (idsInUse_ ? QStringLiteral("サーバーが次のメッセージの削除を断りました。メッセージはサーバーに残っていますが、二度保存されることはありません。\r\n")
+                                 : QStringLiteral("サーバーが次のメッセージの削除を断りました。メッセージはサーバーに残っているため、次回の受信でもう一度保存されます。\r\n"))
+                + refusedDeletions_.join(QStringLiteral("\r\n"));
+    if (paragraphs.isEmpty())
+        return;
+    stopReported_ = true;
+    messageBoxes_.show({paragraphs.join(QStringLiteral("\r\n\r\n")), ErrorTitle, MessageBoxService::Buttons::Ok,
+        MessageBoxService::Icon::Exclamation});
+}
+
 QString ReceiveSession::workFilePath() const { return paths_.attachmentFolder() + u'/' + WorkFileName; }
 
-bool ReceiveSession::fetch(int handle, int number, Incoming& message)
+ReceiveSession::Fetched ReceiveSession::fetch(int handle, int number, Incoming& message)
 {
     QString subject;
     QString date;
     QString from;
     QString header;
-    if (mail_.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0) < 0) {
-        reportStop(number, libraryMessage());
-        return false;
-    }
-    const int size = mail_.NMailPop3GetMailSize(handle, number);
-    if (size < 0) {
-        reportStop(number, libraryMessage());
-        return false;
-    }
     QString body;
-    if (mail_.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0) < 0) {
-        reportStop(number, libraryMessage());
-        return false;
+    int result = mail_.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0);
+    if (result >= 0)
+        result = mail_.NMailPop3GetMailSize(handle, number);
+    if (result >= 0)
+        result = mail_.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0);
+    if (result >= 0) {
+        message = {CutAtNul(subject), CutAtNul(date), CutAtNul(from), CutAtNul(header), CutAtNul(body)};
+        return Fetched::Whole;
     }
-    message = {CutAtNul(subject), CutAtNul(date), CutAtNul(from), CutAtNul(header), CutAtNul(body)};
-    return true;
+    if (result == NMailApi::ResultMessageRefusedByServer) {
+        refusedFetches_ << QStringLiteral("メッセージ %1: %2").arg(number).arg(libraryMessage());
+        return Fetched::RefusedByServer;
+    }
+    if (result == NMailApi::ResultRefusedByBound) {
+        stopReported_ = true;
+        const QString after = idsInUse_ ? QStringLiteral("このメッセージはサーバーに残し、次回からは受信しません。")
+                                        : QStringLiteral("このメッセージと残りのメッセージはサーバーに残してあります。");
+        messageBoxes_.show({QStringLiteral("メッセージ %1 は受信できる大きさか時間の限度を超えたため、受信を中止しました。%2"
+                                           "ここまでに受信したメールは保存しました。\r\n\r\n%3")
+                                .arg(number)
+                                .arg(after, libraryMessage()),
+            ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+        return Fetched::RefusedByBound;
+    }
+    reportStop(number, libraryMessage());
+    return Fetched::Failed;
 }
 
 bool ReceiveSession::ExtractAttachments(int number, Incoming& message)
@@ -329,17 +432,30 @@ StoreStatus ReceiveSession::flushTouchedFolders()
     return StoreStatus::success();
 }
 
-bool ReceiveSession::keepStoredRecords(const ReceiveJournal& journal)
+bool ReceiveSession::keepStoredRecords(const ReceiveJournal* journal)
 {
     StoreStatus status = flushTouchedFolders();
-    if (status.ok())
-        status = journal.commit();
-    if (status.ok())
+    const bool writeIds = idsInUse_ && ids_.changed();
+    // A message recorded as received is never fetched again: its attachments must be on disk first.
+    if (status.ok() && writeIds && mail_.NMailAttachmentFileFlush(0) < 0)
+        status = StoreStatus::failure(libraryMessage());
+    if (status.ok() && writeIds)
+        status = ids_.writePending();
+    if (status.ok() && journal)
+        status = journal->commit();
+    if (status.ok()) {
+        // Committed with the journal's removal; a rename that fails now is done at the next settle.
+        if (writeIds)
+            (void)ids_.commitPending();
         return true;
+    }
     // The messages stay on the server, so the records of this session go: were they kept, the next
     // session would store every one of them a second time. What cannot be undone now is undone at
     // the next start, as long as the journal is still there.
-    (void)journal.undo();
+    if (journal)
+        (void)journal->undo();
+    else
+        QFile::remove(ids_.pendingPath());
     if (!stopReported_) {
         stopReported_ = true;
         messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"

@@ -6,13 +6,18 @@
 #include "PlainPasswordConsent.h"
 #include "ProgramPaths.h"
 #include "ReceiveJournal.h"
+#include "ReceivedMessageIds.h"
 
+#include <QDate>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
+#include <vector>
 
 // The account a receive session logs in with, taken afresh for every session.
 struct ReceiveAccount {
@@ -20,6 +25,9 @@ struct ReceiveAccount {
     std::int16_t UseApop = 0;
     QString AccountId;
     QString AccountPassword;
+    // The option "受信したメールをサーバーに残す": the days a stored message stays on the server
+    // before it is deleted there (0: it stays). Unset: every stored message is deleted at once.
+    std::optional<int> KeepOnServerDays{};
 };
 
 // What a running session shows; the main window implements it with its own controls.
@@ -50,6 +58,12 @@ using SpamTest = std::function<bool(const QString& subject, const QString& sende
 // leaves every unstored message on the server. A receive journal (ReceiveJournal) undoes at the
 // next start the records of a session that ended before its records were flushed, so that those
 // messages are stored once, not twice.
+//
+// When the server lists unique ids (UIDL), the id of every stored message is kept
+// (ReceivedMessageIds) in the same step as its record, and a message whose id is known is never
+// fetched again: it is deleted on the server instead, at once or, when the account keeps mail on
+// the server, once its days are up. A deletion or QUIT that fails therefore never stores a
+// message twice.
 class ReceiveSession {
 public:
     struct Outcome {
@@ -66,6 +80,9 @@ public:
     // password and the login fails.
     void setPasswordConsent(PlainPasswordConsent& consent) { passwordConsent_ = &consent; }
 
+    // The day a stored message is recorded as first stored; the system's date when not set.
+    void setToday(QDate today) { today_ = today; }
+
     Outcome run(const ReceiveAccount& account);
 
     static constexpr int BufferSize = 8192;
@@ -79,15 +96,21 @@ private:
         QString body;
     };
 
-    bool fetch(int handle, int number, Incoming& message);
+    enum class Fetched { Whole, RefusedByServer, RefusedByBound, Failed };
+    Fetched fetch(int handle, int number, Incoming& message);
+    // UIDL and the ids stored before; false when the session cannot go on (the user has been told).
+    bool takeIds(int handle, int count, const ReceiveAccount& account);
+    bool isDueForDeletion(const ReceivedMessageIds::Entry& entry, const ReceiveAccount& account) const;
+    void deleteOnServer(int handle, std::vector<int> numbers);
+    void reportEndNotices();
     // False when part of the message cannot be kept: it is then left on the server.
     bool ExtractAttachments(int number, Incoming& message);
     QString workFilePath() const;
     bool FileIncoming(int folder, const Incoming& message, const QString& bodyAsFetched, int number);
     StoreStatus flushTouchedFolders();
-    // Flushes the records and drops the journal; on failure cuts the records off again and tells
-    // the user. True when the stored messages may be deleted on the server.
-    bool keepStoredRecords(const ReceiveJournal& journal);
+    // Flushes the records, writes their ids and drops the journal (when given); on failure cuts the
+    // records off again and tells the user. True when the stored messages may be deleted on the server.
+    bool keepStoredRecords(const ReceiveJournal* journal);
     void reportStop(int number, const QString& reason);
     void reportFailure();
     int login(int handle, const ReceiveAccount& account);
@@ -104,6 +127,15 @@ private:
     bool stopReported_ = false;
     // A full disk fails every later message the same way: the user hears of the first one only.
     bool leftOnServerReported_ = false;
+    QDate today_;
+    QDate sessionDay_;
+    ReceivedMessageIds ids_;
+    // The server's UIDL list, message n's id at n - 1; empty when the server gives none.
+    QStringList serverIds_;
+    bool idsInUse_ = false;
+    // Messages the server would not give or delete, "メッセージ n: its words", told once at the end.
+    QStringList refusedFetches_;
+    QStringList refusedDeletions_;
 };
 
 // Folder 1 to 9 whose sorting address equals the sender exactly (case-sensitive, the sender

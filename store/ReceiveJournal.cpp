@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "FolderFiles.h"
+#include "ReceivedMessageIds.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -97,8 +98,17 @@ StoreStatus ReceiveJournal::undo() const
     if (!noted_)
         return StoreStatus::success();
     StoreStatus cut = cutBackTo(*noted_);
-    StoreStatus removed = removeDurably(path());
+    StoreStatus removed = removeNote();
     return cut.ok() ? removed : cut;
+}
+
+// The ids written for the session's records go before the note: once the note is gone, a pending
+// id file counts as committed.
+StoreStatus ReceiveJournal::removeNote() const
+{
+    if (StoreStatus dropped = removeDurably(ReceivedMessageIds(paths_).pendingPath()); !dropped.ok())
+        return dropped;
+    return removeDurably(path());
 }
 
 // Every folder is cut even when one fails, so that one bad file does not keep the others long.
@@ -128,5 +138,5 @@ StoreStatus ReceiveJournal::rollBack() const
         if (StoreStatus cut = cutBackTo(*lengths); !cut.ok())
             return cut;
     }
-    return removeDurably(path());
+    return removeNote();
 }

@@ -25,14 +25,17 @@ public:
 
     // Notes the lengths of folders 1 to 10 (a missing file as 0) and flushes the note.
     StoreStatus begin();
-    // Removes the note durably: from now on the session's records stay.
+    // Removes the note durably: from now on the session's records stay, and so do the ids written
+    // for them to the pending id file (ReceivedMessageIds).
     StoreStatus commit() const;
     // The session's own way back when it cannot keep its records: cuts the folders back to the
-    // lengths begin() noted, whether or not the note is still on disk, and removes the note.
+    // lengths begin() noted, whether or not the note is still on disk, and removes the pending id
+    // file and the note.
     StoreStatus undo() const;
     // When a note is left from a session that ended early, cuts each folder file back to its noted
     // length, flushes the files and removes the note. Nothing happens without a note, and a file
-    // is never lengthened; a note that cannot be read is removed and cuts nothing.
+    // is never lengthened; a note that cannot be read is removed and cuts nothing. The pending id
+    // file goes with the note.
     StoreStatus rollBack() const;
 
     static constexpr int ReceivedFolders = 10;
@@ -40,6 +43,7 @@ public:
 
 private:
     StoreStatus cutBackTo(const Lengths& lengths) const;
+    StoreStatus removeNote() const;
 
     const ProgramPaths& paths_;
     std::optional<Lengths> noted_;

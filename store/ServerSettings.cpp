@@ -11,6 +11,7 @@
 
 namespace {
 const QString PlainPasswordKey = QStringLiteral("PLAINPASS=");
+const QString KeepOnServerKey = QStringLiteral("KEEPONSERVER=");
 }
 
 ServerSettings ServerSettings::read(const QString& path)
@@ -39,6 +40,11 @@ ServerSettings ServerSettings::read(const QString& path)
             const QString server = line.mid(PlainPasswordKey.size());
             if (!settings.PlainPasswordServers.contains(server))
                 settings.PlainPasswordServers.append(server);
+        } else if (line.startsWith(KeepOnServerKey)) {
+            // A number of days that cannot be read keeps the mail on the server rather than delete it.
+            bool isNumber = false;
+            const int days = line.mid(KeepOnServerKey.size()).toInt(&isNumber);
+            settings.KeepOnServerDays = isNumber && days >= 0 ? std::min(days, MaxKeepOnServerDays) : 0;
         }
     }
     return settings;
@@ -51,5 +57,7 @@ StoreStatus ServerSettings::write(const QString& path) const
         + QStringLiteral("\r\n");
     for (const QString& server : PlainPasswordServers)
         content += PlainPasswordKey + server + QStringLiteral("\r\n");
+    if (KeepOnServerDays)
+        content += KeepOnServerKey + QString::number(*KeepOnServerDays) + QStringLiteral("\r\n");
     return AtomicFile::write(path, Cp932Codec::encode(content));
 }

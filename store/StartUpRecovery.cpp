@@ -3,6 +3,7 @@
 #include "AccountProfile.h"
 #include "AtomicFile.h"
 #include "ReceiveJournal.h"
+#include "ReceivedMessageIds.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,6 +32,7 @@ QStringList leftoverTemporaryFiles(const ProgramPaths& paths)
         candidates << paths.dataFile(QStringLiteral("VBMDATA%1.TMP").arg(number));
     candidates << AccountProfile(paths).accountFilePath() + QStringLiteral(".tmp");
     candidates << ReceiveJournal(paths).path() + QStringLiteral(".tmp");
+    candidates << ReceivedMessageIds(paths).pendingPath() + QStringLiteral(".tmp");
     candidates << ProgramPaths::inCurrentDirectory(u"vbmail.ini") + QStringLiteral(".tmp");
     candidates << paths.attachmentFolder() + QStringLiteral("/0.txt");
 
@@ -52,6 +54,8 @@ StoreStatus recover(const ProgramPaths& paths)
 {
     if (StoreStatus rolledBack = ReceiveJournal(paths).rollBack(); !rolledBack.ok())
         return rolledBack;
+    if (StoreStatus settled = ReceivedMessageIds(paths).settle(); !settled.ok())
+        return settled;
     for (const QString& leftover : leftoverTemporaryFiles(paths)) {
         if (::unlink(QFile::encodeName(leftover).constData()) != 0 && errno != ENOENT)
             return StoreStatus::failure(

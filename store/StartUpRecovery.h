@@ -19,6 +19,7 @@ namespace StartUpRecovery {
 //   ★MAilData/VBMDATA50.TMP                                   copy of a keyword compaction
 //   ★MAilData/iniIdPass.ini.tmp, ★MAilData/receive.journal.tmp the account and the receive
 //                                                             journal before their rename
+//   ★MAilData/received.ids.new.tmp                            the pending id file before its rename
 //   vbmail.ini.tmp (current directory)                        the server settings before theirs
 //   添付フォルダ/0.txt                                          the receive session's work file
 //   添付フォルダ/.nmail-XXXXXX (six characters)                 an attachment before it got its name
@@ -26,7 +27,8 @@ namespace StartUpRecovery {
 // over the original only once the copy is complete and flushed.
 QStringList leftoverTemporaryFiles(const ProgramPaths& paths);
 
-// Rolls back an interrupted receive session and removes the leftover temporary files.
+// Rolls back an interrupted receive session (or takes the ids of one that was committed) and
+// removes the leftover temporary files.
 StoreStatus recover(const ProgramPaths& paths);
 
 } // namespace StartUpRecovery

@@ -28,6 +28,7 @@
 struct NMail::Session {
     Pop3Session pop3;
     bool loggedIn = false;
+    int messageCount = 0;
     int fetchedNumber = 0;
     Fetched fetched;
     // The kept parts of split messages completed by these message numbers; removed only when
@@ -44,6 +45,12 @@ int NMail::fail(const QString& text)
 {
     lastError_ = text;
     return -1;
+}
+
+int NMail::failCommand(const Session& open, const QString& text)
+{
+    const int failed = fail(text);
+    return open.pop3.refused() ? ResultMessageRefusedByServer : failed;
 }
 
 namespace {
@@ -181,6 +188,7 @@ int NMail::NMailPop3Authenticate(int handle, const QString& id, const QString& p
         return open->pop3.passwordHeldBack() ? ResultPasswordNeedsTls : -1;
     }
     open->loggedIn = true;
+    open->messageCount = count.value();
     return count.value();
 }
 
@@ -231,7 +239,9 @@ const NMail::Fetched* NMail::fetched(Session& open, int number)
     });
     if (!bytes.ok()) {
         lastError_ = bytes.error();
-        fetchFailure_ = open.pop3.refusedByBound() ? ResultRefusedByBound : -1;
+        fetchFailure_ = open.pop3.refusedByBound() ? ResultRefusedByBound
+            : open.pop3.refused()                     ? ResultMessageRefusedByServer
+                                                      : -1;
         return nullptr;
     }
     if (spooled) {
@@ -247,6 +257,21 @@ const NMail::Fetched* NMail::fetched(Session& open, int number)
     open.fetched = std::move(message);
     open.fetchedNumber = number;
     return &open.fetched;
+}
+
+int NMail::NMailPop3GetUidl(int handle, QStringList& ids)
+{
+    Session* open = loggedInSession(handle);
+    if (!open)
+        return -1;
+    auto listed = open->pop3.uniqueIds(open->messageCount);
+    if (!listed.ok())
+        return failCommand(*open, listed.error());
+    ids.clear();
+    ids.reserve(static_cast<qsizetype>(listed.value().size()));
+    for (const std::string& id : listed.value())
+        ids.append(QString::fromLatin1(id));
+    return static_cast<int>(ids.size());
 }
 
 int NMail::NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from,
@@ -276,7 +301,7 @@ int NMail::NMailPop3GetMailSize(int handle, int number)
     }
     auto size = open->pop3.messageSize(number);
     if (!size.ok())
-        return fail(size.error());
+        return failCommand(*open, size.error());
     return static_cast<int>(std::min<long long>(size.value(), INT_MAX));
 }
 
@@ -411,6 +436,13 @@ int NMail::NMailAttachmentFileClose(int)
     return 0;
 }
 
+int NMail::NMailAttachmentFileFlush(int)
+{
+    if (const QString unflushed = flushAttachments(); !unflushed.isEmpty())
+        return fail(QStringLiteral("添付ファイル「%1」をディスクに書き込めませんでした。").arg(QDir::toNativeSeparators(unflushed)));
+    return 0;
+}
+
 int NMail::NMailPop3DeleteMail(int handle, int number)
 {
     Session* open = loggedInSession(handle);
@@ -418,7 +450,7 @@ int NMail::NMailPop3DeleteMail(int handle, int number)
         return -1;
     const StoreStatus status = open->pop3.markDeleted(number);
     if (!status.ok())
-        return fail(status.error());
+        return failCommand(*open, status.error());
     if (open->fetchedNumber == number) {
         open->fetchedNumber = 0;
         open->fetched = {};

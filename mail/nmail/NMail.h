@@ -27,6 +27,7 @@ public:
     int NMailPop3Authenticate(int handle, const QString& id, const QString& password, int apop) override;
     int NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
         int flag) override;
+    int NMailPop3GetUidl(int handle, QStringList& ids) override;
     int NMailPop3GetMailSize(int handle, int number) override;
     int NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
         QString& body, int flag, int option) override;
@@ -34,6 +35,7 @@ public:
         QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText,
         int flag) override;
     int NMailAttachmentFileClose(int handle) override;
+    int NMailAttachmentFileFlush(int handle) override;
     int NMailPop3DeleteMail(int handle, int number) override;
     int NMailPop3Close(int handle) override;
     int NMailSmtpSendMail(const QString& server, const QString& to, const QString* cc, const QString* bcc,
@@ -67,6 +69,9 @@ private:
     // Flushes the attachments written since the last QUIT; the path that could not be flushed, or empty.
     QString flushAttachments();
     int fail(const QString& text);
+    // fail(), with ResultMessageRefusedByServer when the server refused the command and the
+    // session can go on.
+    int failCommand(const Session& open, const QString& text);
 
     std::map<int, std::unique_ptr<Session>> sessions_;
     int nextHandle_ = 1;

@@ -45,6 +45,9 @@ public:
     static constexpr int ResultPasswordNeedsTls = -7;
     // Status, size and fetch: a reply broke a size or time bound; dropped without QUIT, the message stays on the server.
     static constexpr int ResultRefusedByBound = -8;
+    // The server answered -ERR to a command about one message (RETR, LIST, DELE) or to UIDL; the
+    // connection is still usable, and NMailGetMessage holds the server's words.
+    static constexpr int ResultMessageRefusedByServer = -10;
     // NMailSmtpSendMail: the message went out whole but no answer came; it may have been delivered.
     static constexpr int ResultSentUnconfirmed = -12;
 
@@ -67,6 +70,10 @@ public:
     virtual int NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from,
         QString& header, int flag)
         = 0;
+    // UIDL: fills ids with the unique id of every waiting message (message n's at index n - 1) and
+    // returns their number. ResultMessageRefusedByServer when the server has no UIDL or lists ids
+    // that cannot tell its messages apart; other results below zero: the connection failed.
+    virtual int NMailPop3GetUidl(int handle, QStringList& ids) = 0;
     // Size of message number in bytes, < 0 on failure.
     virtual int NMailPop3GetMailSize(int handle, int number) = 0;
     // Fills the four texts and the body (the text a reader reads) of message number.
@@ -85,6 +92,9 @@ public:
         QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText, int flag)
         = 0;
     virtual int NMailAttachmentFileClose(int handle) = 0;
+    // Flushes to disk the attachments and kept parts written since the last flush or QUIT, so that
+    // what is recorded as received has its files safe; < 0 when one cannot be.
+    virtual int NMailAttachmentFileFlush(int handle) = 0;
     virtual int NMailPop3DeleteMail(int handle, int number) = 0;
     // QUIT, after the attachments written since the last QUIT are flushed to disk; when they cannot
     // be, the connection is dropped without QUIT, so the server deletes nothing, and the result is < 0.

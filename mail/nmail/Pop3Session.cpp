@@ -6,6 +6,7 @@
 #include <charconv>
 #include <climits>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -42,12 +43,14 @@ bool holdsLineBreak(const QString& text) { return text.contains(u'\r') || text.c
 
 StoreResult<std::string> Pop3Session::readStatusLine(const QString& what)
 {
+    refused_ = false;
     auto line = socket_.readLine(MaximumStatusLine);
     if (!line.ok())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
     if (line.value().starts_with("+OK"))
         return line;
-    if (line.value().starts_with("-ERR"))
+    refused_ = line.value().starts_with("-ERR");
+    if (refused_)
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの応答: %2").arg(what, serverText(line.value())));
     socket_.abort();
     return StoreStatus::failure(
@@ -56,6 +59,7 @@ StoreResult<std::string> Pop3Session::readStatusLine(const QString& what)
 
 StoreResult<std::string> Pop3Session::command(const std::string& line, const QString& what, long long expectedReplyBytes)
 {
+    refused_ = false;
     if (!socket_.isOpen())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
     const StoreStatus sent = socket_.write(line + "\r\n");
@@ -233,6 +237,52 @@ StoreResult<long long> Pop3Session::messageSize(int number)
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの応答: %2").arg(what, serverText(reply.value())));
     listedSizes_.emplace(number, *size);
     return *size;
+}
+
+StoreResult<std::vector<std::string>> Pop3Session::uniqueIds(int count)
+{
+    const QString what = QStringLiteral("メッセージ ID の一覧（UIDL）の取得");
+    const int maxLines = std::min(std::max(count, 0), INT_MAX - ListingLinesBeyondCount) + ListingLinesBeyondCount;
+    // "n " and an id of at most 70 characters.
+    constexpr std::size_t UidlLineBytes = 84;
+    const std::size_t maxBytes = static_cast<std::size_t>(maxLines) * UidlLineBytes;
+    auto reply = command("UIDL", what, static_cast<long long>(maxBytes));
+    if (!reply.ok())
+        return reply.status();
+    std::vector<std::string> ids(static_cast<std::size_t>(std::max(count, 0)));
+    std::set<std::string_view> seen;
+    QString unusable;
+    // The listing is read to its end even when a line is wrong, so the connection stays usable.
+    const StoreStatus listed = readLines(what, maxLines, maxBytes, [&](const std::string& text) {
+        if (!unusable.isEmpty())
+            return;
+        std::string_view rest = text;
+        const std::optional<long long> number = takeNumber(rest);
+        const bool parsed = number && !rest.empty() && rest.front() == ' ';
+        while (!rest.empty() && rest.front() == ' ')
+            rest.remove_prefix(1);
+        const std::string_view id = parsed ? rest : std::string_view();
+        // RFC 1939: one to 70 printable characters.
+        const bool wellFormed = !id.empty() && id.size() <= 70
+            && std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x21 && c <= 0x7e; });
+        if (!parsed || !wellFormed || *number < 1 || *number > count || !ids[static_cast<std::size_t>(*number - 1)].empty())
+            unusable = serverText(text).left(200);
+        else
+            ids[static_cast<std::size_t>(*number - 1)] = std::string(id);
+    });
+    if (!listed.ok())
+        return listed;
+    for (std::size_t index = 0; unusable.isEmpty() && index < ids.size(); ++index) {
+        if (ids[index].empty())
+            unusable = QStringLiteral("メッセージ %1 の ID がありません").arg(index + 1);
+        else if (!seen.insert(ids[index]).second)
+            unusable = QStringLiteral("ID %1 が二通のメッセージに付いています").arg(QString::fromLatin1(ids[index]));
+    }
+    if (!unusable.isEmpty()) {
+        refused_ = true;
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーの一覧が正しくありません: %2").arg(what, unusable));
+    }
+    return ids;
 }
 
 StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, const Spill& spill)

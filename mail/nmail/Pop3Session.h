@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One POP3 conversation on one connection, never replaced behind the caller's back: when the
 // connection is lost, every later command fails, so deletions marked on the server (applied only
@@ -35,6 +36,11 @@ public:
     // The size LIST gives for message number: the sizes of all messages are asked for once, in
     // one LIST of at most the STAT count and ListingLinesBeyondCount lines, and kept.
     StoreResult<long long> messageSize(int number);
+    // UIDL: the unique id of every message, message n's at index n - 1, in one listing of at most the
+    // STAT count and ListingLinesBeyondCount lines. A server that refuses UIDL, or whose listing does
+    // not give each of the count messages one id of its own, fails with the connection still usable
+    // and refused() set.
+    StoreResult<std::vector<std::string>> uniqueIds(int count);
     // Takes the bytes of a message too large to hold; a failure refuses the message (the disk
     // cannot hold it), which ends the fetch as a bound does.
     using Spill = std::function<StoreStatus(std::string_view bytes)>;
@@ -51,6 +57,9 @@ public:
     void abort();
 
     bool isEncrypted() const { return socket_.isEncrypted(); }
+    // The last command failed because the server answered -ERR (or an unusable listing); the
+    // connection is still open and the next command may go.
+    bool refused() const { return refused_ && socket_.isOpen(); }
     // The last login failed because it would have sent the password in clear.
     bool passwordHeldBack() const { return passwordHeldBack_; }
     // The last retrieve broke a bound of its message: the connection was dropped (the server
@@ -73,6 +82,7 @@ private:
     bool offersStls_ = false;
     bool passwordHeldBack_ = false;
     bool refusedByBound_ = false;
+    bool refused_ = false;
     int messageCount_ = 0;
     bool sizesListed_ = false;
     std::map<int, long long> listedSizes_;

@@ -3,6 +3,7 @@
 #include "NMail.h"
 #include "RecordLayouts.h"
 #include "ScriptedServer.h"
+#include "ScriptedPop3Server.h"
 #include "SpamKeywordList.h"
 #include "TestMailServers.h"
 #include "TestProgramFolder.h"
@@ -100,6 +101,12 @@ private:
         box.emplace(servers.createMailbox(mailboxName));
         folder->putServerSettings("POP3=" + pop3Server.toUtf8() + "\r\n");
         putAccount(box->password());
+    }
+    void useScriptedServer(const ScriptedPop3Server& server, const QByteArray& moreSettings = {})
+    {
+        const QByteArray name = server.server().toUtf8();
+        folder->putServerSettings("POP3=" + name + "\r\nPLAINPASS=" + name + "\r\n" + moreSettings);
+        folder->put(QStringLiteral("★MailData/iniIdPass.ini"), "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n");
     }
     void putAccount(const QString& password)
     {
@@ -301,7 +308,9 @@ private slots:
         QCOMPARE(box->count(), 1);
     }
 
-    void theServerStoppingMidSessionLeavesEveryMessageOnTheServer()
+    // The messages stored before the server went away are known by their ids: the next receive
+    // deletes them without storing them again and fetches the rest.
+    void theServerStoppingMidSessionStoresEveryMessageOnceByTheNextReceive()
     {
         PrivateDovecot dovecot(servers);
         QVERIFY(dovecot.start());
@@ -322,6 +331,157 @@ private slots:
         QVERIFY(harness->messageBoxes.requests.first().text.contains(QStringLiteral("メッセージ 2 ")));
         QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("message 1")});
         QCOMPARE(box->count(), 3);
+
+        QVERIFY(dovecot.start());
+        harness->clickTab(3);
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QCOMPARE(folder->storedSubjects(10), (QStringList{u"message 1"_s, u"message 2"_s, u"message 3"_s}));
+        QCOMPARE(box->count(), 0);
+    }
+
+    // The same bad endings as on the scripted library, over a real connection: after the next
+    // receive every message is stored once and the server keeps only what it refused to give up.
+    void aBadEndingOnARealConnectionStoresEveryMessageOnceByTheNextReceive_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QStringList>("storedFirst");
+        QTest::addColumn<QStringList>("storedInTheEnd");
+        QTest::addColumn<QStringList>("leftInTheEnd");
+        QTest::addColumn<int>("retrievals");
+        const QStringList all{u"m1"_s, u"m2"_s, u"m3"_s, u"m4"_s, u"m5"_s};
+        const QStringList allButTwo{u"m1"_s, u"m3"_s, u"m4"_s, u"m5"_s};
+        // Retrievals answered in both sessions: never one of a message already stored.
+        QTest::newRow("connection dropped in message 3") << 0 << QStringList{u"m1"_s, u"m2"_s} << all << QStringList() << 3 + 3;
+        QTest::newRow("DELE refused for message 2") << 1 << all << all << QStringList{u"m2"_s} << 5;
+        QTest::newRow("QUIT refused") << 2 << all << all << QStringList() << 5;
+        QTest::newRow("RETR refused for message 2") << 3 << allButTwo << allButTwo << QStringList{u"m2"_s} << 4;
+    }
+    void aBadEndingOnARealConnectionStoresEveryMessageOnceByTheNextReceive()
+    {
+        QFETCH(int, fault);
+        QFETCH(QStringList, storedFirst);
+        QFETCH(QStringList, storedInTheEnd);
+        QFETCH(QStringList, leftInTheEnd);
+        QFETCH(int, retrievals);
+        std::vector<std::string> raw;
+        for (int i = 1; i <= 5; ++i)
+            raw.push_back(message("a@example.jp", "m" + std::to_string(i), "body"));
+        ScriptedPop3Server server(raw);
+        QVERIFY(server.listening());
+        ScriptedPop3Server::Faults faults;
+        if (fault == 0)
+            faults.droppedInRetrieval = 3;
+        else if (fault == 1)
+            faults.refusedDeletion = 2;
+        else if (fault == 2)
+            faults.refusesQuit = true;
+        else
+            faults.refusedRetrieval = 2;
+        server.setFaults(faults);
+        useScriptedServer(server);
+        start();
+
+        harness->clickTab(3);
+        QCOMPARE(folder->storedSubjects(10), storedFirst);
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QCOMPARE(harness->messageBoxes.requests.first().title, u"エラー"_s);
+
+        // Only a refusal for good outlasts the session.
+        faults.droppedInRetrieval = 0;
+        faults.refusesQuit = false;
+        server.setFaults(faults);
+        harness->clickTab(3);
+        QCOMPARE(folder->storedSubjects(10), storedInTheEnd);
+        QStringList left;
+        for (const std::string& kept : server.messages())
+            left << QString::fromStdString(kept.substr(kept.find("Subject: ") + 9, 2));
+        QCOMPARE(left, leftInTheEnd);
+        QCOMPARE(static_cast<int>(server.retrievals().size()), retrievals);
+    }
+
+    void aServerWithoutUidlIsRefusedWhenMailIsToBeKeptAndNothingIsDeleted()
+    {
+        ScriptedPop3Server server({message("a@example.jp", "m1", "body"), message("a@example.jp", "m2", "body")});
+        QVERIFY(server.listening());
+        server.setFaults({.offersUidl = false});
+        useScriptedServer(server, "KEEPONSERVER=3\r\n");
+        start();
+        harness->clickTab(3);
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY(harness->messageBoxes.requests.first().text.contains(u"UIDL"_s));
+        QCOMPARE(folder->storedSubjects(10), QStringList());
+        QCOMPARE(server.messages().size(), 2u);
+        QVERIFY(server.retrievals().empty());
+    }
+
+    void keptOnTheServerEachMessageArrivesOnceAndTheMailboxStaysWhole()
+    {
+        prepare(QStringLiteral("receive_keep_on_server"), servers.pop3Server());
+        folder->putServerSettings("POP3=" + servers.pop3Server().toUtf8() + "\r\nKEEPONSERVER=0\r\n");
+        QVERIFY(box->deposit(message("a@example.jp", "first", "body")));
+        QVERIFY(box->deposit(message("b@example.jp", "second", "body")));
+        start();
+        harness->clickTab(3);
+        QCOMPARE(box->count(), 2);
+        QVERIFY(box->deposit(message("c@example.jp", "third", "body")));
+        harness->clickTab(3);
+        harness->clickTab(3);
+        QCOMPARE(folder->storedSubjects(10), (QStringList{u"first"_s, u"second"_s, u"third"_s}));
+        QCOMPARE(box->count(), 3);
+        QCOMPARE(harness->messageBoxes.requests.size(), 0);
+    }
+
+    // N = 1: messages first stored two days ago go, the one stored yesterday stays.
+    void keptForOneDayOnlyTheOlderCopiesAreDeleted()
+    {
+        prepare(QStringLiteral("receive_keep_one_day"), servers.pop3Server());
+        folder->putServerSettings("POP3=" + servers.pop3Server().toUtf8() + "\r\nKEEPONSERVER=1\r\n");
+        for (const char* subject : {"old1", "old2", "recent"})
+            QVERIFY(box->deposit(message("a@example.jp", subject, "body")));
+        start();
+        harness->clickTab(3);
+        QCOMPARE(box->count(), 3);
+        const QString idFile = u"★MAilData/received.ids"_s;
+        QByteArray ids = folder->contents(idFile);
+        const QByteArray today = QDate::currentDate().toString(u"yyyy-MM-dd"_s).toLatin1();
+        for (const int daysAgo : {2, 2, 1})
+            ids.replace(ids.indexOf(today), today.size(), QDate::currentDate().addDays(-daysAgo).toString(u"yyyy-MM-dd"_s).toLatin1());
+        folder->put(idFile, ids);
+
+        harness->clickTab(3);
+        QCOMPARE(box->count(), 1);
+        QVERIFY(box->messages().front().find("Subject: recent") != std::string::npos);
+        QCOMPARE(folder->storedSubjects(10), (QStringList{u"old1"_s, u"old2"_s, u"recent"_s}));
+        QCOMPARE(harness->messageBoxes.requests.size(), 0);
+    }
+
+    // With the option off the ids change nothing a user sees: the records are byte for byte those
+    // of a server without UIDL, and the server is emptied.
+    void withTheOptionOffTheRecordsAreThoseOfAServerWithoutIds()
+    {
+        const std::vector<std::string> raw{message("partner@example.jp", "one", "本文①"), withAttachment("b@example.jp")};
+        prepare(QStringLiteral("receive_option_off"), servers.pop3Server());
+        for (const std::string& each : raw)
+            QVERIFY(box->deposit(each));
+        start();
+        harness->clickTab(3);
+        QCOMPARE(box->count(), 0);
+        const QByteArray withIds = folder->contents(u"★MAilData/vbmdata10.data"_s) + folder->contents(u"★MAilData/vbmdata1.data"_s);
+        harness.reset();
+        // One program folder at a time: each makes itself the current directory, where vbmail.ini is.
+        folder.reset();
+        folder = std::make_unique<TestProgramFolder>();
+        SortRule first;
+        first.RuleAddress = QStringLiteral("partner@example.jp");
+        folder->putSortRules({first});
+        ScriptedPop3Server server(raw);
+        server.setFaults({.offersUidl = false});
+        useScriptedServer(server);
+        start();
+        harness->clickTab(3);
+        QVERIFY(server.messages().empty());
+        QCOMPARE(folder->contents(u"★MAilData/vbmdata10.data"_s) + folder->contents(u"★MAilData/vbmdata1.data"_s), withIds);
+        QVERIFY(!withIds.isEmpty());
     }
 
     void aMessageThatNeverEndsIsNamedWithItsReasonAndTheSessionEnds()

@@ -17,6 +17,7 @@
 
 namespace Names = WidgetNames;
 using RecordLayouts::MessageField;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -258,8 +259,159 @@ private slots:
         harness->mail.closeResult = -1;
         harness->mail.errorText = QStringLiteral("添付ファイル「x」をディスクに書き込めませんでした。メールはサーバーに残してあります。");
         receive();
-        QCOMPARE(harness->messageBoxes.texts(), QStringList{harness->mail.errorText});
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY(harness->messageBoxes.requests.first().text.startsWith(harness->mail.errorText));
+        QVERIFY(harness->messageBoxes.requests.first().text.contains(QStringLiteral("二度保存されることはありません")));
         QCOMPARE(harness->messageBoxes.requests.first().title, QStringLiteral("エラー"));
+    }
+
+    // Each way a receive can end badly, then a receive that goes well: every message is stored
+    // exactly once, and the server keeps only what it must.
+    void aReceiveThatEndsBadlyStoresEveryMessageOnceByTheNextReceive_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QStringList>("storedFirst");
+        QTest::addColumn<QString>("firstBoxHolds");
+        QTest::addColumn<QStringList>("storedInTheEnd");
+        QTest::addColumn<QStringList>("leftOnServer");
+        QTest::addColumn<QString>("secondBoxHolds");
+        const QStringList all{u"one"_s, u"two"_s, u"three"_s, u"four"_s, u"five"_s};
+        const QStringList allButTwo{u"one"_s, u"three"_s, u"four"_s, u"five"_s};
+        QTest::newRow("connection dropped in message 3") << u"dropped"_s << QStringList{u"one"_s, u"two"_s} << u"メッセージ 3 "_s
+                                                         << all << QStringList() << QString();
+        QTest::newRow("DELE refused for message 2") << u"dele"_s << all << u"二度保存されることはありません"_s << all
+                                                    << QStringList{u"two"_s} << u"メッセージ 1: -ERR no such message"_s;
+        QTest::newRow("QUIT refused") << u"quit"_s << all << u"二度保存されることはありません"_s << all << QStringList() << QString();
+        QTest::newRow("RETR refused for message 2, every time") << u"retr"_s << allButTwo << u"メッセージ 2: -ERR no such message"_s
+                                                                << allButTwo << QStringList{u"two"_s} << u"メッセージ 1: -ERR no such message"_s;
+        QTest::newRow("message 2 breaks a bound") << u"bound"_s << QStringList{u"one"_s} << u"メッセージ 2 "_s << allButTwo
+                                                  << QStringList{u"two"_s} << QString();
+    }
+    void aReceiveThatEndsBadlyStoresEveryMessageOnceByTheNextReceive()
+    {
+        QFETCH(QString, ending);
+        QFETCH(QStringList, storedFirst);
+        QFETCH(QString, firstBoxHolds);
+        QFETCH(QStringList, storedInTheEnd);
+        QFETCH(QStringList, leftOnServer);
+        QFETCH(QString, secondBoxHolds);
+        QList<FakeNMail::Message> box;
+        for (const QString& subject : {u"one"_s, u"two"_s, u"three"_s, u"four"_s, u"five"_s})
+            box.append(mail(QStringLiteral("a@example.jp"), subject));
+        start(box);
+        FakeNMail& server = harness->mail;
+        server.deletesAtClose = true;
+        server.errorText = u"-ERR no such message"_s;
+        const auto connectionGone = [&] {
+            server.closeResult = -1;
+            for (FakeNMail::Message& message : server.mailbox)
+                message.deleteResult = -1;
+        };
+        if (ending == u"dropped") {
+            server.mailbox[2].fetchResult = -1;
+            connectionGone();
+        } else if (ending == u"dele") {
+            server.mailbox[1].deleteResult = NMailApi::ResultMessageRefusedByServer;
+        } else if (ending == u"quit") {
+            server.closeResult = -1;
+        } else if (ending == u"retr") {
+            server.mailbox[1].fetchResult = NMailApi::ResultMessageRefusedByServer;
+        } else if (ending == u"bound") {
+            server.mailbox[1].fetchResult = NMailApi::ResultRefusedByBound;
+            connectionGone();
+        }
+
+        receive();
+        QCOMPARE(folder->storedSubjects(10), storedFirst);
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY2(harness->messageBoxes.requests.first().text.contains(firstBoxHolds), qPrintable(harness->messageBoxes.requests.first().text));
+
+        // The server is well again; what it refused for good, it still refuses.
+        harness->messageBoxes.requests.clear();
+        server.calls.clear();
+        server.closeResult = 0;
+        for (FakeNMail::Message& message : server.mailbox) {
+            message.deleteResult = message.deleteResult == -1 ? 0 : message.deleteResult;
+            message.fetchResult = message.fetchResult == -1 ? 0 : message.fetchResult;
+        }
+        receive();
+        QCOMPARE(folder->storedSubjects(10), storedInTheEnd);
+        QStringList onServer;
+        for (const FakeNMail::Message& message : std::as_const(server.mailbox))
+            onServer << message.subject;
+        QCOMPARE(onServer, leftOnServer);
+        QCOMPARE(server.count(u"NMailPop3GetUidl"_s), 1);
+        QCOMPARE(harness->messageBoxes.requests.size(), secondBoxHolds.isEmpty() ? 0 : 1);
+        if (!secondBoxHolds.isEmpty())
+            QVERIFY(harness->messageBoxes.requests.first().text.contains(secondBoxHolds));
+    }
+
+    void keptOnTheServerEachMessageIsStoredOnceAndDeletedOnlyWhenItsDaysAreUp()
+    {
+        folder->putServerSettings("POP3=pop.example\r\nKEEPONSERVER=1\r\n");
+        start({mail(QStringLiteral("a@example.jp"), QStringLiteral("old")), mail(QStringLiteral("b@example.jp"), QStringLiteral("yesterday"))});
+        harness->mail.deletesAtClose = true;
+        receive();
+        QCOMPARE(folder->storedSubjects(10), (QStringList{u"old"_s, u"yesterday"_s}));
+        QCOMPARE(harness->mail.count(u"NMailPop3DeleteMail"_s), 0);
+
+        // First stored two days and one day ago; a new message has come meanwhile.
+        const QString idFile = u"★MAilData/received.ids"_s;
+        QByteArray ids = folder->contents(idFile);
+        const QByteArray today = QDate::currentDate().toString(u"yyyy-MM-dd"_s).toLatin1();
+        const qsizetype firstLine = ids.indexOf(today);
+        ids.replace(firstLine, today.size(), QDate::currentDate().addDays(-2).toString(u"yyyy-MM-dd"_s).toLatin1());
+        ids.replace(ids.indexOf(today), today.size(), QDate::currentDate().addDays(-1).toString(u"yyyy-MM-dd"_s).toLatin1());
+        folder->put(idFile, ids);
+        harness->mail.mailbox.append(mail(QStringLiteral("c@example.jp"), QStringLiteral("new")));
+        harness->mail.calls.clear();
+        receive();
+        QCOMPARE(folder->storedSubjects(10), (QStringList{u"old"_s, u"yesterday"_s, u"new"_s}));
+        QCOMPARE(harness->mail.count(u"NMailPop3GetMail"_s), 1);
+        QCOMPARE(harness->mail.removedIds.size(), 1);
+        QCOMPARE(harness->mail.mailbox.size(), 2);
+        QCOMPARE(harness->mail.mailbox.first().subject, u"yesterday"_s);
+        QCOMPARE(harness->messageBoxes.requests.size(), 0);
+    }
+
+    void aServerWithoutUidlCannotKeepMailButReceivesAsBeforeWhenTheOptionIsOff_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("option on") << true;
+        QTest::newRow("option off") << false;
+    }
+    void aServerWithoutUidlCannotKeepMailButReceivesAsBeforeWhenTheOptionIsOff()
+    {
+        QFETCH(bool, keep);
+        folder->putServerSettings(QByteArray("POP3=pop.example\r\n") + (keep ? "KEEPONSERVER=0\r\n" : ""));
+        start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one")), mail(QStringLiteral("b@example.jp"), QStringLiteral("two"))});
+        harness->mail.uidlResult = NMailApi::ResultMessageRefusedByServer;
+        harness->mail.errorText = u"-ERR unknown command"_s;
+        receive();
+        QCOMPARE(folder->storedSubjects(10), (keep ? QStringList() : QStringList{u"one"_s, u"two"_s}));
+        QCOMPARE(harness->mail.deleted, (keep ? QList<int>() : QList<int>{1, 2}));
+        QCOMPARE(harness->mail.count(u"NMailPop3GetMail"_s), keep ? 0 : 2);
+        QCOMPARE(harness->messageBoxes.requests.size(), keep ? 1 : 0);
+        if (keep) {
+            QVERIFY(harness->messageBoxes.requests.first().text.contains(u"「受信したメールをサーバーに残す」は使えません"_s));
+            QVERIFY(statusTexts().contains(u"受信できませんでした"_s));
+        }
+        QVERIFY(!folder->exists(u"★MAilData/received.ids"_s));
+    }
+
+    // Recorded as received means never fetched again: the attachments must be on disk first.
+    void attachmentsThatCannotBeFlushedUndoTheRecordsAndDeleteNothing()
+    {
+        start({mail(QStringLiteral("a@example.jp"), QStringLiteral("one"))});
+        harness->mail.flushResult = -1;
+        harness->mail.errorText = u"添付ファイル「x」をディスクに書き込めませんでした。"_s;
+        receive();
+        QCOMPARE(folder->storedSubjects(10), QStringList());
+        QCOMPARE(harness->mail.deleted, QList<int>());
+        QCOMPARE(harness->messageBoxes.requests.size(), 1);
+        QVERIFY(harness->messageBoxes.requests.first().text.contains(harness->mail.errorText));
+        QVERIFY(!folder->exists(u"★MAilData/received.ids"_s));
+        QVERIFY(!folder->exists(u"★MAilData/received.ids.new"_s));
     }
 
     void aSecondReceiveTabClickDuringTheFinalStatusStartsNoNestedSession()

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTest>
 
@@ -57,7 +58,11 @@ private slots:
 
         OptionForm& servers = form.optionForm();
         QCOMPARE(servers.windowTitle(), QStringLiteral("サーバー設定"));
-        QCOMPARE(servers.size(), QSize(194, 206));
+        // The Part's 2910 × 3090 twips, and below the buttons the copy kept on the server.
+        QCOMPARE(servers.height(), 250);
+        QVERIFY(servers.width() >= 194);
+        QCOMPARE(control<QCheckBox>(&servers, Names::KeepOnServerCheck)->text(), QStringLiteral("受信したメールをサーバーに残す"));
+        QCOMPARE(control<QSpinBox>(&servers, Names::KeepOnServerDays)->accessibleName(), QStringLiteral("日後にサーバーから削除（0 = 削除しない）"));
         QVERIFY(servers.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(control<QPushButton>(&servers, Names::OKCommand)->text(), QStringLiteral("設定"));
         QCOMPARE(control<QPushButton>(&servers, Names::CancelCommand)->text(), QStringLiteral("中止"));
@@ -97,6 +102,56 @@ private slots:
         QCOMPARE(control<QLineEdit>(dialog, Names::Pop3Text)->text(), QStringLiteral(" pop.example"));
         QCOMPARE(control<QLineEdit>(dialog, Names::MailText)->text(), QStringLiteral("太郎@example.jp"));
         QVERIFY(control<QCheckBox>(dialog, Names::ApopCheck)->isChecked());
+    }
+
+    // By keys alone, as a person does: Tab to the check box, Space, Tab to the days, type, then the
+    // OK button; the dialog shows the option again when it is opened next, and clearing it drops the line.
+    void keepingMailOnTheServerIsSwitchedOnByKeysAndKeptAsALineOfItsOwn()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example.jp\r\nAPOP=0\r\nPLAINPASS=pop.example\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.form().openServerDialog();
+        QWidget* dialog = MainFormHarness::window(Names::OptionForm);
+        QVERIFY(dialog);
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        auto* keep = control<QCheckBox>(dialog, Names::KeepOnServerCheck);
+        auto* days = control<QSpinBox>(dialog, Names::KeepOnServerDays);
+        QVERIFY(!keep->isChecked());
+        QVERIFY(!days->isEnabled());
+        control<QCheckBox>(dialog, Names::ApopCheck)->setFocus();
+        QTRY_VERIFY(control<QCheckBox>(dialog, Names::ApopCheck)->hasFocus());
+        for (int step = 0; step < 10 && !keep->hasFocus(); ++step)
+            QTest::keyClick(dialog->windowHandle(), Qt::Key_Tab);
+        QVERIFY(keep->hasFocus());
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Space);
+        QVERIFY(keep->isChecked());
+        QVERIFY(days->isEnabled());
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Tab);
+        QVERIFY(days->hasFocus());
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(dialog->windowHandle(), '1');
+        QTest::keyClick(dialog->windowHandle(), '4');
+        QCOMPARE(days->value(), 14);
+        QPointer<QWidget> watched(dialog);
+        click(dialog, Names::OKCommand);
+        QTRY_VERIFY(watched.isNull());
+        QCOMPARE(harness.form().Settings.KeepOnServerDays, std::optional<int>(14));
+        QCOMPARE(folder.contents(QStringLiteral("vbmail.ini")),
+            QByteArray("SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example.jp\r\nAPOP=0\r\nPLAINPASS=pop.example\r\nKEEPONSERVER=14\r\n"));
+
+        harness.form().openServerDialog();
+        dialog = MainFormHarness::window(Names::OptionForm);
+        QVERIFY(control<QCheckBox>(dialog, Names::KeepOnServerCheck)->isChecked());
+        QCOMPARE(control<QSpinBox>(dialog, Names::KeepOnServerDays)->value(), 14);
+        control<QCheckBox>(dialog, Names::KeepOnServerCheck)->setChecked(false);
+        watched = dialog;
+        click(dialog, Names::OKCommand);
+        QTRY_VERIFY(watched.isNull());
+        QCOMPARE(harness.form().Settings.KeepOnServerDays, std::nullopt);
+        QVERIFY(!folder.contents(QStringLiteral("vbmail.ini")).contains("KEEPONSERVER"));
     }
 
     void theServerDialogShowsAPasswordAllowedWithoutTlsAndClearingItTakesItBack_data()

@@ -3,7 +3,7 @@
 // then runs "start" (what the next start of the program does) and a normal session.
 //
 //   crash_sweep_driver PROGRAM_FOLDER start
-//   crash_sweep_driver PROGRAM_FOLDER receive SERVER USER PASSWORD CA_FILE
+//   crash_sweep_driver PROGRAM_FOLDER receive SERVER USER PASSWORD CA_FILE [KEEP_ON_SERVER_DAYS]
 //   crash_sweep_driver PROGRAM_FOLDER delete-one FOLDER RECORD
 //   crash_sweep_driver PROGRAM_FOLDER delete-all FOLDER
 //   crash_sweep_driver PROGRAM_FOLDER keyword-delete RECORD
@@ -102,7 +102,10 @@ int receive(const ProgramPaths& paths, const QStringList& arguments)
             return hit.ok() && hit.value().has_value();
         },
         sortingAddresses, view);
-    const ReceiveSession::Outcome outcome = session.run({arguments[0], 0, arguments[1], arguments[2]});
+    ReceiveAccount account{arguments[0], 0, arguments[1], arguments[2]};
+    if (arguments.size() > 4)
+        account.KeepOnServerDays = arguments[4].toInt();
+    const ReceiveSession::Outcome outcome = session.run(account);
     mail.NMailEndWinSock();
     print(QStringLiteral("stored\t%1\tspam\t%2").arg(outcome.storedCount).arg(outcome.spamCount));
     return 0;

@@ -1,12 +1,14 @@
 // Receiving survives a crash, a power cut or a full disk at every call that changes a file: each
-// message ends up stored exactly once or still on the server (twice only when the crash fell
-// between the removal of the receive journal and the end of QUIT), no record file is torn, and
-// the parts of split messages are never lost.
+// message ends up stored exactly once or still on the server, never twice (the ids of stored
+// messages change with the records), no record file is torn, the id file is whole, and the parts
+// of split messages are never lost. Every sweep runs with mail deleted on the server and with
+// mail kept there.
 
 #include "SweepRunner.h"
 #include "TestMailServers.h"
 
 #include "ProgramPaths.h"
+#include "ReceivedMessageIds.h"
 #include "Record.h"
 #include "RecordLayouts.h"
 #include "SortRuleBook.h"
@@ -140,7 +142,8 @@ bool onServer(const std::vector<std::string>& messages, const std::string& subje
     return false;
 }
 
-class ReceiveSweep : public ::testing::Test {
+// The parameter: received mail is kept on the server.
+class ReceiveSweep : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
@@ -149,7 +152,8 @@ protected:
         template_ = root_.path() + QStringLiteral("/template");
         for (int lane = 0; lane < 2; ++lane) {
             lanes_.push_back({servers_.createMailbox(QStringLiteral("crash_sweep_%1").arg(lane)),
-                root_.path() + QStringLiteral("/program%1").arg(lane), root_.path() + QStringLiteral("/image%1").arg(lane)});
+                root_.path() + QStringLiteral("/program%1").arg(lane), root_.path() + QStringLiteral("/image%1").arg(lane),
+                root_.path() + QStringLiteral("/server%1").arg(lane)});
         }
         work_ = lanes_[0].work;
         for (const QString& folder : {QStringLiteral("★MAilData"), QStringLiteral("添付フォルダ"), QStringLiteral("■TextQuickSave"), QStringLiteral("Data")})
@@ -164,7 +168,7 @@ protected:
         ASSERT_TRUE(deposit(lanes_[0], {plain("old1", FriendAddress.toStdString()), plain("old2", "other@example.jp"), part("A", 1), part("A", 2)}));
         const DriverRun earlier = SweepRunner::run(template_, receiveArguments(lanes_[0]));
         ASSERT_EQ(earlier.exitCode, 0) << earlier.output.toStdString();
-        ASSERT_EQ(lanes_[0].box.count(), 0);
+        ASSERT_EQ(lanes_[0].box.count(), keepOnServer() ? 4 : 0);
         ASSERT_TRUE(QFileInfo::exists(keptPartsFolder(template_, "A") + QStringLiteral("/part-0002.eml")));
         for (int folder = 1; folder <= 10; ++folder)
             before_[folder] = SweepRunner::contents(paths.dataFile(QStringLiteral("vbmdata%1.data").arg(folder)));
@@ -175,11 +179,17 @@ protected:
         TestMailbox box;
         QString work;
         QString image;
+        QString serverCopy;
     };
+
+    static bool keepOnServer() { return GetParam(); }
 
     QStringList receiveArguments(const Lane& lane) const
     {
-        return {QStringLiteral("receive"), servers_.pop3Server(), lane.box.user(), lane.box.password(), servers_.caFile()};
+        QStringList arguments{QStringLiteral("receive"), servers_.pop3Server(), lane.box.user(), lane.box.password(), servers_.caFile()};
+        if (keepOnServer())
+            arguments << QStringLiteral("0");
+        return arguments;
     }
 
     static bool deposit(const Lane& lane, const std::vector<std::string>& messages)
@@ -216,7 +226,7 @@ protected:
     }
 
     // What is wrong with the folder after a normal session; empty when all is well.
-    std::string check(const Lane& lane, const QString& folder, bool duplicatesAccepted) const
+    std::string check(const Lane& lane, const QString& folder) const
     {
         std::string problems;
         const auto fail = [&](const std::string& what) { problems += what + "; "; };
@@ -224,6 +234,9 @@ protected:
         if (!torn.isEmpty())
             fail(torn.toStdString());
         const ProgramPaths paths(folder);
+        ReceivedMessageIds ids(paths);
+        if (const StoreStatus loaded = ids.load(servers_.pop3Server(), lane.box.user()); !loaded.ok())
+            fail("the id file is not whole: " + loaded.error().toStdString());
         for (int folderNumber = 1; folderNumber <= 10; ++folderNumber) {
             const QByteArray now = SweepRunner::contents(paths.dataFile(QStringLiteral("vbmdata%1.data").arg(folderNumber)));
             if (!now.startsWith(before_.at(folderNumber)))
@@ -240,8 +253,11 @@ protected:
             const int times = count(token);
             const std::string serverSubject = token == "whole-A" ? "splitA-3" : token;
             const bool waiting = onServer(server, serverSubject);
-            if (!(times == 1 || (times == 0 && waiting) || (times == 2 && duplicatesAccepted)))
+            // Kept on the server, a message is stored by the session that comes after any crash.
+            if (!(times == 1 || (times == 0 && waiting && !keepOnServer())))
                 fail(token + " stored " + std::to_string(times) + " times" + (waiting ? " and still on the server" : ", not on the server"));
+            if (keepOnServer() && !waiting)
+                fail(token + " deleted on the server");
         }
         for (const std::string& subject : mailbox.spam) {
             if (count(subject) != 0)
@@ -284,7 +300,7 @@ long callNumberOf(const std::vector<TracedCall>& calls, const QString& operation
     return 0;
 }
 
-TEST_F(ReceiveSweep, EveryMessageSurvivesAKillOrAPowerCutAtEveryFileCall)
+TEST_P(ReceiveSweep, EveryMessageSurvivesAKillOrAPowerCutAtEveryFileCall)
 {
     QElapsedTimer timer;
     timer.start();
@@ -295,15 +311,10 @@ TEST_F(ReceiveSweep, EveryMessageSurvivesAKillOrAPowerCutAtEveryFileCall)
     ASSERT_TRUE(deposit(first, mailbox.raw));
     const DriverRun counted = SweepRunner::run(first.work, receiveArguments(first), {Injection::Mode::Count, 0, tracePath, {}});
     ASSERT_EQ(counted.exitCode, 0) << counted.output.toStdString();
-    ASSERT_EQ(check(first, first.work, false), "");
+    ASSERT_EQ(check(first, first.work), "");
     const std::vector<TracedCall> calls = SweepRunner::readTrace(tracePath);
     const long total = static_cast<long>(calls.size());
-    const long journalRemoved = callNumberOf(calls, QStringLiteral("unlink"), QStringLiteral("/★MAilData/receive.journal"));
-    // Until the data folder is flushed after the removal, a power cut brings the journal back.
-    long journalRemovalFlushed = callNumberOf(calls, QStringLiteral("fsync"), QStringLiteral("/★MAilData"), journalRemoved);
-    if (journalRemovalFlushed == 0)
-        journalRemovalFlushed = total + 1;
-    ASSERT_GT(journalRemoved, 0);
+    ASSERT_GT(callNumberOf(calls, QStringLiteral("unlink"), QStringLiteral("/★MAilData/receive.journal")), 0);
 
     // k = total + 1 is the power cut just after a session that ran to its end.
     const std::vector<std::string> failures = sweep(1, total + 1, [&](const Lane& lane, long k) {
@@ -324,19 +335,21 @@ TEST_F(ReceiveSweep, EveryMessageSurvivesAKillOrAPowerCutAtEveryFileCall)
         const DriverRun killed = SweepRunner::run(lane.work, receiveArguments(lane), {Injection::Mode::Kill, k, {}, lane.image});
         if (killed.killed != (k <= total))
             return "call " + std::to_string(k) + ": killed " + std::to_string(killed.killed) + " " + killed.output.toStdString() + "\n";
-        const std::vector<std::string> serverAfterKill = lane.box.messages();
+        // The same messages under the same ids for the power cut as for the kill.
+        if (!lane.box.saveTo(lane.serverCopy))
+            return std::string("cannot copy the mailbox\n");
         if (k <= total) {
             const QString torn = SweepRunner::tornRecordFiles(lane.work);
             const DriverRun next = SweepRunner::run(lane.work, receiveArguments(lane));
-            note("kill", torn, next, check(lane, lane.work, k > journalRemoved));
+            note("kill", torn, next, check(lane, lane.work));
         }
-        if (!deposit(lane, serverAfterKill))
-            return std::string("cannot refill the mailbox\n");
+        if (!lane.box.restoreFrom(lane.serverCopy))
+            return std::string("cannot restore the mailbox\n");
         SweepRunner::removeFolder(lane.work);
         QDir().rename(lane.image, lane.work);
         const QString torn = SweepRunner::tornRecordFiles(lane.work);
         const DriverRun next = SweepRunner::run(lane.work, receiveArguments(lane));
-        note("power cut", torn, next, check(lane, lane.work, k > journalRemovalFlushed && k <= total));
+        note("power cut", torn, next, check(lane, lane.work));
         return problems;
     });
     std::printf("receive sweep: %ld kill points and %ld power-cut points over %zu messages in %.1f s\n", total, total + 1,
@@ -348,10 +361,10 @@ TEST_F(ReceiveSweep, EveryMessageSurvivesAKillOrAPowerCutAtEveryFileCall)
 }
 
 // Right after a session that met a full or failing disk: nothing deleted on the server that is not
-// stored, nothing stored twice unless the fault came after the journal was removed, and the user
-// told when mail was left on the server, but not again for every later message the fault also hit:
-// one box for the first message left behind, one for the session stopping.
-std::string checkFaultySession(const DriverRun& run, const std::vector<std::string>& server, const QString& folder, bool duplicatesAccepted)
+// stored, nothing stored twice, and the user told when mail was left on the server, but not again
+// for every later message the fault also hit: one box for the first message left behind, one for
+// the session stopping.
+std::string checkFaultySession(const DriverRun& run, const std::vector<std::string>& server, const QString& folder)
 {
     std::string problems;
     int stopBoxes = 0;
@@ -371,8 +384,8 @@ std::string checkFaultySession(const DriverRun& run, const std::vector<std::stri
         const auto found = stored.find(token);
         const int times = found == stored.end() ? 0 : found->second;
         const bool waiting = onServer(server, token == "whole-A" ? "splitA-3" : token);
-        leftOnServer = leftOnServer || waiting;
-        if (!(times == 1 || (times == 0 && waiting) || (times == 2 && duplicatesAccepted)))
+        leftOnServer = leftOnServer || (waiting && times == 0);
+        if (!(times == 1 || (times == 0 && waiting)))
             problems += token + " stored " + std::to_string(times) + " times" + (waiting ? " and still on the server; " : ", not on the server; ");
     }
     if (leftOnServer && errorBoxes == 0)
@@ -382,7 +395,7 @@ std::string checkFaultySession(const DriverRun& run, const std::vector<std::stri
     return problems;
 }
 
-TEST_F(ReceiveSweep, AFullOrFailingDiskAtAnyWriteOrFlushLosesNothingAndTellsTheUserOnce)
+TEST_P(ReceiveSweep, AFullOrFailingDiskAtAnyWriteOrFlushLosesNothingAndTellsTheUserOnce)
 {
     QElapsedTimer timer;
     timer.start();
@@ -393,18 +406,10 @@ TEST_F(ReceiveSweep, AFullOrFailingDiskAtAnyWriteOrFlushLosesNothingAndTellsTheU
     ASSERT_TRUE(deposit(first, mailbox.raw));
     ASSERT_EQ(SweepRunner::run(first.work, receiveArguments(first), {Injection::Mode::Count, 0, tracePath, {}}).exitCode, 0);
     const std::vector<TracedCall> calls = SweepRunner::readTrace(tracePath);
-    const long journalRemoved = callNumberOf(calls, QStringLiteral("unlink"), QStringLiteral("/★MAilData/receive.journal"));
     long writesAndFlushes = 0;
-    // A fault at the flushes that follow the journal's removal (the attachments' flush at QUIT
-    // among them) can leave stored mail on the server: the window in which it is stored twice.
-    long firstAfterJournal = 0;
-    for (const TracedCall& call : calls) {
+    for (const TracedCall& call : calls)
         writesAndFlushes = std::max(writesAndFlushes, call.writeOrFlush);
-        if (call.number > journalRemoved && call.writeOrFlush > 0 && firstAfterJournal == 0)
-            firstAfterJournal = call.writeOrFlush;
-    }
     ASSERT_GT(writesAndFlushes, 0);
-    ASSERT_GT(firstAfterJournal, 0);
 
     // Points 1 ... n fill the disk from that write or flush on; n + 1 ... 2n fail that one alone.
     const std::vector<std::string> failures = sweep(1, 2 * writesAndFlushes, [&](const Lane& lane, long point) {
@@ -414,10 +419,9 @@ TEST_F(ReceiveSweep, AFullOrFailingDiskAtAnyWriteOrFlushLosesNothingAndTellsTheU
         if (!deposit(lane, mailbox.raw))
             return std::string("cannot fill the mailbox\n");
         const DriverRun faulty = SweepRunner::run(lane.work, receiveArguments(lane), {full ? Injection::Mode::NoSpace : Injection::Mode::IoError, f, {}, {}});
-        const bool window = f > firstAfterJournal;
-        std::string problems = checkFaultySession(faulty, lane.box.messages(), lane.work, window);
+        std::string problems = checkFaultySession(faulty, lane.box.messages(), lane.work);
         const DriverRun next = SweepRunner::run(lane.work, receiveArguments(lane));
-        problems += check(lane, lane.work, window);
+        problems += check(lane, lane.work);
         return problems.empty() ? problems : std::string(full ? "full disk" : "disk error") + " from write or flush " + std::to_string(f) + ": " + problems + "\n";
     });
     std::printf("full-disk sweep: %ld writes and flushes failed with ENOSPC and with EIO in %.1f s\n", writesAndFlushes,
@@ -428,7 +432,7 @@ TEST_F(ReceiveSweep, AFullOrFailingDiskAtAnyWriteOrFlushLosesNothingAndTellsTheU
     EXPECT_TRUE(failures.empty()) << failures.size() << " failing points:\n" << report;
 }
 
-TEST_F(ReceiveSweep, ReceivingOntoASmallRealFileSystemLosesNothing)
+TEST_P(ReceiveSweep, ReceivingOntoASmallRealFileSystemLosesNothing)
 {
     const QString mountPoint = root_.path() + QStringLiteral("/small");
     QDir().mkpath(mountPoint);
@@ -445,7 +449,7 @@ TEST_F(ReceiveSweep, ReceivingOntoASmallRealFileSystemLosesNothing)
     ASSERT_TRUE(deposit(lanes_[0], sweptMailbox().raw));
     const DriverRun faulty = SweepRunner::run(small, receiveArguments(lanes_[0]));
     const std::vector<std::string> server = lanes_[0].box.messages();
-    const std::string problems = checkFaultySession(faulty, server, small, false);
+    const std::string problems = checkFaultySession(faulty, server, small);
     const QString torn = SweepRunner::tornRecordFiles(small);
     SweepRunner::copyFolder(small, work_);
     QProcess::execute(QStringLiteral("umount"), {mountPoint});
@@ -453,7 +457,10 @@ TEST_F(ReceiveSweep, ReceivingOntoASmallRealFileSystemLosesNothing)
     EXPECT_EQ(torn, QString());
     EXPECT_GT(server.size(), 0u) << "the file system was large enough for the whole mailbox";
     ASSERT_EQ(SweepRunner::run(work_, receiveArguments(lanes_[0])).exitCode, 0);
-    EXPECT_EQ(check(lanes_[0], work_, false), "");
+    EXPECT_EQ(check(lanes_[0], work_), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(MailOnTheServer, ReceiveSweep, ::testing::Values(false, true),
+    [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Kept" : "Deleted"; });
 
 } // namespace

@@ -87,6 +87,7 @@ std::string ExercisePop3Session(std::string_view serverSays)
     timed("open", [&] { opened = session.open(address, settings).ok(); });
     if (opened) {
         timed("login", [&] { static_cast<void>(session.login(QStringLiteral("user"), QStringLiteral("password"), apop, true)); });
+        timed("UIDL", [&] { static_cast<void>(session.uniqueIds(3)); });
         timed("LIST", [&] { static_cast<void>(session.messageSize(1)); });
         timed("RETR", [&] { static_cast<void>(session.retrieve(1, LargestMessage)); });
         timed("DELE", [&] { static_cast<void>(session.markDeleted(1)); });

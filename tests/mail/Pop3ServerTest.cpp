@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -143,15 +144,42 @@ TEST_F(Pop3ServerTest, ACommandTheServerRefusesIsReportedAndTheSessionGoesOn)
     const int handle = login(servers.pop3Server());
     ASSERT_GT(handle, 0);
     QString subject, date, from, header, body;
-    EXPECT_LT(mail.NMailPop3GetMailSize(handle, 5), 0);
+    EXPECT_EQ(mail.NMailPop3GetMailSize(handle, 5), NMailApi::ResultMessageRefusedByServer);
     EXPECT_TRUE(lastError(mail).contains(QStringLiteral("-ERR"))) << lastError(mail).toStdString();
-    EXPECT_LT(mail.NMailPop3GetMail(handle, 5, subject, date, from, header, body, 0, 0), 0);
-    EXPECT_LT(mail.NMailPop3GetMailStatus(handle, 5, subject, date, from, header, 0), 0);
-    EXPECT_LT(mail.NMailPop3DeleteMail(handle, 5), 0);
+    EXPECT_EQ(mail.NMailPop3GetMail(handle, 5, subject, date, from, header, body, 0, 0), NMailApi::ResultMessageRefusedByServer);
+    EXPECT_EQ(mail.NMailPop3GetMailStatus(handle, 5, subject, date, from, header, 0), NMailApi::ResultMessageRefusedByServer);
+    EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 5), NMailApi::ResultMessageRefusedByServer);
     EXPECT_EQ(mail.NMailPop3GetMail(handle, 1, subject, date, from, header, body, 0, 0), 1);
     EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 1), 1);
     EXPECT_EQ(mail.NMailPop3Close(handle), 0);
     EXPECT_EQ(box->count(), 0);
+}
+
+TEST_F(Pop3ServerTest, UidlGivesEveryMessageAnIdOfItsOwnThatOutlastsTheSession)
+{
+    deposit(3);
+    QStringList first;
+    QStringList second;
+    for (QStringList* ids : {&first, &second}) {
+        const int handle = login(servers.pop3Server());
+        ASSERT_GT(handle, 0);
+        EXPECT_EQ(mail.NMailPop3GetUidl(handle, *ids), 3) << lastError(mail).toStdString();
+        EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+    }
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(QSet<QString>(first.cbegin(), first.cend()).size(), 3);
+    for (const QString& id : first)
+        EXPECT_FALSE(id.isEmpty());
+
+    // The one left after the first is deleted keeps its id.
+    const int handle = login(servers.pop3Server());
+    EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 1), 1);
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0);
+    const int after = login(servers.pop3Server());
+    QStringList left;
+    EXPECT_EQ(mail.NMailPop3GetUidl(after, left), 2);
+    EXPECT_EQ(left, first.mid(1));
+    EXPECT_EQ(mail.NMailPop3Close(after), 0);
 }
 
 TEST_F(Pop3ServerTest, DeletionsAreAppliedOnlyAtClose)

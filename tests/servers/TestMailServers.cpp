@@ -105,6 +105,41 @@ void TestMailbox::clear() const
         QFile::remove(path);
 }
 
+namespace {
+
+// cp -a, its complaints about files that vanished under it dropped.
+bool copyTree(const QString& from, const QString& to)
+{
+    QProcess copy;
+    copy.setStandardErrorFile(QProcess::nullDevice());
+    copy.start(QStringLiteral("cp"), {QStringLiteral("-a"), from, to});
+    return copy.waitForFinished(-1) && copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == 0;
+}
+
+} // namespace
+
+bool TestMailbox::saveTo(const QString& folder) const
+{
+    // Dovecot may still be closing the session of a client that vanished: its lock and temporary
+    // files come and go meanwhile. The copy is made again until none went away under it, and a
+    // lock caught in it is dropped, or the restored mailbox would wait for a holder that is gone.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (!QDir(folder).removeRecursively())
+            return false;
+        if (!copyTree(maildir_, folder))
+            continue;
+        for (const QString& lock : QDir(folder).entryList({QStringLiteral("*.lock")}, QDir::Files | QDir::Hidden))
+            QFile::remove(folder + u'/' + lock);
+        return true;
+    }
+    return false;
+}
+
+bool TestMailbox::restoreFrom(const QString& folder) const
+{
+    return QDir(maildir_).removeRecursively() && copyTree(folder, maildir_);
+}
+
 const TestMailServers& TestMailServers::shared()
 {
     static const TestMailServers servers(defaultStateDirectory());

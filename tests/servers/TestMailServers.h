@@ -46,6 +46,10 @@ public:
     // Their raw bytes, oldest first (as the sink or deposit wrote them: LF line ends).
     std::vector<std::string> messages() const;
     void clear() const;
+    // Copies the whole mailbox with dovecot's own files, so that a restore brings the same messages
+    // back under the same unique ids (UIDL), as if nothing had happened since.
+    [[nodiscard]] bool saveTo(const QString& folder) const;
+    [[nodiscard]] bool restoreFrom(const QString& folder) const;
 
 private:
     QString user_;

@@ -23,7 +23,7 @@ TEST(StartUpRecovery, RemovesTheTemporaryFilesItNamesAndNothingElse)
     QDir().mkpath(attachments + QStringLiteral("/.nmail-split/0123"));
     const QStringList temporaries = {store.data(QStringLiteral("VBMDATA3.TMP")), store.data(QStringLiteral("VBMDATA30.TMP")),
         store.data(QStringLiteral("VBMDATA50.TMP")), store.data(QStringLiteral("iniIdPass.ini.tmp")),
-        store.data(QStringLiteral("receive.journal.tmp")), paths.programFolder() + QStringLiteral("/vbmail.ini.tmp"),
+        store.data(QStringLiteral("receive.journal.tmp")), store.data(QStringLiteral("received.ids.new.tmp")), paths.programFolder() + QStringLiteral("/vbmail.ini.tmp"),
         attachments + QStringLiteral("/0.txt"), attachments + QStringLiteral("/.nmail-Ab12Cd")};
     const QStringList kept = {store.data(QStringLiteral("vbmdata3.data")), store.data(QStringLiteral("VBMDATA3.TMP.old")),
         attachments + QStringLiteral("/report.txt"), attachments + QStringLiteral("/.nmail-Ab12Cde"),

@@ -1,5 +1,7 @@
 #include "FakeNMail.h"
 
+#include <QCryptographicHash>
+
 int FakeNMail::count(const QString& operation) const
 {
     int result = 0;
@@ -15,6 +17,18 @@ const FakeNMail::Message* FakeNMail::message(int number) const
     if (number < 1 || number > mailbox.size())
         return nullptr;
     return &mailbox[number - 1];
+}
+
+QString FakeNMail::uidOf(int number) const
+{
+    const Message* found = message(number);
+    if (!found)
+        return QString();
+    if (!found->uid.isEmpty())
+        return found->uid;
+    // Stable while the script removes or reorders messages, as a server's ids are.
+    const QByteArray content = (found->subject + u'\n' + found->from + u'\n' + found->body).toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex());
 }
 
 void FakeNMail::record(const QString& operation, const QStringList& arguments)
@@ -63,11 +77,24 @@ int FakeNMail::NMailPop3GetMailStatus(int session, int number, QString& subject,
     const Message* found = message(number);
     if (!found)
         return -1;
+    if (found->fetchResult != 0)
+        return found->fetchResult;
     subject = found->subject;
     date = found->date;
     from = found->from;
     header = found->header;
     return 0;
+}
+
+int FakeNMail::NMailPop3GetUidl(int session, QStringList& ids)
+{
+    record(QStringLiteral("NMailPop3GetUidl"), {QString::number(session)});
+    if (uidlResult && *uidlResult < 0)
+        return *uidlResult;
+    ids.clear();
+    for (int number = 1; number <= mailbox.size(); ++number)
+        ids.append(uidOf(number));
+    return static_cast<int>(ids.size());
 }
 
 int FakeNMail::NMailPop3GetMailSize(int session, int number)
@@ -84,6 +111,8 @@ int FakeNMail::NMailPop3GetMail(int session, int number, QString& subject, QStri
     const Message* found = message(number);
     if (!found || found->fetchFails)
         return -1;
+    if (found->fetchResult != 0)
+        return found->fetchResult;
     subject = found->subject;
     date = found->date;
     from = found->from;
@@ -112,9 +141,18 @@ int FakeNMail::NMailAttachmentFileClose(int session)
     return 0;
 }
 
+int FakeNMail::NMailAttachmentFileFlush(int session)
+{
+    record(QStringLiteral("NMailAttachmentFileFlush"), {QString::number(session)});
+    return flushResult;
+}
+
 int FakeNMail::NMailPop3DeleteMail(int session, int number)
 {
     record(QStringLiteral("NMailPop3DeleteMail"), {QString::number(session), QString::number(number)});
+    const Message* found = message(number);
+    if (found && found->deleteResult < 0)
+        return found->deleteResult;
     deleted.append(number);
     return 0;
 }
@@ -122,6 +160,19 @@ int FakeNMail::NMailPop3DeleteMail(int session, int number)
 int FakeNMail::NMailPop3Close(int session)
 {
     record(QStringLiteral("NMailPop3Close"), {QString::number(session)});
+    if (deletesAtClose && closeResult >= 0) {
+        QList<Message> left;
+        for (int number = 1; number <= mailbox.size(); ++number) {
+            if (deleted.contains(number)) {
+                removedIds.append(uidOf(number));
+            } else {
+                left.append(mailbox[number - 1]);
+                left.last().uid = uidOf(number);
+            }
+        }
+        mailbox = left;
+        deleted.clear();
+    }
     return closeResult;
 }
 

@@ -24,6 +24,12 @@ public:
         std::optional<QString> bodyAfterAttachments;
         // The fetch of this message fails, as when the connection drops.
         bool fetchFails = false;
+        // Or fails with this result when not 0 (-8 a bound, ResultMessageRefusedByServer, ...).
+        int fetchResult = 0;
+        // What NMailPop3DeleteMail returns for it.
+        int deleteResult = 0;
+        // Its UIDL id; empty: one made from its subject, sender and body.
+        QString uid;
     };
     struct SentMail {
         QString server;
@@ -41,6 +47,7 @@ public:
     int NMailPop3Authenticate(int handle, const QString& id, const QString& password, int apop) override;
     int NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
         int flag) override;
+    int NMailPop3GetUidl(int handle, QStringList& ids) override;
     int NMailPop3GetMailSize(int handle, int number) override;
     int NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from, QString& header,
         QString& body, int flag, int option) override;
@@ -48,6 +55,7 @@ public:
         QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText,
         int flag) override;
     int NMailAttachmentFileClose(int handle) override;
+    int NMailAttachmentFileFlush(int handle) override;
     int NMailPop3DeleteMail(int handle, int number) override;
     int NMailPop3Close(int handle) override;
     int NMailSmtpSendMail(const QString& server, const QString& to, const QString* cc, const QString* bcc,
@@ -68,11 +76,18 @@ public:
     // Runs inside every send, e.g. to look at the window while the library "blocks".
     std::function<void(const SentMail&)> whileSending;
     int closeResult = 0;
+    int flushResult = 0;
+    // Unset: every message's id is listed.
+    std::optional<int> uidlResult;
+    // A successful close removes the deleted messages from the mailbox, as a server's QUIT does.
+    bool deletesAtClose = false;
     QString errorText = QStringLiteral("サーバーとの通信に失敗しました。");
 
     // The record.
     QStringList calls;
     QList<int> deleted;
+    // With deletesAtClose: the ids of the messages every close so far has removed.
+    QStringList removedIds;
     QList<SentMail> sent;
     // Text options by option number, as last set.
     QMap<int, QString> textOptions;
@@ -84,5 +99,6 @@ public:
 
 private:
     const Message* message(int number) const;
+    QString uidOf(int number) const;
     void record(const QString& operation, const QStringList& arguments = {});
 };
