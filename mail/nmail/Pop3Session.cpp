@@ -218,6 +218,10 @@ StoreStatus Pop3Session::listSizes()
 
 StoreResult<long long> Pop3Session::messageSize(int number)
 {
+    const QString what = QStringLiteral("メール %1 のサイズの取得").arg(number);
+    // A size kept from the list says nothing once the session is gone.
+    if (!socket_.isOpen())
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
     if (!sizesListed_) {
         const StoreStatus listed = listSizes();
         if (!listed.ok())
@@ -225,7 +229,6 @@ StoreResult<long long> Pop3Session::messageSize(int number)
     }
     if (const auto found = listedSizes_.find(number); found != listedSizes_.end())
         return found->second;
-    const QString what = QStringLiteral("メール %1 のサイズの取得").arg(number);
     auto reply = command("LIST " + std::to_string(number), what);
     if (!reply.ok())
         return reply.status();
