@@ -87,6 +87,10 @@ int NMail::NMailInitializeWinSock()
     return 0;
 }
 
+void NMail::NMailSetWaitHook(NetworkWaitHook hook) { waitHook_ = std::move(hook); }
+
+int NMail::failedCall(const Session* open) { return open && open->pop3.stoppedByUser() ? ResultStoppedByUser : -1; }
+
 int NMail::NMailSetOption(int option, int value)
 {
     switch (option) {
@@ -143,9 +147,13 @@ int NMail::NMailPop3Connect(const QString& server)
     if (!address)
         return fail(QStringLiteral("POP3 サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで指定してください。").arg(server));
     auto opened = std::make_unique<Session>();
-    const StoreStatus status = opened->pop3.open(*address, TlsSocket::Settings{timeoutMilliseconds_, trustedCaFile_, minimumBytesPerSecond_});
-    if (!status.ok())
-        return fail(status.error());
+    // The hook installed at the moment of each wait, not the one of the connect.
+    const TlsSocket::Settings settings{timeoutMilliseconds_, trustedCaFile_, minimumBytesPerSecond_, [this] { return waitHook_ && waitHook_(); }};
+    const StoreStatus status = opened->pop3.open(*address, settings);
+    if (!status.ok()) {
+        fail(status.error());
+        return failedCall(opened.get());
+    }
     const int handle = nextHandle_++;
     sessions_.emplace(handle, std::move(opened));
     return handle;
@@ -161,7 +169,7 @@ int NMail::NMailPop3Authenticate(int handle, const QString& id, const QString& p
     auto count = open->pop3.login(id, password, apop != 0, allowPlainPassword_);
     if (!count.ok()) {
         fail(count.error());
-        return open->pop3.passwordHeldBack() ? ResultPasswordNeedsTls : -1;
+        return open->pop3.passwordHeldBack() ? ResultPasswordNeedsTls : failedCall(open);
     }
     open->loggedIn = true;
     return count.value();
@@ -227,7 +235,7 @@ int NMail::NMailPop3GetMailStatus(int handle, int number, QString& subject, QStr
     Session* open = loggedInSession(handle);
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
-        return -1;
+        return failedCall(open);
     const DecodedMessage decoded = MessageDecoder::decodeHeader(*message->bytes);
     subject = cutToBuffer(decoded.subject);
     date = cutToBuffer(decoded.date);
@@ -247,8 +255,10 @@ int NMail::NMailPop3GetMailSize(int handle, int number)
         return static_cast<int>(std::min<qint64>(size, INT_MAX));
     }
     auto size = open->pop3.messageSize(number);
-    if (!size.ok())
-        return fail(size.error());
+    if (!size.ok()) {
+        fail(size.error());
+        return failedCall(open);
+    }
     return static_cast<int>(std::min<long long>(size.value(), INT_MAX));
 }
 
@@ -258,7 +268,7 @@ int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& d
     Session* open = loggedInSession(handle);
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
-        return -1;
+        return failedCall(open);
     const std::string& raw = *message->bytes;
     DecodedMessage decoded;
     lastParse_.reset();
@@ -389,8 +399,10 @@ int NMail::NMailPop3DeleteMail(int handle, int number)
     if (!open)
         return -1;
     const StoreStatus status = open->pop3.markDeleted(number);
-    if (!status.ok())
-        return fail(status.error());
+    if (!status.ok()) {
+        fail(status.error());
+        return failedCall(open);
+    }
     if (open->fetchedNumber == number) {
         open->fetchedNumber = 0;
         open->fetched = {};
@@ -418,8 +430,10 @@ int NMail::NMailPop3Close(int handle)
                         .arg(QDir::toNativeSeparators(unflushed)));
     }
     const StoreStatus status = closing->pop3.quit();
-    if (!status.ok())
-        return fail(status.error());
+    if (!status.ok()) {
+        fail(status.error());
+        return failedCall(closing.get());
+    }
     for (const QString& keptParts : std::as_const(closing->splitsToRemoveAfterQuit))
         SplitMessageStore::removeKeptParts(keptParts);
     return 0;
@@ -471,7 +485,7 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
         return fail(message.error());
     SmtpSender::Failure failure = SmtpSender::Failure::Other;
     const StoreStatus sent = SmtpSender::send(*address, message.value(),
-        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_}, &failure);
+        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_, waitHook_}, &failure);
     if (sent.ok())
         return 0;
     const int failed = fail(sent.error());

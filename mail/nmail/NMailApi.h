@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NetworkWaitHook.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -39,8 +41,12 @@ public:
     // NMailPop3Authenticate and NMailSmtpSendMail: the server offers no TLS and the password was not
     // sent. A POP3 handle stays open, so the login can be repeated once the option allows it.
     static constexpr int ResultPasswordNeedsTls = -7;
+    // A POP3 call: the user stopped the operation during a network wait; the connection was dropped without QUIT.
+    static constexpr int ResultStoppedByUser = -9;
 
     virtual int NMailInitializeWinSock() = 0;
+    // Installs what every later call does while it waits on the network; an empty hook just waits.
+    virtual void NMailSetWaitHook(NetworkWaitHook hook) { (void)hook; }
     // Number options; 0 when taken, -1 when the option or its value is unknown.
     virtual int NMailSetOption(int option, int value) = 0;
     // Text options (account, CA file); 0 when taken, -1 when unknown.

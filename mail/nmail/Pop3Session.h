@@ -36,6 +36,8 @@ public:
     void abort();
 
     bool isEncrypted() const { return socket_.isEncrypted(); }
+    // The last command failed because the wait hook asked to stop: the connection is dropped.
+    bool stoppedByUser() const { return socket_.stoppedByUser(); }
     // The last login failed because it would have sent the password in clear.
     bool passwordHeldBack() const { return passwordHeldBack_; }
 

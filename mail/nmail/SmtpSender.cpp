@@ -78,6 +78,34 @@ QString describe(CURLcode code, const QString& server, const char* errorBuffer, 
     }
 }
 
+// curl_easy_perform, with the wait hook run between slices of the transfer's waits. The multi
+// handle is kept for the program's life: it holds the open connection between messages.
+CURLcode perform(CURL* handle, const NetworkWaitHook& waitHook)
+{
+    constexpr int SliceMilliseconds = 20;
+    static CURLM* const multi = curl_multi_init();
+    if (!multi || curl_multi_add_handle(multi, handle) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    int running = 1;
+    CURLMcode state = CURLM_OK;
+    while (state == CURLM_OK) {
+        state = curl_multi_perform(multi, &running);
+        if (state != CURLM_OK || running == 0)
+            break;
+        state = curl_multi_poll(multi, nullptr, 0, SliceMilliseconds, nullptr);
+        if (waitHook)
+            (void)waitHook();
+    }
+    CURLcode result = state == CURLM_OK ? CURLE_OK : CURLE_OUT_OF_MEMORY;
+    int queued = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == handle)
+            result = message->data.result;
+    }
+    curl_multi_remove_handle(multi, handle);
+    return result;
+}
+
 bool failedBeforeAnyMessage(CURLcode code)
 {
     switch (code) {
@@ -157,7 +185,7 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, seconds);
 
-    const CURLcode result = curl_easy_perform(handle);
+    const CURLcode result = perform(handle, settings.waitHook);
     if (result == CURLE_USE_SSL_FAILED && !server.tlsFromStart) {
         if (failure)
             *failure = Failure::PasswordHeldBack;

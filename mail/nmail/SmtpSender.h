@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NetworkWaitHook.h"
 #include "OutgoingMessage.h"
 #include "ServerAddress.h"
 #include "StoreResult.h"
@@ -18,6 +19,9 @@ public:
         QString user;
         QString password;
         bool allowPlainPassword = false;
+        // Called every few milliseconds while the send waits; its answer is not taken: a message
+        // on the wire goes out or reaches its time-out.
+        NetworkWaitHook waitHook;
     };
 
     // Why a send failed, where the caller acts on it: before any message could be handed over

@@ -82,22 +82,52 @@ public:
         return settings.timeoutMilliseconds + earned - elapsed;
     }
 
-    // Waits until the socket is ready for events, at most the time-out (or the given time) from now.
-    bool waitFor(short events, long long milliseconds = -1) const
+    // Waits until the socket is ready for events, at most the time-out (or the given time) from
+    // now, in slices between which the wait hook runs. False when the time is up or the hook asked
+    // to stop (stopped is then set).
+    bool waitFor(short events, long long milliseconds = -1)
     {
         pollfd entry{fd, events, 0};
-        const int wait = static_cast<int>(milliseconds < 0 ? settings.timeoutMilliseconds
-                                                           : std::min<long long>(milliseconds, settings.timeoutMilliseconds));
+        const long long wait = milliseconds < 0 ? settings.timeoutMilliseconds : std::min<long long>(milliseconds, settings.timeoutMilliseconds);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
         for (;;) {
-            const int ready = ::poll(&entry, 1, wait);
+            if (std::chrono::steady_clock::now() - lastHookCall >= HookInterval) {
+                const auto spent = askToStop();
+                if (stopped)
+                    return false;
+                deadline += spent;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            const long long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+            long long slice = std::max(0LL, left);
+            if (settings.waitHook)
+                slice = std::min<long long>(slice, HookInterval.count());
+            const int ready = ::poll(&entry, 1, static_cast<int>(slice));
             if (ready > 0)
                 return true;
-            if (ready == 0)
+            if (ready < 0 && errno != EINTR)
                 return false;
-            if (errno != EINTR)
+            if (left <= 0)
                 return false;
         }
     }
+
+    // Runs the wait hook; stopped is set when it asks to stop and the connection may be dropped
+    // now. The time the hook took (a question to the user) is not the server's: it is added to the
+    // time the current reply may take, and returned so that a wait can add it to its own.
+    std::chrono::steady_clock::duration askToStop()
+    {
+        if (!settings.waitHook)
+            return {};
+        const auto start = std::chrono::steady_clock::now();
+        stopped = settings.waitHook() && stoppable;
+        lastHookCall = std::chrono::steady_clock::now();
+        const auto spent = lastHookCall - start;
+        commandStart += spent;
+        return spent;
+    }
+
+    static constexpr std::chrono::milliseconds HookInterval{20};
 
     int fd = -1;
     SSL_CTX* context = nullptr;
@@ -108,6 +138,9 @@ public:
     std::size_t bufferStart = 0;
     std::chrono::steady_clock::time_point commandStart = std::chrono::steady_clock::now();
     std::size_t commandBytes = 0;
+    std::chrono::steady_clock::time_point lastHookCall = std::chrono::steady_clock::now();
+    bool stopped = false;
+    bool stoppable = true;
 };
 
 TlsSocket::TlsSocket() : impl_(std::make_unique<Impl>()) {}
@@ -120,6 +153,19 @@ bool TlsSocket::isOpen() const { return impl_->fd >= 0; }
 
 void TlsSocket::abort() { impl_->close(); }
 
+bool TlsSocket::stoppedByUser() const { return impl_->stopped; }
+
+void TlsSocket::finishEveryWait() { impl_->stoppable = false; }
+
+namespace {
+
+QString stoppedText(const QString& serverName)
+{
+    return QStringLiteral("サーバー %1 との通信を中止しました。").arg(serverName);
+}
+
+} // namespace
+
 StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& settings)
 {
     // A server that drops the connection must fail the call, not end the program: TLS writes go
@@ -128,6 +174,8 @@ StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& se
     (void)brokenPipesIgnored;
     impl_->close();
     impl_->settings = settings;
+    impl_->stopped = false;
+    impl_->stoppable = true;
     impl_->startCommand();
     impl_->host = host.toUtf8();
     serverName_ = (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
@@ -154,8 +202,12 @@ StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& se
         }
         if (errno == EINPROGRESS) {
             if (!impl_->waitFor(POLLOUT)) {
-                lastError = QStringLiteral("%1 秒待っても応答がありません").arg(seconds(settings));
                 impl_->close();
+                if (impl_->stopped) {
+                    freeaddrinfo(found);
+                    return StoreStatus::failure(stoppedText(serverName_));
+                }
+                lastError = QStringLiteral("%1 秒待っても応答がありません").arg(seconds(settings));
                 continue;
             }
             int error = 0;
@@ -215,7 +267,7 @@ StoreStatus TlsSocket::startTls()
         const int error = SSL_get_error(d.ssl, result);
         if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
             if (!d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
-                return fail(QStringLiteral("サーバー %1 との TLS 接続が時間切れになりました（%2 秒）。")
+                return fail(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 との TLS 接続が時間切れになりました（%2 秒）。")
                                 .arg(serverName_)
                                 .arg(seconds(d.settings)));
             continue;
@@ -304,6 +356,10 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
         d.buffer.append(chunk, static_cast<std::size_t>(received));
         d.commandBytes += static_cast<std::size_t>(received);
     }
+    if (d.stopped) {
+        d.close();
+        return StoreStatus::failure(stoppedText(serverName_));
+    }
     const QString waited = seconds(d.settings);
     // A reply that never began is a silent server; one that began and stalled is a slow one.
     const bool tooSlow = d.commandBytes > 0 && d.commandMillisecondsLeft() <= 0;
@@ -321,6 +377,11 @@ StoreStatus TlsSocket::write(std::string_view bytes)
     Impl& d = *impl_;
     if (d.fd < 0)
         return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
+    d.askToStop();
+    if (d.stopped) {
+        d.close();
+        return StoreStatus::failure(stoppedText(serverName_));
+    }
     d.startCommand();
     while (!bytes.empty()) {
         long sent = 0;
@@ -334,7 +395,7 @@ StoreStatus TlsSocket::write(std::string_view bytes)
                     && d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
                     continue;
                 d.close();
-                return StoreStatus::failure(QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
+                return StoreStatus::failure(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
             }
         } else {
             const ssize_t result = ::send(d.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -344,7 +405,7 @@ StoreStatus TlsSocket::write(std::string_view bytes)
                 continue;
             } else {
                 d.close();
-                return StoreStatus::failure(QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
+                return StoreStatus::failure(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
             }
         }
         bytes.remove_prefix(static_cast<std::size_t>(sent));
