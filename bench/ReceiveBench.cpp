@@ -112,6 +112,7 @@ public:
     void showMessage(const MessageFields&) override {}
     void showForSpamTest(const QString&, const QString&, const QString&) override {}
     void raiseNewCounter(int) override {}
+    void lowerNewCounter(int) override {}
 };
 
 class CountingMessageBoxes final : public MessageBoxService {

@@ -126,6 +126,8 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
 {
     Outcome outcome;
     touchedFolders_.clear();
+    storedFolders_.clear();
+    stopped_ = false;
     stopReported_ = false;
     leftOnServerReported_ = false;
     if (account.Pop3Server.isEmpty())
@@ -142,6 +144,10 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         return outcome;
     }
     const int handle = mail_.NMailPop3Connect(account.Pop3Server);
+    if (handle == NMailApi::ResultStoppedByUser) {
+        outcome.stopped = true;
+        return outcome;
+    }
     if (handle < 0) {
         // A server that cannot be reached, or whose certificate cannot be trusted, is a failure the
         // user must see, not an empty mailbox.
@@ -155,9 +161,10 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     }
     const int count = login(handle, account);
     if (count < 0) {
-        outcome.failed = true;
-        // A user who has just declined to send the password in clear needs no further box.
-        if (count != NMailApi::ResultPasswordNeedsTls || !passwordConsent_)
+        outcome.stopped = count == NMailApi::ResultStoppedByUser;
+        outcome.failed = !outcome.stopped;
+        // A user who has just declined to send the password in clear, or stopped, needs no further box.
+        if (outcome.failed && (count != NMailApi::ResultPasswordNeedsTls || !passwordConsent_))
             reportFailure();
         mail_.NMailPop3Close(handle);
         return outcome;
@@ -200,14 +207,32 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     // The work file is rewritten in place for every message and removed once the last is through:
     // a file created and deleted per message costs more than the rest of the step.
     QFile::remove(workFilePath());
-    std::vector<int> deletions = spam;
-    if (count > 0 && keepStoredRecords(journal))
-        deletions.insert(deletions.end(), stored.begin(), stored.end());
-    for (const int number : deletions)
-        mail_.NMailPop3DeleteMail(handle, number);
+    std::vector<int> deletions;
+    if (!stopped_) {
+        deletions = spam;
+        if (count > 0 && keepStoredRecords(journal))
+            deletions.insert(deletions.end(), stored.begin(), stored.end());
+    }
+    for (const int number : deletions) {
+        if (mail_.NMailPop3DeleteMail(handle, number) == NMailApi::ResultStoppedByUser) {
+            stopped_ = true;
+            break;
+        }
+    }
+    const int closed = mail_.NMailPop3Close(handle);
+    // Stopped before QUIT went out: the server deletes nothing, so nothing of this session may
+    // stay, or the next one would store it a second time.
+    if (stopped_ || closed == NMailApi::ResultStoppedByUser) {
+        if (count > 0)
+            takeBackStoredRecords(journal);
+        outcome.stopped = true;
+        outcome.storedCount = 0;
+        outcome.spamCount = 0;
+        return outcome;
+    }
     // A QUIT that fails leaves the messages on the server, to be received again: the user is told
     // unless the session has already said why it stopped.
-    if (mail_.NMailPop3Close(handle) < 0 && !deletions.empty() && !stopReported_) {
+    if (closed < 0 && !deletions.empty() && !stopReported_) {
         stopReported_ = true;
         messageBoxes_.show({libraryMessage(), ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
     }
@@ -223,22 +248,25 @@ bool ReceiveSession::fetch(int handle, int number, Incoming& message)
     QString date;
     QString from;
     QString header;
-    if (mail_.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0) < 0) {
-        reportStop(number, libraryMessage());
-        return false;
-    }
+    if (const int status = mail_.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0); status < 0)
+        return fetchFailed(number, status);
     const int size = mail_.NMailPop3GetMailSize(handle, number);
-    if (size < 0) {
-        reportStop(number, libraryMessage());
-        return false;
-    }
+    if (size < 0)
+        return fetchFailed(number, size);
     QString body;
-    if (mail_.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0) < 0) {
-        reportStop(number, libraryMessage());
-        return false;
-    }
+    if (const int fetched = mail_.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0); fetched < 0)
+        return fetchFailed(number, fetched);
     message = {CutAtNul(subject), CutAtNul(date), CutAtNul(from), CutAtNul(header), CutAtNul(body)};
     return true;
+}
+
+bool ReceiveSession::fetchFailed(int number, int result)
+{
+    if (result == NMailApi::ResultStoppedByUser)
+        stopped_ = true;
+    else
+        reportStop(number, libraryMessage());
+    return false;
 }
 
 bool ReceiveSession::ExtractAttachments(int number, Incoming& message)
@@ -311,6 +339,7 @@ bool ReceiveSession::FileIncoming(int folder, const Incoming& message, const QSt
         return false;
     }
     touchedFolders_.insert(folder);
+    storedFolders_.push_back(folder);
     // Counted once stored, so the counter never promises a message that is not in the folder.
     view_.raiseNewCounter(folder);
     return true;
@@ -339,7 +368,7 @@ bool ReceiveSession::keepStoredRecords(const ReceiveJournal& journal)
     // The messages stay on the server, so the records of this session go: were they kept, the next
     // session would store every one of them a second time. What cannot be undone now is undone at
     // the next start, as long as the journal is still there.
-    (void)journal.undo();
+    takeBackStoredRecords(journal);
     if (!stopReported_) {
         stopReported_ = true;
         messageBoxes_.show({QStringLiteral("受信したメールをディスクに書き込めませんでした。"
@@ -348,4 +377,12 @@ bool ReceiveSession::keepStoredRecords(const ReceiveJournal& journal)
             ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
     }
     return false;
+}
+
+void ReceiveSession::takeBackStoredRecords(const ReceiveJournal& journal)
+{
+    (void)journal.undo();
+    for (const int folder : storedFolders_)
+        view_.lowerNewCounter(folder);
+    storedFolders_.clear();
 }

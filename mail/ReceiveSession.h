@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <set>
+#include <vector>
 
 // The account a receive session logs in with, taken afresh for every session.
 struct ReceiveAccount {
@@ -38,6 +39,8 @@ public:
     virtual void showForSpamTest(const QString& subject, const QString& sender, const QString& body) = 0;
     // The New counter of folder 1 to 10 goes up by one.
     virtual void raiseNewCounter(int folder) = 0;
+    // It goes down by one again: a stored message was taken back.
+    virtual void lowerNewCounter(int folder) = 0;
 };
 
 // Plain exact-substring keyword matching over subject, sender and body.
@@ -57,6 +60,9 @@ public:
         int storedCount = 0;
         // The session could not connect, log in or receive everything: the user has been told.
         bool failed = false;
+        // The user stopped the session during a network wait: its records were taken back and
+        // the server deleted nothing.
+        bool stopped = false;
     };
 
     ReceiveSession(const ProgramPaths& paths, NMailApi& mail, MessageBoxService& messageBoxes, SpamTest isSpam,
@@ -80,6 +86,9 @@ private:
     };
 
     bool fetch(int handle, int number, Incoming& message);
+    // A status, size or fetch call of message number failed with result: false, after telling
+    // the user unless the user stopped the session.
+    bool fetchFailed(int number, int result);
     // False when part of the message cannot be kept: it is then left on the server.
     bool ExtractAttachments(int number, Incoming& message);
     QString workFilePath() const;
@@ -88,6 +97,8 @@ private:
     // Flushes the records and drops the journal; on failure cuts the records off again and tells
     // the user. True when the stored messages may be deleted on the server.
     bool keepStoredRecords(const ReceiveJournal& journal);
+    // Cuts off the records of this session and lowers the New counters they raised.
+    void takeBackStoredRecords(const ReceiveJournal& journal);
     void reportStop(int number, const QString& reason);
     void reportFailure();
     int login(int handle, const ReceiveAccount& account);
@@ -101,6 +112,9 @@ private:
     ReceiveView& view_;
     PlainPasswordConsent* passwordConsent_ = nullptr;
     std::set<int> touchedFolders_;
+    // The folder of every record stored in this session, in order.
+    std::vector<int> storedFolders_;
+    bool stopped_ = false;
     bool stopReported_ = false;
     // A full disk fails every later message the same way: the user hears of the first one only.
     bool leftOnServerReported_ = false;

@@ -18,19 +18,24 @@ public:
     virtual void reportSendFailure(const QString& text) = 0;
     // The sent record could not be written, so the message was not sent.
     virtual void reportHistoryFailure(const QString& text) = 0;
+    // Asked before each message: the user wants no further message sent.
+    virtual bool stopRequested() { return false; }
 };
 
 // One press of "送信": one message per recipient, in order, each written to the sent history and
 // flushed before the library is called. A refused message does not stop the others; a server that
 // cannot be reached or refuses the login stops the run after one report, and a sent history that
 // cannot be written stops it before anything more is sent, so no record stands for a message
-// that was never tried.
+// that was never tried. A stop asked by the user lets the message on the wire finish and starts
+// no further one.
 class SendRun {
 public:
     struct Outcome {
         int stored = 0;
         int sent = 0;
         bool stopped = false;
+        // The user stopped the run before every message was tried.
+        bool stoppedByUser = false;
     };
 
     SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view);
