@@ -1,0 +1,194 @@
+#include "AddressBook.h"
+#include "BoxKeyAnswerer.h"
+#include "FolderFiles.h"
+#include "MainFormHarness.h"
+#include "NMail.h"
+#include "QtMessageBoxService.h"
+#include "SendController.h"
+#include "TabStrip.h"
+#include "TestMailServers.h"
+#include "TestProgramFolder.h"
+#include "WidgetNames.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QWindow>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <optional>
+
+namespace Names = WidgetNames;
+
+namespace {
+
+std::string message(const std::string& from, const std::string& subject)
+{
+    return "From: " + from + "\nTo: user@localhost\nSubject: " + subject
+        + "\nDate: Mon, 7 Dec 2026 09:00:00 +0900\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n\nbody of " + subject + "\n";
+}
+
+std::string firstOfTwoParts()
+{
+    return "From: split@example.jp\nTo: user@localhost\nSubject: split part\nDate: Mon, 7 Dec 2026 09:00:00 +0900\n"
+           "MIME-Version: 1.0\nContent-Type: message/partial; id=\"real-boxes@example.jp\"; number=1; total=2\n\n"
+           "Subject: whole\nContent-Type: text/plain\n\nfirst half\n";
+}
+
+// A loopback port that was free a moment ago: a connection to it is refused.
+int portWithNoListener()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+} // namespace
+
+// Every box a receive or a send shows, answered as a person answers it: a key sent to the box's own
+// window, through the real main window, the real message boxes and the test servers.
+class RealBoxesTest : public QObject {
+    Q_OBJECT
+
+private:
+    const TestMailServers& servers = TestMailServers::shared();
+    std::unique_ptr<TestProgramFolder> folder;
+    std::unique_ptr<NMail> library;
+    QtMessageBoxService boxes;
+    std::unique_ptr<MainFormHarness> harness;
+    std::optional<TestMailbox> box;
+
+    void start(const QString& mailboxName, const QString& pop3Server)
+    {
+        box.emplace(servers.createMailbox(mailboxName));
+        folder->putServerSettings("SMTP=" + servers.smtpServer().toUtf8() + "\r\nPOP3=" + pop3Server.toUtf8() + "\r\nMAIL="
+            + box->address().toUtf8() + "\r\n");
+        folder->put(QStringLiteral("★MailData/iniIdPass.ini"),
+            "[EXEINI]\r\nNAME=" + box->user().toUtf8() + "\r\nNAME2=" + box->password().toUtf8() + "\r\nNAME3=1\r\n");
+        harness = std::make_unique<MainFormHarness>(*folder, *library, boxes);
+        QVERIFY(harness->start());
+        boxes.setParentWindow(&harness->form());
+        library->NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
+    }
+
+    // A click on tab index as the window system delivers it, to the main window's own window.
+    void clickTabThroughTheWindow(int index) const
+    {
+        TabStrip& strip = harness->form().tabStrip();
+        QTest::mouseClick(harness->form().windowHandle(), Qt::LeftButton, {}, strip.mapTo(&harness->form(), strip.tabRect(index).center()));
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY2(servers.ok(), qPrintable(servers.problem()));
+        folder = std::make_unique<TestProgramFolder>();
+        library = std::make_unique<NMail>();
+    }
+    void cleanup()
+    {
+        harness.reset();
+        library.reset();
+        folder.reset();
+    }
+
+    void thePasswordQuestionForAServerWithoutTlsTakesItsKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("agreed");
+        QTest::newRow("Return says yes") << int(Qt::Key_Return) << true;
+        QTest::newRow("Esc says no") << int(Qt::Key_Escape) << false;
+    }
+    void thePasswordQuestionForAServerWithoutTlsTakesItsKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, agreed);
+        start(QStringLiteral("real_boxes_plain"), servers.pop3NoTlsServer());
+        QVERIFY(box->deposit(message("a@example.jp", "plain")));
+        BoxKeyAnswerer answerer({static_cast<Qt::Key>(key)});
+
+        harness->clickTab(3);
+
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0].title, QStringLiteral("確認"));
+        QCOMPARE(folder->storedSubjects(10), agreed ? QStringList{QStringLiteral("plain")} : QStringList());
+        QCOMPARE(box->count(), agreed ? 0 : 1);
+        QCOMPARE(folder->contents(QStringLiteral("vbmail.ini")).contains("PLAINPASS="), agreed);
+    }
+
+    void theSplitNoticeMidReceiveTakesItsKeyAndTheMailBehindItArrives()
+    {
+        start(QStringLiteral("real_boxes_split"), servers.pop3Server());
+        QVERIFY(box->deposit(message("a@example.jp", "before")));
+        QVERIFY(box->deposit(firstOfTwoParts()));
+        QVERIFY(box->deposit(message("a@example.jp", "after 1")));
+        QVERIFY(box->deposit(message("a@example.jp", "after 2")));
+        BoxKeyAnswerer answerer({Qt::Key_Space});
+
+        harness->clickTab(3);
+
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY(answerer.seen[0].text.startsWith(QStringLiteral("分割されたメールが全て揃っていません")));
+        const QStringList stored = folder->storedSubjects(10);
+        QVERIFY(stored.contains(QStringLiteral("before")));
+        QVERIFY(stored.contains(QStringLiteral("after 1")));
+        QVERIFY(stored.contains(QStringLiteral("after 2")));
+        QCOMPARE(box->count(), 0);
+    }
+
+    void aRefusedConnectionsErrorTakesItsKeyAndTheWindowTakesClicksAgain()
+    {
+        start(QStringLiteral("real_boxes_refused"), QStringLiteral("127.0.0.1:%1").arg(portWithNoListener()));
+        BoxKeyAnswerer answerer({Qt::Key_Return});
+
+        clickTabThroughTheWindow(3);
+
+        QTRY_COMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen[0].title, QStringLiteral("エラー"));
+        QVERIFY(answerer.seen[0].text.contains(QStringLiteral("接続できません")));
+        QTRY_VERIFY(!harness->form().isOperationInProgress());
+        clickTabThroughTheWindow(2);
+        QTRY_VERIFY(harness->form().screenFrame(MainForm::Screen::Compose)->isVisible());
+    }
+
+    void aRefusedRecipientInABulkSendTakesItsKeyAndTheRestGo()
+    {
+        start(QStringLiteral("real_boxes_bulk"), servers.pop3Server());
+        const AddressBook book(folder->paths());
+        for (const QString& address : {box->address(), QStringLiteral("no/body@localhost"), box->address()})
+            QVERIFY(book.RegisterAddress(QStringLiteral("宛先"), address).ok());
+        harness->clickTab(2);
+        QTest::mouseClick(harness->find<QRadioButton>(Names::Option2), Qt::LeftButton);
+        harness->find<QLineEdit>(Names::ToText)->setText(QStringLiteral("全員"));
+        harness->find<QLineEdit>(Names::SubjectText)->setText(QStringLiteral("お知らせ"));
+        harness->find<QPlainTextEdit>(Names::BodyText)->setPlainText(QStringLiteral("本文"));
+        BoxKeyAnswerer answerer({Qt::Key_Return});
+
+        QTest::mouseClick(harness->find<QPushButton>(Names::Command14), Qt::LeftButton);
+
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0].title, SendController::sendErrorTitle());
+        QVERIFY(answerer.seen[0].text.contains(QStringLiteral("550")));
+        QCOMPARE(box->count(), 2);
+    }
+};
+
+QTEST_MAIN(RealBoxesTest)
+#include "RealBoxesTest.moc"
