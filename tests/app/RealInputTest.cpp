@@ -6,8 +6,8 @@
 #include "OperationInProgress.h"
 #include "QtMessageBoxService.h"
 #include "ReceiveController.h"
-#include "RecordLayouts.h"
 #include "SendController.h"
+#include "TabStrip.h"
 #include "TestMailServers.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
@@ -34,10 +34,31 @@ namespace Names = WidgetNames;
 
 namespace {
 
-std::string message(const std::string& subject)
+std::string message(const std::string& from, const std::string& subject)
 {
-    return "From: a@example.jp\nTo: user@localhost\nSubject: " + subject
-        + "\nDate: Mon, 7 Dec 2026 09:00:00 +0900\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n\nbody\n";
+    return "From: " + from + "\nTo: user@localhost\nSubject: " + subject
+        + "\nDate: Mon, 7 Dec 2026 09:00:00 +0900\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n\nbody of " + subject + "\n";
+}
+
+std::string firstOfTwoParts()
+{
+    return "From: split@example.jp\nTo: user@localhost\nSubject: split part\nDate: Mon, 7 Dec 2026 09:00:00 +0900\n"
+           "MIME-Version: 1.0\nContent-Type: message/partial; id=\"real-boxes@example.jp\"; number=1; total=2\n\n"
+           "Subject: whole\nContent-Type: text/plain\n\nfirst half\n";
+}
+
+// A loopback port that was free a moment ago: a connection to it is refused.
+int portWithNoListener()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
 }
 
 // A POP3 server that takes the connection and never says a word: the kernel accepts it on the
@@ -73,9 +94,11 @@ constexpr qint64 GenerousMilliseconds = 5000;
 
 } // namespace
 
-// Esc and the window's close button during a receive or a send: the window stays alive while the
-// library waits on a server, asks "中止しますか？", and stops or goes on as answered.
-class StopOperationTest : public QObject {
+// The path a person's input takes, through the real main window, the real message boxes and the
+// test servers: every box a receive or a send shows is answered by a key sent to the box's own
+// window; Esc and the window's close button during a receive or a send ask "中止しますか？" while
+// the library waits on a server, and stop or go on as answered.
+class RealInputTest : public QObject {
     Q_OBJECT
 
 private:
@@ -104,6 +127,13 @@ private:
             QCoreApplication::processEvents();
             harness->clock.tick();
         };
+    }
+
+    // A click on tab index as the window system delivers it, to the main window's own window.
+    void clickTabThroughTheWindow(int index) const
+    {
+        TabStrip& strip = harness->form().tabStrip();
+        QTest::mouseClick(harness->form().windowHandle(), Qt::LeftButton, {}, strip.mapTo(&harness->form(), strip.tabRect(index).center()));
     }
 
     void pressEscOnTheWindow() const { QTest::keyClick(harness->form().windowHandle(), Qt::Key_Escape); }
@@ -141,6 +171,90 @@ private slots:
         harness.reset();
         library.reset();
         folder.reset();
+    }
+
+    void thePasswordQuestionForAServerWithoutTlsTakesItsKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("agreed");
+        QTest::newRow("Return says yes") << int(Qt::Key_Return) << true;
+        QTest::newRow("Esc says no") << int(Qt::Key_Escape) << false;
+    }
+    void thePasswordQuestionForAServerWithoutTlsTakesItsKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, agreed);
+        start(QStringLiteral("real_boxes_plain"), servers.pop3NoTlsServer());
+        QVERIFY(box->deposit(message("a@example.jp", "plain")));
+        BoxKeyAnswerer answerer({static_cast<Qt::Key>(key)});
+
+        harness->clickTab(3);
+
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0].title, QStringLiteral("確認"));
+        QCOMPARE(folder->storedSubjects(10), agreed ? QStringList{QStringLiteral("plain")} : QStringList());
+        QCOMPARE(box->count(), agreed ? 0 : 1);
+        QCOMPARE(folder->contents(QStringLiteral("vbmail.ini")).contains("PLAINPASS="), agreed);
+    }
+
+    void theSplitNoticeMidReceiveTakesItsKeyAndTheMailBehindItArrives()
+    {
+        start(QStringLiteral("real_boxes_split"), servers.pop3Server());
+        QVERIFY(box->deposit(message("a@example.jp", "before")));
+        QVERIFY(box->deposit(firstOfTwoParts()));
+        QVERIFY(box->deposit(message("a@example.jp", "after 1")));
+        QVERIFY(box->deposit(message("a@example.jp", "after 2")));
+        BoxKeyAnswerer answerer({Qt::Key_Space});
+
+        harness->clickTab(3);
+
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY(answerer.seen[0].text.startsWith(QStringLiteral("分割されたメールが全て揃っていません")));
+        const QStringList stored = folder->storedSubjects(10);
+        QVERIFY(stored.contains(QStringLiteral("before")));
+        QVERIFY(stored.contains(QStringLiteral("after 1")));
+        QVERIFY(stored.contains(QStringLiteral("after 2")));
+        QCOMPARE(box->count(), 0);
+    }
+
+    void aRefusedConnectionsErrorTakesItsKeyAndTheWindowTakesClicksAgain()
+    {
+        start(QStringLiteral("real_boxes_refused"), QStringLiteral("127.0.0.1:%1").arg(portWithNoListener()));
+        BoxKeyAnswerer answerer({Qt::Key_Return});
+
+        clickTabThroughTheWindow(3);
+
+        QTRY_COMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen[0].title, QStringLiteral("エラー"));
+        QVERIFY(answerer.seen[0].text.contains(QStringLiteral("接続できません")));
+        QTRY_VERIFY(!harness->form().isOperationInProgress());
+        clickTabThroughTheWindow(2);
+        QTRY_VERIFY(harness->form().screenFrame(MainForm::Screen::Compose)->isVisible());
+    }
+
+    void aRefusedRecipientInABulkSendTakesItsKeyAndTheRestGo()
+    {
+        start(QStringLiteral("real_boxes_bulk"), servers.pop3Server());
+        const AddressBook book(folder->paths());
+        for (const QString& address : {box->address(), QStringLiteral("no/body@localhost"), box->address()})
+            QVERIFY(book.RegisterAddress(QStringLiteral("宛先"), address).ok());
+        harness->clickTab(2);
+        QTest::mouseClick(harness->find<QRadioButton>(Names::Option2), Qt::LeftButton);
+        harness->find<QLineEdit>(Names::ToText)->setText(QStringLiteral("全員"));
+        harness->find<QLineEdit>(Names::SubjectText)->setText(QStringLiteral("お知らせ"));
+        harness->find<QPlainTextEdit>(Names::BodyText)->setPlainText(QStringLiteral("本文"));
+        BoxKeyAnswerer answerer({Qt::Key_Return});
+
+        QTest::mouseClick(harness->find<QPushButton>(Names::Command14), Qt::LeftButton);
+
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0].title, SendController::sendErrorTitle());
+        QVERIFY(answerer.seen[0].text.contains(QStringLiteral("550")));
+        QCOMPARE(box->count(), 2);
     }
 
     void escWhileASilentServerHoldsTheReceiveAsksAtOnceAndYesStopsIt()
@@ -207,7 +321,7 @@ private slots:
     {
         start(QStringLiteral("stop_midway"), servers.pop3Server());
         for (const char* subject : {"one", "two", "three"})
-            QVERIFY(box->deposit(message(subject)));
+            QVERIFY(box->deposit(message("a@example.jp", subject)));
         BoxKeyAnswerer answerer({Qt::Key_Return});
         pressEscAt(QStringLiteral("2/3"));
 
@@ -253,5 +367,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(StopOperationTest)
-#include "StopOperationTest.moc"
+QTEST_MAIN(RealInputTest)
+#include "RealInputTest.moc"
