@@ -1,6 +1,7 @@
 #include "AddressBook.h"
 #include "BoxKeyAnswerer.h"
 #include "FolderFiles.h"
+#include "LoopbackPort.h"
 #include "MainFormHarness.h"
 #include "NMail.h"
 #include "OperationInProgress.h"
@@ -45,20 +46,6 @@ std::string firstOfTwoParts()
     return "From: split@example.jp\nTo: user@localhost\nSubject: split part\nDate: Mon, 7 Dec 2026 09:00:00 +0900\n"
            "MIME-Version: 1.0\nContent-Type: message/partial; id=\"real-boxes@example.jp\"; number=1; total=2\n\n"
            "Subject: whole\nContent-Type: text/plain\n\nfirst half\n";
-}
-
-// A loopback port that was free a moment ago: a connection to it is refused.
-int portWithNoListener()
-{
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
 }
 
 // A POP3 server that takes the connection and never says a word: the kernel accepts it on the
