@@ -51,8 +51,8 @@ bool SendController::stopRequested() { return operation_ && operation_->keepWind
 void SendController::showProgress(int number, int count)
 {
     form_.setWindowTitle(QStringLiteral("%1 - 送信中 %2/%3").arg(captionBeforeSend_).arg(number).arg(count));
-    // Repaint without timers: a timer's nested wait (the animation's) would hold the send up.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers);
+    // Repaint between messages; timers run in the library's waits (OperationInProgress).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void SendController::reportSendFailure(const QString& text)

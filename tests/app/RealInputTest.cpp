@@ -222,7 +222,7 @@ private slots:
         QTRY_VERIFY(harness->form().screenFrame(MainForm::Screen::Compose)->isVisible());
     }
 
-    void aRefusedRecipientInABulkSendTakesItsKeyAndTheRestGo()
+    void aRefusedRecipientInABulkSendTakesAClickOnOkAndTheRestGo()
     {
         start(QStringLiteral("real_boxes_bulk"), servers.pop3Server());
         const AddressBook book(folder->paths());
@@ -233,7 +233,7 @@ private slots:
         harness->find<QLineEdit>(Names::ToText)->setText(QStringLiteral("全員"));
         harness->find<QLineEdit>(Names::SubjectText)->setText(QStringLiteral("お知らせ"));
         harness->find<QPlainTextEdit>(Names::BodyText)->setPlainText(QStringLiteral("本文"));
-        BoxKeyAnswerer answerer({Qt::Key_Return});
+        BoxKeyAnswerer answerer({BoxKeyAnswerer::ClickDefaultButton});
 
         QTest::mouseClick(harness->find<QPushButton>(Names::Command14), Qt::LeftButton);
 

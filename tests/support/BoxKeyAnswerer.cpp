@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 
@@ -34,5 +36,11 @@ void BoxKeyAnswerer::look()
         onShown(*box);
     const Qt::Key key = keys.isEmpty() ? Qt::Key_Return : keys.takeFirst();
     sinceKey_.start();
-    QTest::keyClick(box->windowHandle(), key);
+    if (key == ClickDefaultButton) {
+        // A notice's one button is its default, whether or not the box names it so.
+        const QAbstractButton* button = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+        QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {}, button->mapTo(box, button->rect().center()));
+    } else {
+        QTest::keyClick(box->windowHandle(), key);
+    }
 }

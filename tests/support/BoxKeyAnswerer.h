@@ -13,7 +13,8 @@ class QMessageBox;
 
 // Answers the program's real message boxes as a person does: each box that comes up gets the next
 // key of the script (Return once the script is used up), sent to the box's own window the way the
-// window system delivers it. A box that is still up a few seconds after its key has ignored it:
+// window system delivers it; the key ClickDefaultButton stands for a mouse click on the box's
+// default button (a notice's one button), sent to the box's window in the same way. A box that is still up a few seconds after its key has ignored it:
 // it is noted in ignored and closed, so that the test fails instead of hanging.
 class BoxKeyAnswerer : public QObject {
 public:
@@ -21,6 +22,8 @@ public:
         QString title;
         QString text;
     };
+
+    static constexpr Qt::Key ClickDefaultButton = Qt::Key_unknown;
 
     explicit BoxKeyAnswerer(QList<Qt::Key> keys = {});
 
