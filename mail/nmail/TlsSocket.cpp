@@ -98,7 +98,8 @@ public:
                 deadline += spent;
             }
             const auto now = std::chrono::steady_clock::now();
-            const long long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+            // Rounded up: a wait never ends before its deadline, which the caller's own reckoning of time may share.
+            const long long left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
             long long slice = std::max(0LL, left);
             if (settings.waitHook)
                 slice = std::min<long long>(slice, HookInterval.count());
