@@ -10,6 +10,7 @@
 #include "MainScreen.h"
 #include "MainScreenActions.h"
 #include "MainScreenRuleEditor.h"
+#include "OperationInProgress.h"
 #include "OptionForm.h"
 #include "ReceiveController.h"
 #include "ReplyScreen.h"
@@ -621,9 +622,10 @@ void MainForm::endProgram()
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
-    // Ending now could fall between storing messages and the QUIT that deletes them on the server.
-    if (isOperationInProgress()) {
-        closeDeferred_ = true;
+    // Ending now could fall between storing messages and the QUIT that deletes them on the server:
+    // the operation asks whether to stop, and the window closes once it has ended.
+    if (operation_) {
+        operation_->requestStop(true);
         event->ignore();
         return;
     }

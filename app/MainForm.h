@@ -19,6 +19,7 @@
 
 class IdPassForm;
 class MainScreen;
+class OperationInProgress;
 class OptionForm;
 class QLineEdit;
 class QMenu;
@@ -110,9 +111,9 @@ public:
     // The user's consent to passwords over connections without TLS, for receiving and sending alike.
     PlainPasswordConsent plainPasswordConsent();
 
-    // A receive or send session is running (see OperationInProgress): user input is dropped and a
-    // close request waits for its end.
-    bool isOperationInProgress() const { return operationsInProgress_ > 0; }
+    // A receive or send session is running (see OperationInProgress): user input is dropped, and
+    // Esc or a close request asks whether to stop it.
+    bool isOperationInProgress() const { return operation_ != nullptr; }
     // A mailto: link handed over at start or by a later start: opens the compose screen with the
     // recipients and the subject filled in.
     void composeMailto(const MailtoLink& link);
@@ -203,6 +204,5 @@ private:
     bool shuttingDown_ = false;
 
     friend class OperationInProgress;
-    int operationsInProgress_ = 0;
-    bool closeDeferred_ = false;
+    OperationInProgress* operation_ = nullptr;
 };

@@ -3,11 +3,12 @@
 #include "MainForm.h"
 
 #include <QApplication>
-#include <QEvent>
-#include <QWidget>
-#include <QWindow>
+#include <QKeyEvent>
 
 namespace {
+
+// Events that pass while the window keeps repainting during a wait, at most this often.
+constexpr int PumpIntervalMilliseconds = 10;
 
 bool isUserInput(QEvent::Type type)
 {
@@ -36,41 +37,80 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
-// Drops user input everywhere but in the modal box the operation has put up (its question or
-// notice must still be answerable).
+bool isEscapePress(const QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    return key->key() == Qt::Key_Escape && !key->isAutoRepeat();
+}
+
+// Drops user input while no box of the operation is up. A box is application-modal: while it is
+// up Qt itself keeps input from every other window, and the box's own window, its buttons, its
+// close button and its popups must get every key and click. Esc asks to stop.
 class UserInputFilter final : public QObject {
 public:
-    bool eventFilter(QObject* watched, QEvent* event) override
+    explicit UserInputFilter(OperationInProgress& operation) : operation_(operation) {}
+
+    bool eventFilter(QObject*, QEvent* event) override
     {
-        if (!isUserInput(event->type()))
+        if (!isUserInput(event->type()) || QApplication::activeModalWidget() || QApplication::activePopupWidget())
             return false;
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
-            return true;
-        // A person's key or click reaches the box's window object first and its widgets after.
-        if (auto* window = qobject_cast<QWindow*>(watched))
-            return window != modal->windowHandle();
-        const auto* widget = qobject_cast<QWidget*>(watched);
-        return !(widget && (widget == modal || modal->isAncestorOf(widget)));
+        if (isEscapePress(event))
+            operation_.requestStop(false);
+        return true;
     }
+
+private:
+    OperationInProgress& operation_;
 };
 
 } // namespace
 
 OperationInProgress::OperationInProgress(MainForm& form) : form_(form)
 {
-    if (form_.operationsInProgress_++ == 0) {
-        inputFilter_ = std::make_unique<UserInputFilter>();
-        QCoreApplication::instance()->installEventFilter(inputFilter_.get());
-    }
+    if (form_.operation_)
+        return;
+    outermost_ = true;
+    form_.operation_ = this;
+    inputFilter_ = std::make_unique<UserInputFilter>(*this);
+    QCoreApplication::instance()->installEventFilter(inputFilter_.get());
+    form_.services().mail.NMailSetWaitHook([this] { return keepWindowAlive(); });
 }
 
 OperationInProgress::~OperationInProgress()
 {
-    inputFilter_.reset();
-    if (--form_.operationsInProgress_ > 0 || !form_.closeDeferred_)
+    if (!outermost_)
         return;
-    form_.closeDeferred_ = false;
-    // Closed from the event loop, once the code that ran the operation has unwound to its next wait.
-    QMetaObject::invokeMethod(&form_, &QWidget::close, Qt::QueuedConnection);
+    form_.services().mail.NMailSetWaitHook({});
+    inputFilter_.reset();
+    form_.operation_ = nullptr;
+    // A close asked for during the operation, which ended after a yes or before it could ask.
+    if (closeRequested_)
+        // Closed from the event loop, once the code that ran the operation has unwound to its next wait.
+        QMetaObject::invokeMethod(&form_, &QWidget::close, Qt::QueuedConnection);
+}
+
+void OperationInProgress::requestStop(bool thenClose)
+{
+    closeRequested_ = closeRequested_ || thenClose;
+    stopRequested_ = !stopConfirmed_;
+}
+
+bool OperationInProgress::keepWindowAlive()
+{
+    if (!sincePump_.isValid() || sincePump_.elapsed() >= PumpIntervalMilliseconds) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        sincePump_.restart();
+    }
+    if (stopRequested_ && !stopConfirmed_ && !asking_) {
+        asking_ = true;
+        stopConfirmed_ = form_.services().messageBoxes.confirm(stopQuestion());
+        asking_ = false;
+        stopRequested_ = false;
+        if (!stopConfirmed_)
+            closeRequested_ = false;
+        sincePump_.restart();
+    }
+    return stopConfirmed_;
 }

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
+#include <algorithm>
+
 namespace Names = WidgetNames;
 
 ReceiveController::ReceiveController(MainForm& form) : QObject(&form), form_(form)
@@ -41,7 +43,8 @@ void ReceiveController::ReceiveMail()
     }
 
     form_.setWindowTitle(captionBeforeSession_);
-    setStatus(FinalStatusText(outcome.spamCount, newCounterSum(), outcome.failed && outcome.storedCount == 0));
+    setStatus(outcome.stopped ? stoppedStatus()
+                              : FinalStatusText(outcome.spamCount, newCounterSum(), outcome.failed && outcome.storedCount == 0));
     services.waitMilliseconds(FinalStatusMilliseconds);
     setStatus(QString());
     running_ = false;
@@ -65,8 +68,8 @@ void ReceiveController::setStatus(const QString& text) { form_.setStatusText(tex
 void ReceiveController::showProgress(int messageNumber, int messageCount)
 {
     form_.setWindowTitle(QStringLiteral("%1 - 受信中 %2/%3").arg(captionBeforeSession_).arg(messageNumber).arg(messageCount));
-    // Repaint between messages. Clicks and keys meanwhile are dropped, and a close request waits for
-    // the end of the session (OperationInProgress).
+    // Repaint between messages. Clicks and keys meanwhile are dropped, and Esc or a close request
+    // asks whether to stop at the next network wait (OperationInProgress).
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
@@ -103,6 +106,11 @@ bool ReceiveController::IsSpam(const QString& subject, const QString& sender, co
 void ReceiveController::raiseNewCounter(int folder)
 {
     form_.setNewCounter(folder, QString::number(LeadingNumber(form_.newCounter(folder)) + 1));
+}
+
+void ReceiveController::lowerNewCounter(int folder)
+{
+    form_.setNewCounter(folder, QString::number(std::max(0.0, LeadingNumber(form_.newCounter(folder)) - 1)));
 }
 
 int ReceiveController::newCounterSum() const

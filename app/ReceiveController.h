@@ -19,6 +19,7 @@ public:
     bool isRunning() const { return running_; }
 
     static constexpr std::uint32_t FinalStatusMilliseconds = 5000;
+    static QString stoppedStatus() { return QStringLiteral("受信を中止しました"); }
 
 private:
     void setStatus(const QString& text) override;
@@ -27,6 +28,7 @@ private:
     void showForSpamTest(const QString& subject, const QString& sender, const QString& body) override;
     bool IsSpam(const QString& subject, const QString& sender, const QString& body);
     void raiseNewCounter(int folder) override;
+    void lowerNewCounter(int folder) override;
 
     ReceiveAccount takeAccount();
     int newCounterSum() const;

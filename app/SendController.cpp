@@ -20,7 +20,8 @@ std::optional<SendRun::Outcome> SendController::send(const QStringList& recipien
 {
     if (form_.isOperationInProgress())
         return std::nullopt;
-    const OperationInProgress operation(form_);
+    OperationInProgress operation(form_);
+    operation_ = &operation;
     captionBeforeSend_ = form_.windowTitle();
     PlainPasswordConsent passwordConsent = form_.plainPasswordConsent();
     MailSender sender(form_.services().mail, account(), &passwordConsent);
@@ -30,14 +31,28 @@ std::optional<SendRun::Outcome> SendController::send(const QStringList& recipien
     // Clicks and keys that arrived while the library blocked are dropped here, while input is
     // still held off, instead of landing on whatever screen the send leaves shown.
     QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
+    operation_ = nullptr;
+    if (!operation.stopConfirmed())
+        return outcome;
+    form_.setStatusText(stoppedStatus());
+    form_.services().messageBoxes.notify(stoppedText(outcome.sent, static_cast<int>(recipients.size()) - outcome.sent));
+    if (outcome.stoppedByUser)
+        return std::nullopt;
     return outcome;
 }
+
+QString SendController::stoppedText(int sent, int notSent)
+{
+    return QStringLiteral("送信を中止しました。\r\n%1 件送信しました。%2 件は送信していません。").arg(sent).arg(notSent);
+}
+
+bool SendController::stopRequested() { return operation_ && operation_->keepWindowAlive(); }
 
 void SendController::showProgress(int number, int count)
 {
     form_.setWindowTitle(QStringLiteral("%1 - 送信中 %2/%3").arg(captionBeforeSend_).arg(number).arg(count));
-    // Repaint without timers: a timer's nested wait (the animation's) would hold the send up.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers);
+    // Repaint between messages; timers run in the library's waits (OperationInProgress).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void SendController::reportSendFailure(const QString& text)

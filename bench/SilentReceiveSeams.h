@@ -11,6 +11,7 @@ public:
     void showMessage(const MessageFields&) override {}
     void showForSpamTest(const QString&, const QString&, const QString&) override {}
     void raiseNewCounter(int) override {}
+    void lowerNewCounter(int) override {}
 };
 
 // Answers every box with OK and counts them: a bench run that shows one has gone wrong.

@@ -127,6 +127,8 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
 {
     Outcome outcome;
     touchedFolders_.clear();
+    storedFolders_.clear();
+    stopped_ = false;
     stopReported_ = false;
     leftOnServerReported_ = false;
     refusedFetches_.clear();
@@ -146,6 +148,10 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         return outcome;
     }
     const int handle = mail_.NMailPop3Connect(account.Pop3Server);
+    if (handle == NMailApi::ResultStoppedByUser) {
+        outcome.stopped = true;
+        return outcome;
+    }
     if (handle < 0) {
         // A server that cannot be reached, or whose certificate cannot be trusted, is a failure the
         // user must see, not an empty mailbox.
@@ -159,16 +165,19 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     }
     const int count = login(handle, account);
     if (count < 0) {
-        outcome.failed = true;
-        // A user who has just declined to send the password in clear needs no further box.
-        if (count != NMailApi::ResultPasswordNeedsTls || !passwordConsent_)
+        outcome.stopped = count == NMailApi::ResultStoppedByUser;
+        outcome.failed = !outcome.stopped;
+        // A user who has just declined to send the password in clear, or stopped, needs no further box.
+        if (outcome.failed && (count != NMailApi::ResultPasswordNeedsTls || !passwordConsent_))
             reportFailure();
         mail_.NMailPop3Close(handle);
         return outcome;
     }
     if (!takeIds(handle, count, account)) {
-        outcome.failed = true;
         mail_.NMailPop3Close(handle);
+        if (stopped_)
+            return stoppedOutcome(outcome);
+        outcome.failed = true;
         return outcome;
     }
 
@@ -226,12 +235,32 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     // The work file is rewritten in place for every message and removed once the last is through:
     // a file created and deleted per message costs more than the rest of the step.
     QFile::remove(workFilePath());
-    if (keepStoredRecords(count > 0 ? &journal : nullptr) && !account.KeepOnServerDays)
+    if (stopped_) {
+        // Stopped while fetching: nothing is deleted on the server, so nothing of this session may
+        // stay, or the next receive would store it a second time.
+        if (count > 0)
+            takeBackStoredRecords(&journal);
+        mail_.NMailPop3Close(handle);
+        return stoppedOutcome(outcome);
+    }
+    const bool kept = keepStoredRecords(count > 0 ? &journal : nullptr);
+    if (kept && !account.KeepOnServerDays)
         deletions.insert(deletions.end(), stored.begin(), stored.end());
     deleteOnServer(handle, deletions);
+    const int closed = mail_.NMailPop3Close(handle);
+    if (stopped_ || closed == NMailApi::ResultStoppedByUser) {
+        // Stopped before QUIT went out, with the records already kept: their ids are recorded, so
+        // the next receive deletes those messages on the server without storing them again.
+        // Without ids they must go, or the next receive would store them a second time.
+        if (kept && idsInUse_)
+            return stoppedOutcome(outcome, true);
+        if (kept && count > 0)
+            takeBackStoredRecords(&journal);
+        return stoppedOutcome(outcome);
+    }
     // A QUIT that fails leaves the messages on the server: the user is told unless the session has
     // already said why it stopped.
-    if (mail_.NMailPop3Close(handle) < 0 && !deletions.empty() && !stopReported_) {
+    if (closed < 0 && !deletions.empty() && !stopReported_) {
         stopReported_ = true;
         const QString known = idsInUse_ ? QStringLiteral("\r\n\r\nメールはサーバーに残っていますが、受信済みのメールが二度保存されることはありません。")
                                         : QString();
@@ -247,6 +276,10 @@ bool ReceiveSession::takeIds(int handle, int count, const ReceiveAccount& accoun
     serverIds_.clear();
     idsInUse_ = false;
     const int listed = mail_.NMailPop3GetUidl(handle, serverIds_);
+    if (listed == NMailApi::ResultStoppedByUser) {
+        stopped_ = true;
+        return false;
+    }
     if (listed == NMailApi::ResultMessageRefusedByServer && !account.KeepOnServerDays) {
         serverIds_.clear();
         return true;
@@ -283,10 +316,12 @@ void ReceiveSession::deleteOnServer(int handle, std::vector<int> numbers)
     std::sort(numbers.begin(), numbers.end());
     for (const int number : numbers) {
         const int result = mail_.NMailPop3DeleteMail(handle, number);
-        if (result == NMailApi::ResultMessageRefusedByServer)
+        if (result == NMailApi::ResultMessageRefusedByServer) {
             refusedDeletions_ << QStringLiteral("メッセージ %1: %2").arg(number).arg(libraryMessage());
-        else if (result < 0)
+        } else if (result < 0) {
+            stopped_ = result == NMailApi::ResultStoppedByUser;
             break; // the connection is gone: the QUIT fails and says so
+        }
     }
 }
 
@@ -340,7 +375,10 @@ ReceiveSession::Fetched ReceiveSession::fetch(int handle, int number, Incoming& 
             ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
         return Fetched::RefusedByBound;
     }
-    reportStop(number, libraryMessage());
+    if (result == NMailApi::ResultStoppedByUser)
+        stopped_ = true;
+    else
+        reportStop(number, libraryMessage());
     return Fetched::Failed;
 }
 
@@ -414,6 +452,7 @@ bool ReceiveSession::FileIncoming(int folder, const Incoming& message, const QSt
         return false;
     }
     touchedFolders_.insert(folder);
+    storedFolders_.push_back(folder);
     // Counted once stored, so the counter never promises a message that is not in the folder.
     view_.raiseNewCounter(folder);
     return true;
@@ -453,7 +492,7 @@ bool ReceiveSession::keepStoredRecords(const ReceiveJournal* journal)
     // session would store every one of them a second time. What cannot be undone now is undone at
     // the next start, as long as the journal is still there.
     if (journal)
-        (void)journal->undo();
+        takeBackStoredRecords(journal);
     else
         QFile::remove(ids_.pendingPath());
     if (!stopReported_) {
@@ -464,4 +503,22 @@ bool ReceiveSession::keepStoredRecords(const ReceiveJournal* journal)
             ErrorTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
     }
     return false;
+}
+
+void ReceiveSession::takeBackStoredRecords(const ReceiveJournal* journal)
+{
+    (void)journal->undo();
+    for (const int folder : storedFolders_)
+        view_.lowerNewCounter(folder);
+    storedFolders_.clear();
+}
+
+ReceiveSession::Outcome ReceiveSession::stoppedOutcome(Outcome outcome, bool recordsKept)
+{
+    outcome.stopped = true;
+    if (!recordsKept) {
+        outcome.storedCount = 0;
+        outcome.spamCount = 0;
+    }
+    return outcome;
 }

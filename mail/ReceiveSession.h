@@ -46,6 +46,8 @@ public:
     virtual void showForSpamTest(const QString& subject, const QString& sender, const QString& body) = 0;
     // The New counter of folder 1 to 10 goes up by one.
     virtual void raiseNewCounter(int folder) = 0;
+    // It goes down by one again: a stored message was taken back.
+    virtual void lowerNewCounter(int folder) = 0;
 };
 
 // Plain exact-substring keyword matching over subject, sender and body.
@@ -71,6 +73,10 @@ public:
         int storedCount = 0;
         // The session could not connect, log in or receive everything: the user has been told.
         bool failed = false;
+        // The user stopped the session during a network wait and the server deleted nothing. The
+        // records of the session were taken back, or, once kept with their ids, stay (the next
+        // receive deletes those messages without storing them again).
+        bool stopped = false;
     };
 
     ReceiveSession(const ProgramPaths& paths, NMailApi& mail, MessageBoxService& messageBoxes, SpamTest isSpam,
@@ -96,11 +102,13 @@ private:
         QString body;
     };
 
+    // Failed: the session cannot go on; the user has been told, unless the user stopped it.
     enum class Fetched { Whole, RefusedByServer, RefusedByBound, Failed };
     Fetched fetch(int handle, int number, Incoming& message);
     // UIDL and the ids stored before; false when the session cannot go on (the user has been told).
     bool takeIds(int handle, int count, const ReceiveAccount& account);
     bool isDueForDeletion(const ReceivedMessageIds::Entry& entry, const ReceiveAccount& account) const;
+    // Stops at the first failure other than a refusal; a stop by the user sets stopped_.
     void deleteOnServer(int handle, std::vector<int> numbers);
     void reportEndNotices();
     // False when part of the message cannot be kept: it is then left on the server.
@@ -111,6 +119,10 @@ private:
     // Flushes the records, writes their ids and drops the journal (when given); on failure cuts the
     // records off again and tells the user. True when the stored messages may be deleted on the server.
     bool keepStoredRecords(const ReceiveJournal* journal);
+    // Cuts off the records of this session and lowers the New counters they raised.
+    void takeBackStoredRecords(const ReceiveJournal* journal);
+    // The outcome of a session the user stopped; its counts stand only when its records were kept.
+    static Outcome stoppedOutcome(Outcome outcome, bool recordsKept = false);
     void reportStop(int number, const QString& reason);
     void reportFailure();
     int login(int handle, const ReceiveAccount& account);
@@ -124,6 +136,9 @@ private:
     ReceiveView& view_;
     PlainPasswordConsent* passwordConsent_ = nullptr;
     std::set<int> touchedFolders_;
+    // The folder of every record stored in this session, in order.
+    std::vector<int> storedFolders_;
+    bool stopped_ = false;
     bool stopReported_ = false;
     // A full disk fails every later message the same way: the user hears of the first one only.
     bool leftOnServerReported_ = false;

@@ -41,6 +41,10 @@ SendRun::Outcome SendRun::sendEach(const QStringList& recipients, const Outgoing
     const int count = static_cast<int>(recipients.size());
     for (int number = 1; number <= count; ++number) {
         view_.showProgress(number, count);
+        if (view_.stopRequested()) {
+            outcome.stoppedByUser = true;
+            return outcome;
+        }
         const int remaining = count - number;
         auto withRemaining = [&](const QString& text) {
             return remaining > 0 ? text + QStringLiteral("\r\n\r\n") + notTriedText(remaining) : text;

@@ -20,6 +20,8 @@ public:
     virtual void reportHistoryFailure(const QString& text) = 0;
     // Once, at the end of a run: the messages that may or may not have been delivered.
     virtual void reportUnconfirmed(const QString& text) = 0;
+    // Asked before each message: the user wants no further message sent.
+    virtual bool stopRequested() { return false; }
 };
 
 // One press of "送信": one message per recipient, in order, each written to the sent history and
@@ -28,7 +30,8 @@ public:
 // cannot be written stops it before anything more is sent, so no record stands for a message
 // that was never tried. A message the server took without ever answering may have been
 // delivered: the run goes on, and its last report names every such message, so that the user
-// checks before sending one again.
+// checks before sending one again. A stop asked by the user lets the message on the wire finish
+// and starts no further one.
 class SendRun {
 public:
     struct Outcome {
@@ -36,6 +39,8 @@ public:
         int sent = 0;
         int unconfirmed = 0;
         bool stopped = false;
+        // The user stopped the run before every message was tried.
+        bool stoppedByUser = false;
     };
 
     SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view);

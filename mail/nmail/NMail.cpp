@@ -49,8 +49,8 @@ int NMail::fail(const QString& text)
 
 int NMail::failCommand(const Session& open, const QString& text)
 {
-    const int failed = fail(text);
-    return open.pop3.refused() ? ResultMessageRefusedByServer : failed;
+    fail(text);
+    return failedCall(&open);
 }
 
 namespace {
@@ -104,6 +104,15 @@ int NMail::NMailInitializeWinSock()
 {
     MailLibraries::ensureInitialized();
     return 0;
+}
+
+void NMail::NMailSetWaitHook(NetworkWaitHook hook) { waitHook_ = std::move(hook); }
+
+int NMail::failedCall(const Session* open)
+{
+    if (open && open->pop3.stoppedByUser())
+        return ResultStoppedByUser;
+    return open && open->pop3.refused() ? ResultMessageRefusedByServer : -1;
 }
 
 int NMail::NMailSetOption(int option, int value)
@@ -167,9 +176,13 @@ int NMail::NMailPop3Connect(const QString& server)
     if (!address)
         return fail(QStringLiteral("POP3 サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで指定してください。").arg(server));
     auto opened = std::make_unique<Session>();
-    const StoreStatus status = opened->pop3.open(*address, TlsSocket::Settings{timeoutMilliseconds_, trustedCaFile_, minimumBytesPerSecond_});
-    if (!status.ok())
-        return fail(status.error());
+    // The hook installed at the moment of each wait, not the one of the connect.
+    const TlsSocket::Settings settings{timeoutMilliseconds_, trustedCaFile_, minimumBytesPerSecond_, [this] { return waitHook_ && waitHook_(); }};
+    const StoreStatus status = opened->pop3.open(*address, settings);
+    if (!status.ok()) {
+        fail(status.error());
+        return failedCall(opened.get());
+    }
     const int handle = nextHandle_++;
     sessions_.emplace(handle, std::move(opened));
     return handle;
@@ -185,7 +198,7 @@ int NMail::NMailPop3Authenticate(int handle, const QString& id, const QString& p
     auto count = open->pop3.login(id, password, apop != 0, allowPlainPassword_);
     if (!count.ok()) {
         fail(count.error());
-        return open->pop3.passwordHeldBack() ? ResultPasswordNeedsTls : -1;
+        return open->pop3.passwordHeldBack() ? ResultPasswordNeedsTls : failedCall(open);
     }
     open->loggedIn = true;
     open->messageCount = count.value();
@@ -239,9 +252,7 @@ const NMail::Fetched* NMail::fetched(Session& open, int number)
     });
     if (!bytes.ok()) {
         lastError_ = bytes.error();
-        fetchFailure_ = open.pop3.refusedByBound() ? ResultRefusedByBound
-            : open.pop3.refused()                     ? ResultMessageRefusedByServer
-                                                      : -1;
+        fetchFailure_ = open.pop3.refusedByBound() ? ResultRefusedByBound : failedCall(&open);
         return nullptr;
     }
     if (spooled) {
@@ -478,8 +489,10 @@ int NMail::NMailPop3Close(int handle)
                         .arg(QDir::toNativeSeparators(unflushed)));
     }
     const StoreStatus status = closing->pop3.quit();
-    if (!status.ok())
-        return fail(status.error());
+    if (!status.ok()) {
+        fail(status.error());
+        return failedCall(closing.get());
+    }
     for (const QString& keptParts : std::as_const(closing->splitsToRemoveAfterQuit))
         SplitMessageStore::removeKeptParts(keptParts);
     return 0;
@@ -531,7 +544,8 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
         return fail(message.error());
     SmtpSender::Failure failure = SmtpSender::Failure::Other;
     const StoreStatus sent = SmtpSender::send(*address, message.value(),
-        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_, smtpEndOfDataWaitMilliseconds_},
+        SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_,
+            smtpEndOfDataWaitMilliseconds_, waitHook_},
         &failure);
     if (sent.ok())
         return 0;

@@ -21,6 +21,7 @@ public:
     NMail& operator=(const NMail&) = delete;
 
     int NMailInitializeWinSock() override;
+    void NMailSetWaitHook(NetworkWaitHook hook) override;
     int NMailSetOption(int option, int value) override;
     int NMailSetOptionText(int option, const QString& value) override;
     int NMailPop3Connect(const QString& server) override;
@@ -69,9 +70,11 @@ private:
     // Flushes the attachments written since the last QUIT; the path that could not be flushed, or empty.
     QString flushAttachments();
     int fail(const QString& text);
-    // fail(), with ResultMessageRefusedByServer when the server refused the command and the
-    // session can go on.
+    // fail() with the result failedCall gives.
     int failCommand(const Session& open, const QString& text);
+    // The result of a POP3 call that failed: ResultStoppedByUser when the wait hook stopped it,
+    // ResultMessageRefusedByServer when the server refused the command and the session can go on.
+    static int failedCall(const Session* open);
 
     std::map<int, std::unique_ptr<Session>> sessions_;
     int nextHandle_ = 1;
@@ -94,6 +97,7 @@ private:
     QString smtpUser_;
     QString smtpPassword_;
     QString trustedCaFile_;
+    NetworkWaitHook waitHook_;
     // The message fetched last, with its session and number: the attachment step works on its raw
     // bytes, since the buffers it is handed hold decoded text.
     Fetched lastFetched_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NetworkWaitHook.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -50,8 +52,12 @@ public:
     static constexpr int ResultMessageRefusedByServer = -10;
     // NMailSmtpSendMail: the message went out whole but no answer came; it may have been delivered.
     static constexpr int ResultSentUnconfirmed = -12;
+    // A POP3 call: the user stopped the operation during a network wait; the connection was dropped without QUIT.
+    static constexpr int ResultStoppedByUser = -9;
 
     virtual int NMailInitializeWinSock() = 0;
+    // Installs what every later call does while it waits on the network; an empty hook just waits.
+    virtual void NMailSetWaitHook(NetworkWaitHook hook) { (void)hook; }
     // Number options; 0 when taken, -1 when the option or its value is unknown.
     virtual int NMailSetOption(int option, int value) = 0;
     // Text options (account, CA file); 0 when taken, -1 when unknown.

@@ -386,7 +386,16 @@ StoreStatus Pop3Session::markDeleted(int number)
 
 StoreStatus Pop3Session::quit()
 {
-    auto reply = command("QUIT", QStringLiteral("POP3 セッションの終了（削除の確定）"));
+    const QString what = QStringLiteral("POP3 セッションの終了（削除の確定）");
+    if (!socket_.isOpen())
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
+    // The server may apply the deletions as soon as it reads QUIT: a stop is taken before it goes
+    // out (the write asks the hook), never while its reply is awaited.
+    const StoreStatus sent = socket_.write("QUIT\r\n");
+    if (!sent.ok())
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, sent.error()));
+    socket_.finishEveryWait();
+    auto reply = readStatusLine(what);
     socket_.abort();
     return reply.status();
 }

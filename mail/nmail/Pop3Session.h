@@ -60,6 +60,8 @@ public:
     // The last command failed because the server answered -ERR (or an unusable listing); the
     // connection is still open and the next command may go.
     bool refused() const { return refused_ && socket_.isOpen(); }
+    // The last command failed because the wait hook asked to stop: the connection is dropped.
+    bool stoppedByUser() const { return socket_.stoppedByUser(); }
     // The last login failed because it would have sent the password in clear.
     bool passwordHeldBack() const { return passwordHeldBack_; }
     // The last retrieve broke a bound of its message: the connection was dropped (the server

@@ -96,6 +96,40 @@ QString describe(CURLcode code, const QString& server, const char* errorBuffer, 
     }
 }
 
+// curl_easy_perform, with the wait hook run between slices of the transfer's waits. The multi
+// handle is kept for the program's life: it holds the open connection between messages.
+CURLcode perform(CURL* handle, const NetworkWaitHook& waitHook)
+{
+    constexpr int SliceMilliseconds = 20;
+    static CURLM* const multi = curl_multi_init();
+    if (!multi || curl_multi_add_handle(multi, handle) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    int running = 1;
+    CURLMcode state = CURLM_OK;
+    while (state == CURLM_OK) {
+        state = curl_multi_perform(multi, &running);
+        if (state != CURLM_OK || running == 0)
+            break;
+        state = curl_multi_poll(multi, nullptr, 0, SliceMilliseconds, nullptr);
+        if (waitHook)
+            (void)waitHook();
+    }
+    CURLcode result = state == CURLM_OK ? CURLE_OK : CURLE_OUT_OF_MEMORY;
+    int queued = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == handle)
+            result = message->data.result;
+    }
+    // libcurl keeps a connection whose conversation went wrong for the next message, even one
+    // it gave up waiting on; shut, it is found dead and the next message goes over a new one.
+    // (Asked while the handle is still in the multi handle, whose cache holds the connection.)
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (result != CURLE_OK && curl_easy_getinfo(handle, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD)
+        ::shutdown(socket, SHUT_RDWR);
+    curl_multi_remove_handle(multi, handle);
+    return result;
+}
+
 bool failedBeforeAnyMessage(CURLcode code)
 {
     switch (code) {
@@ -223,14 +257,9 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.timeoutMilliseconds));
     curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds);
 
-    const CURLcode result = curl_easy_perform(handle);
+    const CURLcode result = perform(handle, settings.waitHook);
     if (result == CURLE_OK)
         return StoreStatus::success();
-    // libcurl keeps a connection whose conversation went wrong for the next message, even one
-    // it gave up waiting on; shut, it is found dead and the next message goes over a new one.
-    curl_socket_t socket = CURL_SOCKET_BAD;
-    if (curl_easy_getinfo(handle, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD)
-        ::shutdown(socket, SHUT_RDWR);
     // libcurl has a bound of its own on the bytes of replies, which it reaches first with some builds.
     if (result == CURLE_RECV_ERROR && std::string_view(errorBuffer).starts_with("Too large response"))
         conversation.replyTooLong();

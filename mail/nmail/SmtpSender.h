@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NetworkWaitHook.h"
 #include "OutgoingMessage.h"
 #include "ServerAddress.h"
 #include "StoreResult.h"
@@ -22,6 +23,9 @@ public:
         bool allowPlainPassword = false;
         // The wait for the server's answer once the whole message has gone.
         int endOfDataMilliseconds = 600000;
+        // Called every few milliseconds while the send waits; its answer is not taken: a message
+        // on the wire goes out or reaches its time-out.
+        NetworkWaitHook waitHook;
     };
 
     // Why a send failed, where the caller acts on it: before any message could be handed over

@@ -87,22 +87,53 @@ public:
         return settings.timeoutMilliseconds + allowed - elapsed;
     }
 
-    // Waits until the socket is ready for events, at most the time-out (or the given time) from now.
-    bool waitFor(short events, long long milliseconds = -1) const
+    // Waits until the socket is ready for events, at most the time-out (or the given time) from
+    // now, in slices between which the wait hook runs. False when the time is up or the hook asked
+    // to stop (stopped is then set).
+    bool waitFor(short events, long long milliseconds = -1)
     {
         pollfd entry{fd, events, 0};
-        const int wait = static_cast<int>(milliseconds < 0 ? settings.timeoutMilliseconds
-                                                           : std::min<long long>(milliseconds, settings.timeoutMilliseconds));
+        const long long wait = milliseconds < 0 ? settings.timeoutMilliseconds : std::min<long long>(milliseconds, settings.timeoutMilliseconds);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
         for (;;) {
-            const int ready = ::poll(&entry, 1, wait);
+            if (std::chrono::steady_clock::now() - lastHookCall >= HookInterval) {
+                const auto spent = askToStop();
+                if (stopped)
+                    return false;
+                deadline += spent;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            // Rounded up: a wait never ends before its deadline, which the caller's own reckoning of time may share.
+            const long long left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+            long long slice = std::max(0LL, left);
+            if (settings.waitHook)
+                slice = std::min<long long>(slice, HookInterval.count());
+            const int ready = ::poll(&entry, 1, static_cast<int>(slice));
             if (ready > 0)
                 return true;
-            if (ready == 0)
+            if (ready < 0 && errno != EINTR)
                 return false;
-            if (errno != EINTR)
+            if (left <= 0)
                 return false;
         }
     }
+
+    // Runs the wait hook; stopped is set when it asks to stop and the connection may be dropped
+    // now. The time the hook took (a question to the user) is not the server's: it is added to the
+    // time the current reply may take, and returned so that a wait can add it to its own.
+    std::chrono::steady_clock::duration askToStop()
+    {
+        if (!settings.waitHook)
+            return {};
+        const auto start = std::chrono::steady_clock::now();
+        stopped = settings.waitHook() && stoppable;
+        lastHookCall = std::chrono::steady_clock::now();
+        const auto spent = lastHookCall - start;
+        commandStart += spent;
+        return spent;
+    }
+
+    static constexpr std::chrono::milliseconds HookInterval{20};
 
     int fd = -1;
     SSL_CTX* context = nullptr;
@@ -117,6 +148,9 @@ public:
     bool replyTooSlow = false;
     // Far beyond any message, and small enough that the time it allows cannot overflow.
     static constexpr long long LargestExpectedReply = 1LL << 50;
+    std::chrono::steady_clock::time_point lastHookCall = std::chrono::steady_clock::now();
+    bool stopped = false;
+    bool stoppable = true;
 };
 
 TlsSocket::TlsSocket() : impl_(std::make_unique<Impl>()) {}
@@ -135,6 +169,19 @@ int TlsSocket::minimumBytesPerSecond() const { return impl_->settings.minimumByt
 
 void TlsSocket::abort() { impl_->close(); }
 
+bool TlsSocket::stoppedByUser() const { return impl_->stopped; }
+
+void TlsSocket::finishEveryWait() { impl_->stoppable = false; }
+
+namespace {
+
+QString stoppedText(const QString& serverName)
+{
+    return QStringLiteral("サーバー %1 との通信を中止しました。").arg(serverName);
+}
+
+} // namespace
+
 StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& settings)
 {
     // A server that drops the connection must fail the call, not end the program: TLS writes go
@@ -143,6 +190,8 @@ StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& se
     (void)brokenPipesIgnored;
     impl_->close();
     impl_->settings = settings;
+    impl_->stopped = false;
+    impl_->stoppable = true;
     impl_->startCommand();
     impl_->host = host.toUtf8();
     serverName_ = (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
@@ -169,8 +218,12 @@ StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& se
         }
         if (errno == EINPROGRESS) {
             if (!impl_->waitFor(POLLOUT)) {
-                lastError = QStringLiteral("%1 秒待っても応答がありません").arg(seconds(settings));
                 impl_->close();
+                if (impl_->stopped) {
+                    freeaddrinfo(found);
+                    return StoreStatus::failure(stoppedText(serverName_));
+                }
+                lastError = QStringLiteral("%1 秒待っても応答がありません").arg(seconds(settings));
                 continue;
             }
             int error = 0;
@@ -230,7 +283,7 @@ StoreStatus TlsSocket::startTls()
         const int error = SSL_get_error(d.ssl, result);
         if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
             if (!d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
-                return fail(QStringLiteral("サーバー %1 との TLS 接続が時間切れになりました（%2 秒）。")
+                return fail(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 との TLS 接続が時間切れになりました（%2 秒）。")
                                 .arg(serverName_)
                                 .arg(seconds(d.settings)));
             continue;
@@ -320,6 +373,10 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
         d.buffer.append(chunk, static_cast<std::size_t>(received));
         d.commandBytes += static_cast<std::size_t>(received);
     }
+    if (d.stopped) {
+        d.close();
+        return StoreStatus::failure(stoppedText(serverName_));
+    }
     const QString waited = seconds(d.settings);
     // A reply that never began is a silent server; one that began and stalled is a slow one.
     const bool tooSlow = d.commandBytes > 0 && d.commandMillisecondsLeft() <= 0;
@@ -338,6 +395,11 @@ StoreStatus TlsSocket::write(std::string_view bytes)
     Impl& d = *impl_;
     if (d.fd < 0)
         return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
+    d.askToStop();
+    if (d.stopped) {
+        d.close();
+        return StoreStatus::failure(stoppedText(serverName_));
+    }
     d.startCommand();
     while (!bytes.empty()) {
         long sent = 0;
@@ -351,7 +413,7 @@ StoreStatus TlsSocket::write(std::string_view bytes)
                     && d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
                     continue;
                 d.close();
-                return StoreStatus::failure(QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
+                return StoreStatus::failure(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
             }
         } else {
             const ssize_t result = ::send(d.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -361,7 +423,7 @@ StoreStatus TlsSocket::write(std::string_view bytes)
                 continue;
             } else {
                 d.close();
-                return StoreStatus::failure(QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
+                return StoreStatus::failure(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
             }
         }
         bytes.remove_prefix(static_cast<std::size_t>(sent));

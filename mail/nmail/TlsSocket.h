@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NetworkWaitHook.h"
 #include "StoreResult.h"
 
 #include <QString>
@@ -22,6 +23,9 @@ public:
         // write) may take the time-out plus one second for every this many bytes it is expected
         // to bring (expectReply).
         int minimumBytesPerSecond = 1024;
+        // Called before every write and every few milliseconds of every wait; when it returns true
+        // the connection is dropped and the call fails with stoppedByUser() set.
+        NetworkWaitHook waitHook;
     };
 
     TlsSocket();
@@ -46,6 +50,11 @@ public:
     StoreStatus write(std::string_view bytes);
     // Drops the connection at once, without a goodbye: the server sees it vanish.
     void abort();
+    // The last failure came from the wait hook asking to stop.
+    bool stoppedByUser() const;
+    // After a command the server acts on as soon as it reads it (QUIT), its reply is awaited
+    // whatever the hook says; the hook is still called. Until the next connect.
+    void finishEveryWait();
 
     const QString& serverName() const { return serverName_; }
 

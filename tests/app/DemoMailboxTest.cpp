@@ -1,6 +1,9 @@
+#include "BoxKeyAnswerer.h"
 #include "DemoProgramFolder.h"
 #include "MainFormHarness.h"
 #include "NMail.h"
+#include "QtMessageBoxService.h"
+#include "TabStrip.h"
 #include "TestMailServers.h"
 #include "TestProgramFolder.h"
 
@@ -9,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdlib>
@@ -78,20 +82,39 @@ private slots:
         qputenv("SSL_CERT_FILE", QFile::encodeName(trust));
     }
 
+    // Once with the boxes faked, and once as a person runs the demo: a click on the tab's own
+    // window, and every box that comes up answered by Return sent to the box's window.
+    void theDemoMailboxIsReceivedSortedAndItsSpamDropped_data()
+    {
+        QTest::addColumn<bool>("byKeys");
+        QTest::newRow("fake boxes") << false;
+        QTest::newRow("real boxes answered by keys") << true;
+    }
     void theDemoMailboxIsReceivedSortedAndItsSpamDropped()
     {
+        QFETCH(bool, byKeys);
         TestProgramFolder folder;
-        const TestMailbox box = servers.createMailbox(QStringLiteral("demo_seed"));
+        const TestMailbox box = servers.createMailbox(byKeys ? QStringLiteral("demo_keys") : QStringLiteral("demo_seed"));
         startOver(folder, box);
         QStringList messages = QDir(seed.filePath(QStringLiteral("messages"))).entryList(QDir::Files, QDir::Name);
         QVERIFY(messages.size() >= 36);
         for (const QString& name : messages)
             QVERIFY(box.deposit(contents(seed.filePath(QStringLiteral("messages/") + name)).toStdString()));
         NMail library;
-        MainFormHarness harness(folder, library);
+        QtMessageBoxService realBoxes;
+        MainFormHarness harness = byKeys ? MainFormHarness(folder, library, realBoxes) : MainFormHarness(folder, library);
         QVERIFY(harness.start());
+        realBoxes.setParentWindow(&harness.form());
+        BoxKeyAnswerer answerer;
 
-        harness.clickTab(3);
+        if (byKeys) {
+            TabStrip& strip = harness.form().tabStrip();
+            QTest::mouseClick(harness.form().windowHandle(), Qt::LeftButton, {}, strip.mapTo(&harness.form(), strip.tabRect(3).center()));
+            QTRY_COMPARE_WITH_TIMEOUT(box.count(), 0, 120000);
+            QTRY_VERIFY(!harness.form().isOperationInProgress());
+        } else {
+            harness.clickTab(3);
+        }
 
         for (int number = 1; number <= 10; ++number) {
             QStringList stored = folder.storedSubjects(number);
@@ -103,9 +126,15 @@ private slots:
         }
         for (const QString& name : expectedAttachments)
             QVERIFY2(folder.exists(QStringLiteral("添付フォルダ/") + name), qPrintable(name));
-        QCOMPARE(harness.messageBoxes.requests.size(), expectedNotices);
+        QStringList notices;
         for (const auto& request : harness.messageBoxes.requests)
-            QVERIFY(request.text.startsWith(QStringLiteral("分割されたメールが全て揃っていません")));
+            notices << request.text;
+        for (const BoxKeyAnswerer::Box& shown : answerer.seen)
+            notices << shown.text;
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(notices.size(), expectedNotices);
+        for (const QString& notice : notices)
+            QVERIFY(notice.startsWith(QStringLiteral("分割されたメールが全て揃っていません")));
         QCOMPARE(box.count(), 0);
     }
 

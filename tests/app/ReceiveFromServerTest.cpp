@@ -1,4 +1,5 @@
 #include "FolderFiles.h"
+#include "LoopbackPort.h"
 #include "MainFormHarness.h"
 #include "NMail.h"
 #include "RecordLayouts.h"
@@ -15,10 +16,6 @@
 #include <memory>
 #include <optional>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -44,20 +41,6 @@ std::string withAttachment(const std::string& from)
           "Content-Transfer-Encoding: 8bit\n\n添付を送ります。\n--b\nContent-Type: text/plain; name=\"report.txt\"\n"
           "Content-Disposition: attachment; filename*=UTF-8''%E5%A0%B1%E5%91%8A.txt\nContent-Transfer-Encoding: base64\n\n"
           "5YaF5a65\n--b--\n";
-}
-
-// A loopback port that was free a moment ago: a connection to it is refused.
-int portWithNoListener()
-{
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
 }
 
 QByteArray corpusFile(const QString& name)

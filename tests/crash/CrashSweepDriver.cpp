@@ -66,6 +66,7 @@ public:
     void showMessage(const MessageFields&) override {}
     void showForSpamTest(const QString&, const QString&, const QString&) override {}
     void raiseNewCounter(int) override {}
+    void lowerNewCounter(int) override {}
 };
 
 int finish(const StoreStatus& status)
