@@ -340,8 +340,11 @@ void MainForm::giveMailListItsColumns()
 
 void MainForm::fillOpeningLines()
 {
-    if (auto* combo = centralWidget()->findChild<QComboBox*>(Names::Combo1))
+    if (auto* combo = centralWidget()->findChild<QComboBox*>(Names::Combo1)) {
         combo->addItems(openingLines());
+        // No line is chosen until the user chooses one: passing through the list leaves the body alone.
+        combo->setCurrentIndex(-1);
+    }
 }
 
 bool MainForm::presetRuleEditor()

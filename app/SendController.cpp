@@ -49,3 +49,13 @@ void SendController::reportHistoryFailure(const QString& text)
 {
     form_.services().messageBoxes.show({text, sendErrorTitle(), MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Critical});
 }
+
+void SendController::reportRefusedRecipient(const QString& text)
+{
+    form_.services().messageBoxes.show({text, sendErrorTitle(), MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+}
+
+void SendController::reportHistoryReplacement(const QString& text)
+{
+    form_.services().messageBoxes.notify(text, MessageBoxService::Icon::Information);
+}

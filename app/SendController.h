@@ -27,6 +27,8 @@ private:
     void showProgress(int number, int count) override;
     void reportSendFailure(const QString& text) override;
     void reportHistoryFailure(const QString& text) override;
+    void reportRefusedRecipient(const QString& text) override;
+    void reportHistoryReplacement(const QString& text) override;
     SendAccount account() const;
 
     MainForm& form_;

@@ -1,5 +1,9 @@
 #include "SendRun.h"
 
+#include "Cp932Codec.h"
+#include "OutgoingMessage.h"
+#include "RecipientList.h"
+
 #include <utility>
 
 SendRun::SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view)
@@ -12,7 +16,54 @@ QString SendRun::notTriedText(int remaining)
     return QStringLiteral("残りの %1 件は送信していません。").arg(remaining);
 }
 
+QString SendRun::historyReplacementText(const QString& characters)
+{
+    return QStringLiteral("シフトJIS（コードページ932）で表せない文字（%1）は、送信したメールには正しく含まれていますが、"
+                          "送信履歴には「?」として保存しました。")
+        .arg(characters);
+}
+
+QString SendRun::notSentStatus(const Outcome& outcome)
+{
+    if (outcome.sent == 0)
+        return nothingSentText();
+    return QStringLiteral("%1 件を送信しました。残りは送信していません。").arg(outcome.sent);
+}
+
+namespace {
+
+// The refusal of the first recipient text that is not a list of addresses; empty when all are.
+QString refusedRecipient(const QStringList& recipients)
+{
+    for (const QString& recipient : recipients) {
+        const RecipientList parsed = RecipientList::parse(recipient);
+        if (!parsed.refused().isEmpty())
+            return OutgoingMessage::refusedRecipientText(parsed.refused().first());
+        if (parsed.mailboxes().empty())
+            return QStringLiteral("宛先が入力されていません。");
+    }
+    return {};
+}
+
+} // namespace
+
 SendRun::Outcome SendRun::run(const QStringList& recipients, const OutgoingMail& boxes)
+{
+    Outcome outcome;
+    if (const QString refused = refusedRecipient(recipients); !refused.isEmpty()) {
+        view_.reportRefusedRecipient(refused + QStringLiteral("\r\n") + nothingSentText());
+        outcome.stopped = true;
+        outcome.notSent = true;
+        return outcome;
+    }
+    const QString unstorable = Cp932Codec::unstorableCharacters(boxes.to + boxes.subject + boxes.body);
+    outcome = sendEach(recipients, boxes);
+    if (outcome.stored > 0 && !unstorable.isEmpty())
+        view_.reportHistoryReplacement(historyReplacementText(unstorable));
+    return outcome;
+}
+
+SendRun::Outcome SendRun::sendEach(const QStringList& recipients, const OutgoingMail& boxes)
 {
     Outcome outcome;
     const int count = static_cast<int>(recipients.size());
@@ -27,6 +78,7 @@ SendRun::Outcome SendRun::run(const QStringList& recipients, const OutgoingMail&
         if (!stored.ok()) {
             view_.reportHistoryFailure(withRemaining(QStringLiteral("送信履歴に書き込めないため、メールを送信しませんでした。\r\n%1").arg(stored.error())));
             outcome.stopped = true;
+            outcome.notSent = true;
             return outcome;
         }
         ++outcome.stored;

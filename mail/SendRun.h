@@ -18,19 +18,27 @@ public:
     virtual void reportSendFailure(const QString& text) = 0;
     // The sent record could not be written, so the message was not sent.
     virtual void reportHistoryFailure(const QString& text) = 0;
+    // A recipient part is not an address: nothing was stored or sent.
+    virtual void reportRefusedRecipient(const QString& text) = 0;
+    // Once per send: the sent history keeps "?" for characters code page 932 cannot hold, while
+    // the messages went out with them.
+    virtual void reportHistoryReplacement(const QString& text) = 0;
 };
 
 // One press of "送信": one message per recipient, in order, each written to the sent history and
 // flushed before the library is called. A refused message does not stop the others; a server that
 // cannot be reached or refuses the login stops the run after one report, and a sent history that
 // cannot be written stops it before anything more is sent, so no record stands for a message
-// that was never tried.
+// that was never tried. Recipients that are not addresses are refused before anything is stored.
 class SendRun {
 public:
     struct Outcome {
         int stored = 0;
         int sent = 0;
         bool stopped = false;
+        // A recipient was refused or the history could not be written: not every message went,
+        // and the screen keeps what the user typed.
+        bool notSent = false;
     };
 
     SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view);
@@ -40,8 +48,14 @@ public:
     Outcome run(const QStringList& recipients, const OutgoingMail& boxes);
 
     static QString notTriedText(int remaining);
+    static QString nothingSentText() { return QStringLiteral("メールは送信していません。"); }
+    // The status line after a send that kept the screen's boxes (Outcome::notSent).
+    static QString notSentStatus(const Outcome& outcome);
+    static QString historyReplacementText(const QString& characters);
 
 private:
+    Outcome sendEach(const QStringList& recipients, const OutgoingMail& boxes);
+
     SentHistory history_;
     MailSender& sender_;
     std::function<QString()> clockText_;

@@ -9,7 +9,9 @@
 // Hands one built message to an SMTP server: STARTTLS whenever the server offers it (TLS from the
 // first byte for smtps://), the certificate checked as for POP3, SMTP AUTH when an account is set,
 // and every wait bounded by the time-out. A server that offers no TLS gets no password unless the
-// settings allow it: the send then fails before AUTH with Failure::PasswordHeldBack.
+// settings allow it: the send then fails before AUTH with Failure::PasswordHeldBack. A message with
+// an address whose local part is beyond ASCII goes with SMTPUTF8 when the server offers it, and is
+// refused right after EHLO, before MAIL FROM, when it does not.
 class SmtpSender {
 public:
     struct Settings {

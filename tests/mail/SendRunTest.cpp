@@ -22,10 +22,14 @@ public:
     void showProgress(int number, int count) override { progress.append(QStringLiteral("%1/%2").arg(number).arg(count)); }
     void reportSendFailure(const QString& text) override { sendFailures.append(text); }
     void reportHistoryFailure(const QString& text) override { historyFailures.append(text); }
+    void reportRefusedRecipient(const QString& text) override { refusedRecipients.append(text); }
+    void reportHistoryReplacement(const QString& text) override { historyReplacements.append(text); }
 
     QStringList progress;
     QStringList sendFailures;
     QStringList historyFailures;
+    QStringList refusedRecipients;
+    QStringList historyReplacements;
 };
 
 class SendRunTest : public ::testing::Test {
