@@ -169,7 +169,7 @@ namespace {
 // An SMTP server without STARTTLS that takes every message and keeps every line it was sent.
 class PlainSmtpServer {
 public:
-    PlainSmtpServer()
+    explicit PlainSmtpServer(bool offersUtf8 = false) : offersUtf8_(offersUtf8)
     {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -229,7 +229,7 @@ private:
                         reply("250 queued\r\n");
                     }
                 } else if (line.starts_with("EHLO")) {
-                    reply("250-plain.test\r\n250 AUTH PLAIN LOGIN\r\n");
+                    reply(offersUtf8_ ? "250-plain.test\r\n250-SMTPUTF8\r\n250 AUTH PLAIN LOGIN\r\n" : "250-plain.test\r\n250 AUTH PLAIN LOGIN\r\n");
                 } else if (awaitingCredentials) {
                     awaitingCredentials = false;
                     reply("235 accepted\r\n");
@@ -250,6 +250,7 @@ private:
         ::close(client);
     }
 
+    bool offersUtf8_ = false;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<int> client_ = -1;
@@ -324,4 +325,28 @@ TEST_F(SmtpServerTest, AServerThatCannotBeUsedIsToldApartFromARefusedRecipient)
         QStringLiteral("taro@example.jp"), QStringLiteral("件名"), QStringLiteral("本文"), nullptr, QString(), 0);
     EXPECT_EQ(refused, -1);
     EXPECT_TRUE(lastError(mail).contains(QStringLiteral("550"))) << lastError(mail).toStdString();
+}
+
+TEST_F(SmtpServerTest, AddressesBeyondAsciiGoOnlyToAServerThatOffersSmtpUtf8)
+{
+    const auto sendTo = [&](const PlainSmtpServer& server, const QString& to) {
+        return mail.NMailSmtpSendMail(server.server(), to, nullptr, nullptr, QStringLiteral("taro@example.jp"), QStringLiteral("件名"),
+            QStringLiteral("本文"), nullptr, QString(), 0);
+    };
+    PlainSmtpServer offering(true);
+    EXPECT_EQ(sendTo(offering, QStringLiteral("山田 <山田@例え.jp>")), 0) << lastError(mail).toStdString();
+    const std::string accepted = offering.received();
+    EXPECT_NE(accepted.find("MAIL FROM:<taro@example.jp> SMTPUTF8\r\n"), std::string::npos) << accepted;
+    EXPECT_NE(accepted.find("RCPT TO:<山田@xn--r8jz45g.jp>"), std::string::npos) << accepted;
+    EXPECT_NE(accepted.find("<山田@xn--r8jz45g.jp>\r\nSubject:"), std::string::npos) << accepted;
+
+    PlainSmtpServer plain;
+    EXPECT_LT(sendTo(plain, QStringLiteral("山田@例え.jp")), 0);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("SMTPUTF8"))) << lastError(mail).toStdString();
+    EXPECT_EQ(plain.received().find("MAIL FROM"), std::string::npos) << plain.received();
+
+    // An ASCII local part with a Japanese domain needs nothing of the server: the domain goes as punycode.
+    PlainSmtpServer asciiOnly;
+    EXPECT_EQ(sendTo(asciiOnly, QStringLiteral("taro@例え.jp")), 0) << lastError(mail).toStdString();
+    EXPECT_NE(asciiOnly.received().find("RCPT TO:<taro@xn--r8jz45g.jp>\r\n"), std::string::npos) << asciiOnly.received();
 }
