@@ -8,8 +8,10 @@
 
 MainFormHarness::MainFormHarness(const TestProgramFolder& folder) : MainFormHarness(folder, mail) {}
 
-MainFormHarness::MainFormHarness(const TestProgramFolder& folder, NMailApi& mailLibrary)
-    : services{messageBoxes, clipboard, fileDialogs, launcher, clock, mailLibrary,
+MainFormHarness::MainFormHarness(const TestProgramFolder& folder, NMailApi& mailLibrary) : MainFormHarness(folder, mailLibrary, messageBoxes) {}
+
+MainFormHarness::MainFormHarness(const TestProgramFolder& folder, NMailApi& mailLibrary, MessageBoxService& boxes)
+    : services{boxes, clipboard, fileDialogs, launcher, clock, mailLibrary,
           [this] {
               QCoreApplication::processEvents();
               clock.tick();

@@ -20,6 +20,8 @@ public:
     explicit MainFormHarness(const TestProgramFolder& folder);
     // The same with another mail library in place of the fake, e.g. the real one against the test servers.
     MainFormHarness(const TestProgramFolder& folder, NMailApi& mailLibrary);
+    // The same with other message boxes too, e.g. the real ones answered by keys (BoxKeyAnswers).
+    MainFormHarness(const TestProgramFolder& folder, NMailApi& mailLibrary, MessageBoxService& boxes);
     ~MainFormHarness();
 
     // Builds the window and runs start-up; returns what load() returned. The window is shown when
