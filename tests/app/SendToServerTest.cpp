@@ -1,8 +1,11 @@
 #include "AddressBook.h"
+#include "BoxKeyAnswers.h"
 #include "ComposeScreen.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "NMail.h"
+#include "QtMessageBoxService.h"
+#include "ScriptedSmtpServer.h"
 #include "RecordLayouts.h"
 #include "SendController.h"
 #include "TestMailServers.h"
@@ -42,14 +45,14 @@ private:
     QString subject = QStringLiteral("見積書の件①㈱～（ご確認ください）");
     QString body = QStringLiteral("山田様\n\nお世話になっております。①②③ ㈱ Ⅰ 髙 ～ ﾊﾝｶｸ\n以上です。");
 
-    void start(const QString& mailboxName)
+    void start(const QString& mailboxName, MessageBoxService* boxes = nullptr, const QString& smtpServer = QString())
     {
         box.emplace(servers.createMailbox(mailboxName));
-        folder->putServerSettings("SMTP=" + servers.smtpServer().toUtf8() + "\r\nPOP3=" + servers.pop3Server().toUtf8()
+        folder->putServerSettings("SMTP=" + (smtpServer.isEmpty() ? servers.smtpServer() : smtpServer).toUtf8() + "\r\nPOP3=" + servers.pop3Server().toUtf8()
             + "\r\nMAIL=" + box->address().toUtf8() + "\r\n");
         folder->put(QStringLiteral("★MailData/iniIdPass.ini"),
             "[EXEINI]\r\nNAME=" + box->user().toUtf8() + "\r\nNAME2=" + box->password().toUtf8() + "\r\nNAME3=1\r\n");
-        harness = std::make_unique<MainFormHarness>(*folder, *library);
+        harness = boxes ? std::make_unique<MainFormHarness>(*folder, *library, *boxes) : std::make_unique<MainFormHarness>(*folder, *library);
         QVERIFY(harness->start());
         library->NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
     }
@@ -148,6 +151,22 @@ private slots:
         QVERIFY(harness->messageBoxes.requests[0].text.contains(QStringLiteral("550")));
         QCOMPARE(sentRecords().size(), 3);
         QCOMPARE(box->count(), 2);
+    }
+
+    void anAddressBeyondAsciiIsRefusedInABoxWhenTheServerCannotTakeIt()
+    {
+        // The sink offers SMTPUTF8; this server does not. The message is refused right after its
+        // greeting, before the password would be asked about.
+        ScriptedSmtpServer server;
+        QtMessageBoxService boxes;
+        start(QStringLiteral("send_utf8_refused"), &boxes, server.server());
+        boxes.setParentWindow(&harness->form());
+        BoxKeyAnswers answers({Qt::Key_Return});
+        compose(QStringLiteral("山田@example.jp"), QString());
+        QCOMPARE(answers.titles.size(), 1);
+        QCOMPARE(answers.titles.last(), SendController::sendErrorTitle());
+        QVERIFY2(answers.texts.last().contains(QStringLiteral("SMTPUTF8")), qPrintable(answers.texts.last()));
+        QCOMPARE(server.received().find("MAIL FROM"), std::string::npos);
     }
 
     // The whole of what a user types into one send, read back by three readers that share no code
