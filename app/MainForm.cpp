@@ -563,7 +563,7 @@ IdPassForm& MainForm::idPassForm()
 OptionForm& MainForm::optionForm()
 {
     if (!optionForm_)
-        optionForm_ = new OptionForm(Settings, ProgramPaths::inCurrentDirectory(u"vbmail.ini"), services_.messageBoxes);
+        optionForm_ = new OptionForm(Settings, ProgramPaths::inCurrentDirectory(u"vbmail.ini"), accountProfile_, services_.messageBoxes);
     return *optionForm_;
 }
 
