@@ -90,6 +90,8 @@ public:
     void showProgress(int, int) override {}
     void reportSendFailure(const QString&) override { ++failures; }
     void reportHistoryFailure(const QString&) override { ++failures; }
+    void reportRefusedRecipient(const QString&) override { ++failures; }
+    void reportHistoryReplacement(const QString&) override {}
     int failures = 0;
 };
 

@@ -99,7 +99,9 @@ void addDisplayName(FieldLines& lines, const QString& name)
     if (name.isEmpty())
         return;
     if (!isPlainText(name)) {
-        for (const QByteArray& word : HeaderEncoding::encodedWords(name, std::min(HeaderEncoding::MaximumEncodedWord, lines.room())))
+        // A first word too short to be worth it goes to the next line whole instead.
+        const int room = lines.room() >= 20 ? std::min(HeaderEncoding::MaximumEncodedWord, lines.room()) : HeaderEncoding::MaximumEncodedWord;
+        for (const QByteArray& word : HeaderEncoding::encodedWords(name, room))
             lines.add(word);
     } else if (needsQuoting(name)) {
         lines.add(quoted(name));

@@ -84,6 +84,10 @@ RecipientList RecipientList::parse(const QString& text)
         if (open >= 0 && trimmed.endsWith(u'>') && trimmed.indexOf(u'>') == trimmed.size() - 1) {
             mailbox.name = unquoted(trimmed.left(open));
             mailbox.address = trimmed.mid(open + 1, trimmed.size() - open - 2).trimmed();
+        } else if (const qsizetype comment = trimmed.indexOf(u'('); comment > 0 && trimmed.endsWith(u')')) {
+            // The older "taro@example.jp (山田太郎)", as some senders still write their From.
+            mailbox.name = trimmed.mid(comment + 1, trimmed.size() - comment - 2).trimmed();
+            mailbox.address = trimmed.left(comment).trimmed();
         } else {
             mailbox.address = trimmed;
         }

@@ -34,6 +34,7 @@ TEST(RecipientListTest, RecipientsAreSplitAtEverySeparatorOutsideQuotesAndBracke
         {"cut address", QStringLiteral("山田 <taro@example-compa"), {}, {}, {QStringLiteral("山田 <taro@example-compa")}},
         {"empty parts are skipped", QStringLiteral(" a@x.jp ,, ; "), {QStringLiteral("a@x.jp")}, {QString()}, {}},
         {"Japanese domain", QStringLiteral("taro@例え.jp"), {QStringLiteral("taro@例え.jp")}, {QString()}, {}},
+        {"name in a comment", QStringLiteral("taro@example.jp (山田太郎)"), {QStringLiteral("taro@example.jp")}, {QStringLiteral("山田太郎")}, {}},
         {"two at signs", QStringLiteral("a@b@c.jp"), {}, {}, {QStringLiteral("a@b@c.jp")}},
     };
     for (const SplitCase& c : cases) {
