@@ -104,6 +104,8 @@ ComposeScreen::ComposeScreen(MainForm& form, SendController& sender, QWidget* pa
     openingLines_->setInsertPolicy(QComboBox::NoInsert);
     openingLines_->setAccessibleName(QStringLiteral("首記例"));
     openingLines_->installEventFilter(this);
+    connect(openingLines_, &QComboBox::activated, this, [this] { openingLineChosen_ = true; });
+    connect(openingLines_->lineEdit(), &QLineEdit::textEdited, this, [this] { openingLineChosen_ = true; });
 
     attachments_->setAccessibleName(QStringLiteral("添付File"));
     QPushButton* add = button(Names::Command12, QStringLiteral("追加"), Twips::rect(4215, 1740, 735, 375), this);
@@ -159,10 +161,16 @@ ComposeScreen::ComposeScreen(MainForm& form, SendController& sender, QWidget* pa
 bool ComposeScreen::eventFilter(QObject* watched, QEvent* event)
 {
     // Opening the drop-down or switching to another program keeps the focus in the list as far as
-    // the user is concerned; only moving on inside the window replaces the body.
-    if (watched == openingLines_ && event->type() == QEvent::FocusOut) {
+    // the user is concerned; only moving on inside the window replaces the body, and only when a
+    // line was chosen or typed since the focus came: passing through never wipes a typed body.
+    if (watched == openingLines_ && event->type() == QEvent::FocusIn) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            openingLineChosen_ = false;
+    }
+    if (watched == openingLines_ && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && openingLineChosen_)
             TakeOpeningLine();
     }
     if (watched == names_->viewport() && event->type() == QEvent::MouseButtonRelease
@@ -255,8 +263,15 @@ void ComposeScreen::SendComposed()
         recipients = {to_->text()};
     }
     const OutgoingMail boxes{to_->text(), subject_->text(), body_->toPlainText(), attachments_->text()};
-    if (!sender_.send(recipients, boxes))
+    const std::optional<SendRun::Outcome> outcome = sender_.send(recipients, boxes);
+    if (!outcome)
         return;
+    if (outcome->notSent) {
+        // Nothing typed is lost: the boxes stay as they are for the user to correct or send again.
+        form_.setStatusText(SendRun::notSentStatus(*outcome));
+        to_->setFocus();
+        return;
+    }
 
     form_.setStatusText(sentStatus());
     EmptyAfterSend();

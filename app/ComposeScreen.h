@@ -39,7 +39,7 @@ public:
     void PasteIntoBody();
     void PasteRecipient();
     void ClearScreen();
-    // The opening-line list lost the focus: its text replaces the body.
+    // The opening-line list lost the focus after a line was chosen or typed: its text replaces the body.
     void TakeOpeningLine();
 
     // After any send, also one from the reply screen: the four boxes empty and bulk send off,
@@ -82,4 +82,5 @@ private:
     QLineEdit* count_;
     QRadioButton* bulkOn_;
     QRadioButton* bulkOff_;
+    bool openingLineChosen_ = false;
 };

@@ -341,8 +341,11 @@ void MainForm::giveMailListItsColumns()
 
 void MainForm::fillOpeningLines()
 {
-    if (auto* combo = centralWidget()->findChild<QComboBox*>(Names::Combo1))
+    if (auto* combo = centralWidget()->findChild<QComboBox*>(Names::Combo1)) {
         combo->addItems(openingLines());
+        // No line is chosen until the user chooses one: passing through the list leaves the body alone.
+        combo->setCurrentIndex(-1);
+    }
 }
 
 bool MainForm::presetRuleEditor()
@@ -561,7 +564,7 @@ IdPassForm& MainForm::idPassForm()
 OptionForm& MainForm::optionForm()
 {
     if (!optionForm_)
-        optionForm_ = new OptionForm(Settings, ProgramPaths::inCurrentDirectory(u"vbmail.ini"), services_.messageBoxes);
+        optionForm_ = new OptionForm(Settings, ProgramPaths::inCurrentDirectory(u"vbmail.ini"), accountProfile_, services_.messageBoxes);
     return *optionForm_;
 }
 

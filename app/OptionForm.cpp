@@ -27,21 +27,23 @@ QLineEdit* labelledBox(QWidget* parent, const QString& caption, const QString& n
 
 } // namespace
 
-OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, MessageBoxService& messageBoxes, QWidget* parent)
+OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, const AccountProfile& account, MessageBoxService& messageBoxes,
+    QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), settings_(settings), settingsFilePath_(std::move(settingsFilePath)),
-      messageBoxes_(messageBoxes)
+      account_(account), messageBoxes_(messageBoxes)
 {
     setObjectName(WidgetNames::OptionForm);
     setWindowTitle(QStringLiteral("サーバー設定"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    // Below the buttons, the copy kept on the server, then a line for each server that may get
-    // the password without TLS.
+    // Below the buttons, the copy kept on the server, the SMTP login, then a line for each server
+    // that may get the password without TLS.
     const double keepTop = 3000;
-    const double consentTop = 3660;
+    const double smtpAccountTop = 3720;
+    const double consentTop = 4920;
     const double consentLine = 300;
     const auto consents = static_cast<double>(settings_.PlainPasswordServers.size());
-    setFixedSize(Twips::size(2910, 3750 + consents * consentLine));
+    setFixedSize(Twips::size(2910, 5010 + consents * consentLine));
 
     smtp_ = labelledBox(this, QStringLiteral("SMTPサーバー名(&S)"), WidgetNames::SmtpText, 360);
     pop3_ = labelledBox(this, QStringLiteral("POP3サーバー名(&P)"), WidgetNames::Pop3Text, 960);
@@ -49,6 +51,12 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, Messa
     apop_ = new QCheckBox(QStringLiteral("APOP を使用する(&A)"), this);
     apop_->setObjectName(WidgetNames::ApopCheck);
     apop_->setGeometry(Twips::rect(660, 2040, 2172, 252));
+    smtp_->setPlaceholderText(QStringLiteral("smtp.example.jp:587"));
+    smtp_->setToolTip(QStringLiteral("「ホスト名」「ホスト名:ポート」「smtps://ホスト名」のどれかで入力します。\n"
+                                     "ポート 465 は SSL（最初から暗号化）、587 と 25 は STARTTLS で暗号化します。ポートを省くと 587 です。"));
+    pop3_->setPlaceholderText(QStringLiteral("pop.example.jp:995"));
+    pop3_->setToolTip(QStringLiteral("「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで入力します。\n"
+                                     "ポート 995 は SSL（最初から暗号化）、110 は STLS で暗号化します。ポートを省くと 110 です。"));
 
     // No default button: Enter in a box does not confirm the dialog.
     auto* ok = new QPushButton(QStringLiteral("設定"), this);
@@ -76,6 +84,14 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, Messa
     daysLabel->adjustSize();
     keepOnServerDays_->setAccessibleName(QStringLiteral("日後にサーバーから削除（0 = 削除しない）"));
     connect(keepOnServer_, &QCheckBox::toggled, keepOnServerDays_, &QWidget::setEnabled);
+    smtpId_ = labelledBox(this, QStringLiteral("SMTP 認証 ID(&I)"), WidgetNames::SmtpIdText, smtpAccountTop);
+    smtpPassword_ = labelledBox(this, QStringLiteral("SMTP 認証パスワード(&W)"), WidgetNames::SmtpPassText, smtpAccountTop + 600);
+    smtpPassword_->setEchoMode(QLineEdit::Password);
+    const QString sameAsAccount = QStringLiteral("空のときは「ID/PASS」の ID とパスワードで送信します。");
+    smtpId_->setToolTip(sameAsAccount);
+    smtpPassword_->setToolTip(sameAsAccount);
+    smtpId_->setText(account_.readSmtpId());
+    smtpPassword_->setText(account_.readSmtpPassword());
 
     connect(ok, &QPushButton::clicked, this, &OptionForm::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -117,7 +133,9 @@ void OptionForm::confirm()
         if (!check->isChecked())
             settings_.PlainPasswordServers.removeAll(server);
     }
-    const StoreStatus status = settings_.write(settingsFilePath_);
+    StoreStatus status = settings_.write(settingsFilePath_);
+    if (status.ok() && (smtpId_->text() != account_.readSmtpId() || smtpPassword_->text() != account_.readSmtpPassword()))
+        status = account_.saveSmtpAccount(smtpId_->text(), smtpPassword_->text());
     if (!status.ok())
         messageBoxes_.notify(QStringLiteral("サーバー設定を保存できませんでした。\r\n") + status.error(), MessageBoxService::Icon::Exclamation);
     accept();

@@ -1,8 +1,10 @@
 #include "ReplyScreen.h"
 
 #include "ComposeScreen.h"
+#include "Cp932Codec.h"
 #include "MailScreen.h"
 #include "MainForm.h"
+#include "RecordLayouts.h"
 #include "ScreenControls.h"
 #include "SendController.h"
 #include "TextHelpers.h"
@@ -22,7 +24,25 @@ using ScreenControls::box;
 using ScreenControls::button;
 using ScreenControls::label;
 
+// The sender comes from a received record's From field: a text that fills it, or an address whose
+// "<" is never closed, was most likely cut there.
+bool looksCut(const QString& recipient)
+{
+    const QString trimmed = TrimBlanks(recipient);
+    const qsizetype open = trimmed.lastIndexOf(u'<');
+    const bool unclosed = open >= 0 && trimmed.indexOf(u'>', open) < 0;
+    const auto fieldWidth = static_cast<std::size_t>(RecordLayouts::Message[RecordLayouts::MessageField::From].width);
+    return unclosed || Cp932Codec::encode(trimmed).size() >= fieldWidth;
+}
+
 } // namespace
+
+QString ReplyScreen::cutRecipientQuestion(const QString& recipient)
+{
+    return QStringLiteral("宛先「%1」は受信したメールの差出人欄に収まらず、途中で切れている可能性があります。\r\n"
+                          "宛先を直しますか？（「いいえ」を選ぶと、このまま送信します）")
+        .arg(recipient);
+}
 
 ReplyScreen::ReplyScreen(MainForm& form, SendController& sender, ComposeScreen& compose, QWidget* parent)
     : QFrame(parent)
@@ -97,9 +117,19 @@ void ReplyScreen::SendReply()
 {
     if (form_.isOperationInProgress())
         return;
-    const OutgoingMail boxes{to_->text(), subject_->text(), body_->toPlainText(), attachments_->text()};
-    if (!sender_.send({boxes.to}, boxes))
+    if (looksCut(to_->text()) && services_.messageBoxes.confirm(cutRecipientQuestion(to_->text()))) {
+        to_->setFocus();
         return;
+    }
+    const OutgoingMail boxes{to_->text(), subject_->text(), body_->toPlainText(), attachments_->text()};
+    const std::optional<SendRun::Outcome> outcome = sender_.send({boxes.to}, boxes);
+    if (!outcome)
+        return;
+    if (outcome->notSent) {
+        form_.setStatusText(SendRun::notSentStatus(*outcome));
+        to_->setFocus();
+        return;
+    }
     form_.setStatusText(ComposeScreen::sentStatus());
     compose_.EmptyAfterSend();
     // The attachments stay for the next reply; the menus wait for the next tab.

@@ -32,6 +32,8 @@ public:
     void CancelAttachments();
 
     static QString replyPrefix() { return QStringLiteral("Re: "); }
+    // Asked before a reply goes to an address that was probably cut when it was received.
+    static QString cutRecipientQuestion(const QString& recipient);
 
 private:
     MainForm& form_;

@@ -1,5 +1,6 @@
 #include "SendController.h"
 
+#include "AccountProfile.h"
 #include "ClockText.h"
 #include "IdPassForm.h"
 #include "MainForm.h"
@@ -12,6 +13,10 @@ SendController::SendController(MainForm& form) : QObject(&form), form_(form) {}
 
 SendAccount SendController::account() const
 {
+    // A provider's SMTP login of its own, when the server dialog holds one; else the POP3 account.
+    const AccountProfile profile(form_.paths());
+    if (const QString smtpId = profile.readSmtpId(); !smtpId.isEmpty())
+        return {form_.Settings.SmtpServer, form_.Settings.MailAddress, smtpId, profile.readSmtpPassword()};
     IdPassForm& dialog = form_.idPassForm();
     return {form_.Settings.SmtpServer, form_.Settings.MailAddress, dialog.idText(), dialog.passText()};
 }
@@ -68,4 +73,13 @@ void SendController::reportHistoryFailure(const QString& text)
 void SendController::reportUnconfirmed(const QString& text)
 {
     form_.services().messageBoxes.show({text, sendErrorTitle(), MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+}
+void SendController::reportRefusedRecipient(const QString& text)
+{
+    form_.services().messageBoxes.show({text, sendErrorTitle(), MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation});
+}
+
+void SendController::reportHistoryReplacement(const QString& text)
+{
+    form_.services().messageBoxes.notify(text, MessageBoxService::Icon::Information);
 }

@@ -33,6 +33,8 @@ private:
     void reportHistoryFailure(const QString& text) override;
     void reportUnconfirmed(const QString& text) override;
     bool stopRequested() override;
+    void reportRefusedRecipient(const QString& text) override;
+    void reportHistoryReplacement(const QString& text) override;
     SendAccount account() const;
 
     MainForm& form_;

@@ -91,6 +91,8 @@ public:
     void reportSendFailure(const QString&) override { ++failures; }
     void reportHistoryFailure(const QString&) override { ++failures; }
     void reportUnconfirmed(const QString&) override { ++failures; }
+    void reportRefusedRecipient(const QString&) override { ++failures; }
+    void reportHistoryReplacement(const QString&) override {}
     int failures = 0;
 };
 

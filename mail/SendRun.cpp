@@ -1,5 +1,9 @@
 #include "SendRun.h"
 
+#include "Cp932Codec.h"
+#include "OutgoingMessage.h"
+#include "RecipientList.h"
+
 #include <utility>
 
 SendRun::SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view)
@@ -19,11 +23,50 @@ QString SendRun::unconfirmedText(const QStringList& unconfirmed, const QString& 
         .arg(unconfirmed.join(QStringLiteral("\r\n")), reason);
 }
 
+QString SendRun::historyReplacementText(const QString& characters)
+{
+    return QStringLiteral("シフトJIS（コードページ932）で表せない文字（%1）は、送信したメールには正しく含まれていますが、"
+                          "送信履歴には「?」として保存しました。")
+        .arg(characters);
+}
+
+QString SendRun::notSentStatus(const Outcome& outcome)
+{
+    if (outcome.sent == 0)
+        return nothingSentText();
+    return QStringLiteral("%1 件を送信しました。残りは送信していません。").arg(outcome.sent);
+}
+
+namespace {
+
+// The refusal of the first recipient text that is not a list of addresses; empty when all are.
+QString refusedRecipient(const QStringList& recipients)
+{
+    for (const QString& recipient : recipients) {
+        const RecipientList parsed = RecipientList::parse(recipient);
+        if (!parsed.refused().isEmpty())
+            return OutgoingMessage::refusedRecipientText(parsed.refused().first());
+        if (parsed.mailboxes().empty())
+            return QStringLiteral("宛先が入力されていません。");
+    }
+    return {};
+}
+
+} // namespace
+
 SendRun::Outcome SendRun::run(const QStringList& recipients, const OutgoingMail& boxes)
 {
+    Outcome outcome;
+    if (const QString refused = refusedRecipient(recipients); !refused.isEmpty()) {
+        view_.reportRefusedRecipient(refused + QStringLiteral("\r\n") + nothingSentText());
+        outcome.stopped = true;
+        outcome.notSent = true;
+        return outcome;
+    }
+    const QString unstorable = Cp932Codec::unstorableCharacters(boxes.to + boxes.subject + boxes.body);
     QStringList unconfirmed;
     QString firstUnconfirmedReason;
-    Outcome outcome = sendEach(recipients, boxes, [&](int number, const QString& recipient, const QString& reason) {
+    outcome = sendEach(recipients, boxes, [&](int number, const QString& recipient, const QString& reason) {
         if (unconfirmed.isEmpty())
             firstUnconfirmedReason = reason;
         unconfirmed.append(QStringLiteral("・%1 通目（宛先 %2）").arg(number).arg(recipient));
@@ -31,6 +74,8 @@ SendRun::Outcome SendRun::run(const QStringList& recipients, const OutgoingMail&
     outcome.unconfirmed = static_cast<int>(unconfirmed.size());
     if (!unconfirmed.isEmpty())
         view_.reportUnconfirmed(unconfirmedText(unconfirmed, firstUnconfirmedReason));
+    if (outcome.stored > 0 && !unstorable.isEmpty())
+        view_.reportHistoryReplacement(historyReplacementText(unstorable));
     return outcome;
 }
 
@@ -54,6 +99,7 @@ SendRun::Outcome SendRun::sendEach(const QStringList& recipients, const Outgoing
         if (!stored.ok()) {
             view_.reportHistoryFailure(withRemaining(QStringLiteral("送信履歴に書き込めないため、メールを送信しませんでした。\r\n%1").arg(stored.error())));
             outcome.stopped = true;
+            outcome.notSent = true;
             return outcome;
         }
         ++outcome.stored;

@@ -22,16 +22,21 @@ public:
     virtual void reportUnconfirmed(const QString& text) = 0;
     // Asked before each message: the user wants no further message sent.
     virtual bool stopRequested() { return false; }
+    // A recipient part is not an address: nothing was stored or sent.
+    virtual void reportRefusedRecipient(const QString& text) = 0;
+    // Once per send: the sent history keeps "?" for characters code page 932 cannot hold, while
+    // the messages went out with them.
+    virtual void reportHistoryReplacement(const QString& text) = 0;
 };
 
 // One press of "送信": one message per recipient, in order, each written to the sent history and
 // flushed before the library is called. A refused message does not stop the others; a server that
 // cannot be reached or refuses the login stops the run after one report, and a sent history that
 // cannot be written stops it before anything more is sent, so no record stands for a message
-// that was never tried. A message the server took without ever answering may have been
-// delivered: the run goes on, and its last report names every such message, so that the user
-// checks before sending one again. A stop asked by the user lets the message on the wire finish
-// and starts no further one.
+// that was never tried. Recipients that are not addresses are refused before anything is stored.
+// A message the server took without ever answering may have been delivered: the run goes on, and
+// its last report names every such message, so that the user checks before sending one again. A
+// stop asked by the user lets the message on the wire finish and starts no further one.
 class SendRun {
 public:
     struct Outcome {
@@ -41,6 +46,9 @@ public:
         bool stopped = false;
         // The user stopped the run before every message was tried.
         bool stoppedByUser = false;
+        // A recipient was refused or the history could not be written: not every message went,
+        // and the screen keeps what the user typed.
+        bool notSent = false;
     };
 
     SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view);
@@ -52,6 +60,10 @@ public:
     static QString notTriedText(int remaining);
     // unconfirmed: "number: recipient" of each message; reason: the library's text of the first.
     static QString unconfirmedText(const QStringList& unconfirmed, const QString& reason);
+    static QString nothingSentText() { return QStringLiteral("メールは送信していません。"); }
+    // The status line after a send that kept the screen's boxes (Outcome::notSent).
+    static QString notSentStatus(const Outcome& outcome);
+    static QString historyReplacementText(const QString& characters);
 
 private:
     // The run itself; every message that may or may not have gone is handed to unconfirmed.

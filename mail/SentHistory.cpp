@@ -14,7 +14,12 @@ StoreResult<int> SentHistory::StoreSentRecord(const OutgoingMail& mail, const QS
     Record record(RecordLayouts::Sent);
     record.setText(SentField::Subject, TrimBlanks(mail.subject));
     record.setText(SentField::To, TrimBlanks(mail.to));
-    record.setText(SentField::Body, TrimBlanks(mail.body));
+    // Received records and the screens' text boxes hold CR LF; so does every record written here.
+    QString body = TrimBlanks(mail.body);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    body.replace(u'\r', u'\n');
+    body.replace(u'\n', QStringLiteral("\r\n"));
+    record.setText(SentField::Body, body);
     record.setText(SentField::SentAt, TrimBlanks(sentAt));
     const RecordFile history = file();
     const auto appended = history.append(record);

@@ -23,7 +23,7 @@ public:
 
     RecordFile file() const;
 
-    // Appends subject, recipient and body trimmed, with sentAt (the clock text), Live 1, and forces
+    // Appends subject, recipient and body trimmed, the body's line ends as CR LF, with sentAt (the clock text), Live 1, and forces
     // the record to disk before it returns. A missing file is created. The attachment list is not
     // kept. Returns the record number.
     StoreResult<int> StoreSentRecord(const OutgoingMail& mail, const QString& sentAt) const;

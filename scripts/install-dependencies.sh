@@ -9,6 +9,8 @@ run_packages=(fonts-noto-cjk)
 test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps curl poppler-utils fonts-noto-cjk)
 run_packages+=(qt6-translations-l10n)
 test_packages+=(desktop-file-utils qt6-translations-l10n)
+# Independent readers of what the program sends: reformime and munpack.
+test_packages+=(maildrop mpack)
 demo_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps ca-certificates)
 screenshot_packages=(xvfb xauth)
 stress_packages=(stress-ng)

@@ -30,6 +30,15 @@ StoreStatus AccountProfile::markNotSaved() const
     return ProfileFile(accountFilePath(), OwnerOnly).write(Section, {{QStringLiteral("NAME3"), QStringLiteral("0")}});
 }
 
+QString AccountProfile::readSmtpId() const { return ProfileFile(accountFilePath()).read(Section, QStringLiteral("SMTPID")); }
+
+QString AccountProfile::readSmtpPassword() const { return ProfileFile(accountFilePath()).read(Section, QStringLiteral("SMTPPASS")); }
+
+StoreStatus AccountProfile::saveSmtpAccount(const QString& id, const QString& password) const
+{
+    return ProfileFile(accountFilePath(), OwnerOnly).write(Section, {{QStringLiteral("SMTPID"), id}, {QStringLiteral("SMTPPASS"), password}});
+}
+
 std::array<QString, 10> AccountProfile::readSecondProfile() const
 {
     const ProfileFile profile(paths_.path(u"★MailData/iniIdPass2.ini"));

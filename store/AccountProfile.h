@@ -23,6 +23,12 @@ public:
     // Only NAME3 = "0": the dialog was confirmed without saving.
     StoreStatus markNotSaved() const;
 
+    // The SMTP login of providers that give one of its own (keys SMTPID and SMTPPASS, which older
+    // readers of the file ignore); both empty when sending logs in with the POP3 account.
+    QString readSmtpId() const;
+    QString readSmtpPassword() const;
+    StoreStatus saveSmtpAccount(const QString& id, const QString& password) const;
+
     // NAME, NAME2 ... NAME10 of iniIdPass2.ini, each trimmed; empty when missing.
     std::array<QString, 10> readSecondProfile() const;
 

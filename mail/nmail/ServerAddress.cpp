@@ -2,6 +2,10 @@
 
 namespace {
 
+// Providers write "POP3 port 995 (SSL)" and "SMTP port 465 (SSL)": those ports speak TLS from the
+// first byte.
+int implicitTlsPort(ServerAddress::Protocol protocol) { return protocol == ServerAddress::Protocol::Pop3 ? 995 : 465; }
+
 int defaultPort(ServerAddress::Protocol protocol, bool tls)
 {
     if (protocol == ServerAddress::Protocol::Pop3)
@@ -22,6 +26,7 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& text, Protocol 
     ServerAddress address;
     QString rest = text.trimmed();
     const int schemeEnd = rest.indexOf(u"://");
+    const bool schemeTyped = schemeEnd >= 0;
     if (schemeEnd >= 0) {
         const QString scheme = rest.left(schemeEnd).toLower();
         const bool pop3 = protocol == Protocol::Pop3;
@@ -67,6 +72,8 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& text, Protocol 
         address.port = portText.toInt(&ok);
         if (!ok || address.port < 1 || address.port > 65535)
             return std::nullopt;
+        if (!schemeTyped && address.port == implicitTlsPort(protocol))
+            address.tlsFromStart = true;
     }
     return address;
 }

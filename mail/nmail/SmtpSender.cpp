@@ -34,13 +34,6 @@ std::size_t readMessage(char* buffer, std::size_t size, std::size_t count, void*
     return chunk;
 }
 
-// Every reply line of the server; a length other than the one given stops the transfer.
-std::size_t watchReply(char* buffer, std::size_t size, std::size_t count, void* data)
-{
-    const std::size_t length = size * count;
-    return static_cast<SmtpConversation*>(data)->replyLine(std::string_view(buffer, length)) ? length : 0;
-}
-
 // libcurl names the commands it sends only to its debug function.
 int watchCommands(CURL*, curl_infotype type, char* text, std::size_t length, void* data)
 {
@@ -53,6 +46,71 @@ int watchCommands(CURL*, curl_infotype type, char* text, std::size_t length, voi
 int watchTime(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded)
 {
     return static_cast<SmtpConversation*>(data)->overdue(static_cast<long long>(uploaded)) ? 1 : 0;
+}
+
+// What the server said: its last refusal (a 4xx or 5xx line), which says why, and whether its last
+// EHLO reply offered SMTPUTF8. A message that needs SMTPUTF8 is stopped right after that reply,
+// before MAIL FROM, when the server does not offer it.
+struct ServerReplies {
+    std::string last;
+    std::string refusal;
+    bool messageNeedsUtf8 = false;
+    bool awaitingEhlo = false;
+    int ehloReplies = 0;
+    bool offersStartTls = false;
+    bool offersUtf8 = false;
+    bool refusedForUtf8 = false;
+    bool tlsFromStart = false;
+
+    // False stops the transfer.
+    bool take(std::string line)
+    {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
+        if (line.empty())
+            return true;
+        last = line;
+        if (line.front() == '4' || line.front() == '5')
+            refusal = line;
+        // The greeting and the go-ahead for STARTTLS are both followed by an EHLO.
+        if (line.starts_with("220")) {
+            awaitingEhlo = true;
+            offersStartTls = false;
+            offersUtf8 = false;
+            return true;
+        }
+        if (!awaitingEhlo || !line.starts_with("250"))
+            return true;
+        const std::string keyword = line.size() > 4 ? line.substr(4, line.find(' ', 4) - 4) : std::string();
+        offersStartTls = offersStartTls || keyword == "STARTTLS";
+        offersUtf8 = offersUtf8 || keyword == "SMTPUTF8";
+        if (line.size() > 3 && line[3] == '-')
+            return true;
+        awaitingEhlo = false;
+        ++ehloReplies;
+        // After an EHLO that offers STARTTLS on a plain connection, the EHLO over TLS is the one that counts.
+        const bool finalEhlo = tlsFromStart || !offersStartTls || ehloReplies > 1;
+        if (finalEhlo && messageNeedsUtf8 && !offersUtf8) {
+            refusedForUtf8 = true;
+            return false;
+        }
+        return true;
+    }
+};
+
+// The two that read the server's lines: the conversation for its bounds, the replies for what they offer and refuse.
+struct ReplyWatchers {
+    SmtpConversation* conversation;
+    ServerReplies* replies;
+};
+
+// Every reply line of the server; a length other than the one given stops the transfer.
+std::size_t watchReply(char* buffer, std::size_t size, std::size_t count, void* data)
+{
+    const std::size_t length = size * count;
+    const auto& watchers = *static_cast<ReplyWatchers*>(data);
+    const std::string_view line(buffer, length);
+    return watchers.conversation->replyLine(line) && watchers.replies->take(std::string(line)) ? length : 0;
 }
 
 // Trusts what OpenSSL's defaults name (the system's store, or SSL_CERT_FILE and SSL_CERT_DIR when
@@ -72,27 +130,31 @@ struct ListRelease {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
-QString describe(CURLcode code, const QString& server, const char* errorBuffer, const std::string& reply, int timeoutMilliseconds)
+// A Japanese sentence for every failure, with the server's own last reply where it gave one;
+// libcurl's English words never reach the user.
+QString describe(CURLcode code, const QString& server, const std::string& reply, int timeoutMilliseconds)
 {
-    const QString detail = *errorBuffer ? QString::fromUtf8(errorBuffer) : QString::fromUtf8(curl_easy_strerror(code));
-    const QString serverReply = reply.empty() ? QString() : QStringLiteral("サーバーの応答: %1").arg(QString::fromUtf8(reply).trimmed());
+    const QString serverReply = reply.empty() ? QString() : QStringLiteral("\r\nサーバーの応答: %1").arg(QString::fromUtf8(reply).trimmed());
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
         return QStringLiteral("SMTP サーバー「%1」が見つかりません。サーバー名を確認してください。").arg(server);
     case CURLE_COULDNT_CONNECT:
-        return QStringLiteral("SMTP サーバー %1 に接続できません（%2）。").arg(server, detail);
+        return QStringLiteral("SMTP サーバー %1 に接続できません。サーバー名とポート番号を確認してください。").arg(server);
     case CURLE_OPERATION_TIMEDOUT:
         return QStringLiteral("SMTP サーバー %1 からの応答が時間切れになりました（%2 秒）。")
             .arg(server, QString::number(timeoutMilliseconds / 1000.0, 'g', 3));
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CACERT_BADFILE:
-        return QStringLiteral("SMTP サーバー %1 の TLS 証明書を信頼できません（%2）。").arg(server, detail);
+        return QStringLiteral("SMTP サーバー %1 の TLS 証明書を信頼できません。").arg(server);
     case CURLE_SSL_CONNECT_ERROR:
-        return QStringLiteral("SMTP サーバー %1 と TLS 接続できません（%2）。").arg(server, detail);
+        return QStringLiteral("SMTP サーバー %1 と TLS で接続できません。%2").arg(server, serverReply);
     case CURLE_LOGIN_DENIED:
-        return QStringLiteral("SMTP サーバー %1 で認証に失敗しました。%2").arg(server, serverReply);
+        return QStringLiteral("SMTP サーバー %1 で認証に失敗しました。ID とパスワードを確認してください。%2").arg(server, serverReply);
     default:
-        return QStringLiteral("SMTP サーバー %1 でメールの送信に失敗しました（%2）。%3").arg(server, detail, serverReply);
+        if (!reply.empty() && (reply.front() == '4' || reply.front() == '5'))
+            return QStringLiteral("SMTP サーバー %1 がメールを受け付けませんでした。%2").arg(server, serverReply);
+        return QStringLiteral("SMTP サーバー %1 との通信が途中で途切れたか、サーバーから想定外の応答がありました。メールは送信されていない可能性があります。%2")
+            .arg(server, serverReply);
     }
 }
 
@@ -128,6 +190,14 @@ CURLcode perform(CURL* handle, const NetworkWaitHook& waitHook)
         ::shutdown(socket, SHUT_RDWR);
     curl_multi_remove_handle(multi, handle);
     return result;
+}
+
+QString utf8RefusedText(const QString& server)
+{
+    return QStringLiteral("宛先または差出人のアドレスの「@」より前に日本語などの文字が含まれていますが、SMTP サーバー %1 は"
+                          "そのようなアドレス（SMTPUTF8）に対応していないため、送信しませんでした。\r\n"
+                          "「@」より前が半角英数字のアドレスを使ってください。")
+        .arg(server);
 }
 
 bool failedBeforeAnyMessage(CURLcode code)
@@ -220,6 +290,10 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     SmtpConversation conversation({settings.timeoutMilliseconds, settings.endOfDataMilliseconds});
     Upload upload{&message.bytes(), 0, &conversation};
     char errorBuffer[CURL_ERROR_SIZE] = {};
+    ServerReplies replies;
+    replies.messageNeedsUtf8 = message.needsUtf8();
+    replies.tlsFromStart = server.tlsFromStart;
+    ReplyWatchers watchers{&conversation, &replies};
     // The conversation's own limits stop every wait; libcurl's one limit for all replies only
     // has to be longer than the longest of them.
     const long seconds = static_cast<long>(std::max(settings.timeoutMilliseconds, settings.endOfDataMilliseconds) / 1000 + 2);
@@ -245,7 +319,7 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     curl_easy_setopt(handle, CURLOPT_READDATA, &upload);
     curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.bytes().size()));
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, watchReply);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &conversation);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &watchers);
     curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, watchCommands);
     curl_easy_setopt(handle, CURLOPT_DEBUGDATA, &conversation);
@@ -263,6 +337,8 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     // libcurl has a bound of its own on the bytes of replies, which it reaches first with some builds.
     if (result == CURLE_RECV_ERROR && std::string_view(errorBuffer).starts_with("Too large response"))
         conversation.replyTooLong();
+    if (replies.refusedForUtf8)
+        return StoreStatus::failure(utf8RefusedText(server.display()));
     if (const auto stopped = whyStopped(conversation, server.display(), settings)) {
         if (failure)
             *failure = stopped->failure;
@@ -276,5 +352,6 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     }
     if (failure && failedBeforeAnyMessage(result))
         *failure = Failure::NotConnected;
-    return StoreStatus::failure(describe(result, server.display(), errorBuffer, conversation.reply(), settings.timeoutMilliseconds));
+    return StoreStatus::failure(
+        describe(result, server.display(), replies.refusal.empty() ? conversation.reply() : replies.refusal, settings.timeoutMilliseconds));
 }

@@ -12,7 +12,9 @@
 // every reply bounded in size and every wait by the time-out (SmtpConversation), but the wait for
 // the answer to the message itself, which servers may take minutes to give. A server that offers
 // no TLS gets no password unless the settings allow it: the send then fails before AUTH with
-// Failure::PasswordHeldBack.
+// Failure::PasswordHeldBack. A message with an address whose local part is beyond ASCII goes with
+// SMTPUTF8 when the server offers it, and is refused right after EHLO, before MAIL FROM, when it
+// does not.
 class SmtpSender {
 public:
     struct Settings {

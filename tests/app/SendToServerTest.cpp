@@ -1,8 +1,11 @@
 #include "AddressBook.h"
+#include "BoxKeyAnswers.h"
 #include "ComposeScreen.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "NMail.h"
+#include "QtMessageBoxService.h"
+#include "ScriptedSmtpServer.h"
 #include "RecordLayouts.h"
 #include "ScriptedServer.h"
 #include "SendController.h"
@@ -11,10 +14,15 @@
 #include "WidgetNames.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -38,14 +46,14 @@ private:
     QString subject = QStringLiteral("見積書の件①㈱～（ご確認ください）");
     QString body = QStringLiteral("山田様\n\nお世話になっております。①②③ ㈱ Ⅰ 髙 ～ ﾊﾝｶｸ\n以上です。");
 
-    void start(const QString& mailboxName)
+    void start(const QString& mailboxName, MessageBoxService* boxes = nullptr, const QString& smtpServer = QString())
     {
         box.emplace(servers.createMailbox(mailboxName));
-        folder->putServerSettings("SMTP=" + servers.smtpServer().toUtf8() + "\r\nPOP3=" + servers.pop3Server().toUtf8()
+        folder->putServerSettings("SMTP=" + (smtpServer.isEmpty() ? servers.smtpServer() : smtpServer).toUtf8() + "\r\nPOP3=" + servers.pop3Server().toUtf8()
             + "\r\nMAIL=" + box->address().toUtf8() + "\r\n");
         folder->put(QStringLiteral("★MailData/iniIdPass.ini"),
             "[EXEINI]\r\nNAME=" + box->user().toUtf8() + "\r\nNAME2=" + box->password().toUtf8() + "\r\nNAME3=1\r\n");
-        harness = std::make_unique<MainFormHarness>(*folder, *library);
+        harness = boxes ? std::make_unique<MainFormHarness>(*folder, *library, *boxes) : std::make_unique<MainFormHarness>(*folder, *library);
         QVERIFY(harness->start());
         library->NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers.caFile());
     }
@@ -54,11 +62,12 @@ private:
         folder->put(name, bytes);
         return folder->path(name);
     }
-    void compose(const QString& to, const QString& attachments) const
+    void compose(const QString& to, const QString& attachments) const { compose(to, subject, attachments); }
+    void compose(const QString& to, const QString& subjectText, const QString& attachments) const
     {
         harness->clickTab(2);
         harness->find<QLineEdit>(Names::ToText)->setText(to);
-        harness->find<QLineEdit>(Names::SubjectText)->setText(subject);
+        harness->find<QLineEdit>(Names::SubjectText)->setText(subjectText);
         harness->find<QPlainTextEdit>(Names::BodyText)->setPlainText(body);
         harness->find<QLineEdit>(Names::AttachText)->setText(attachments);
         QTest::mouseClick(harness->find<QPushButton>(Names::Command14), Qt::LeftButton);
@@ -167,6 +176,73 @@ private slots:
         QVERIFY2(!text.contains(QStringLiteral("second@example.jp")), qPrintable(text));
         QCOMPARE(sentRecords().size(), 2);
         QCOMPARE(server.connections(), 2);
+    }
+
+    void anAddressBeyondAsciiIsRefusedInABoxWhenTheServerCannotTakeIt()
+    {
+        // The sink offers SMTPUTF8; this server does not. The message is refused right after its
+        // greeting, before the password would be asked about.
+        ScriptedSmtpServer server;
+        QtMessageBoxService boxes;
+        start(QStringLiteral("send_utf8_refused"), &boxes, server.server());
+        boxes.setParentWindow(&harness->form());
+        BoxKeyAnswers answers({Qt::Key_Return});
+        compose(QStringLiteral("山田@example.jp"), QString());
+        QCOMPARE(answers.titles.size(), 1);
+        QCOMPARE(answers.titles.last(), SendController::sendErrorTitle());
+        QVERIFY2(answers.texts.last().contains(QStringLiteral("SMTPUTF8")), qPrintable(answers.texts.last()));
+        QCOMPARE(server.received().find("MAIL FROM"), std::string::npos);
+    }
+
+    // The whole of what a user types into one send, read back by three readers that share no code
+    // with the program (tests/mail/check_sent_message.py).
+    void oneSendReachesEveryRecipientAndEveryReaderRecoversSubjectNamesAndBytes()
+    {
+        // Short mailbox names: the recipient box holds 60 bytes.
+        start(QStringLiteral("r_a"));
+        const TestMailbox second = servers.createMailbox(QStringLiteral("r_b"));
+        const TestMailbox third = servers.createMailbox(QStringLiteral("r_c"));
+        const QString longSubject = QStringLiteral("令和八年度第三四半期の営業報告書および来期予算案についての最終確認のお願い（至急）").left(40);
+        QCOMPARE(longSubject.size(), 40);
+        const QString to = QStringLiteral("\"山田, 太郎\" <%1>、%2; %3").arg(box->address(), second.address(), third.address());
+        QByteArray binary;
+        for (int i = 0; i < 7000; ++i)
+            binary.append(static_cast<char>(i * 31));
+        const QString firstName = QStringLiteral("令和八年度　第三四半期　営業報告書（最終版・社外秘）①㈱～.txt");
+        const QString secondName = QStringLiteral("取引先一覧表と連絡先の更新について（二〇二六年十二月現在）.bin");
+        const QString firstPath = attachment(firstName, QByteArray("報告書の中身\r\n"));
+        const QString secondPath = attachment(secondName, binary);
+
+        compose(to, longSubject, firstPath + u',' + secondPath);
+
+        QVERIFY2(harness->messageBoxes.texts().isEmpty(), qPrintable(harness->messageBoxes.texts().join(u'\n')));
+        QCOMPARE(harness->form().statusText(), ComposeScreen::finishedStatus());
+        const QStringList envelope{box->address(), second.address(), third.address()};
+        for (const TestMailbox* mailbox : {static_cast<const TestMailbox*>(&*box), &second, &third}) {
+            const std::vector<TestMailbox::Delivery> deliveries = mailbox->deliveries();
+            QCOMPARE(deliveries.size(), std::size_t(1));
+            QCOMPARE(deliveries[0].recipients, envelope);
+        }
+
+        QTemporaryDir work;
+        QFile raw(work.filePath(QStringLiteral("sent.eml")));
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        raw.write(QByteArray::fromStdString(box->deliveries()[0].raw));
+        raw.close();
+        const QJsonObject expected{
+            {QStringLiteral("subject"), longSubject},
+            {QStringLiteral("to"), QJsonArray{QJsonArray{QStringLiteral("山田, 太郎"), box->address()}, QJsonArray{QString(), second.address()},
+                                       QJsonArray{QString(), third.address()}}},
+            {QStringLiteral("attachments"), QJsonArray{QJsonArray{firstName, firstPath}, QJsonArray{secondName, secondPath}}},
+        };
+        QFile described(work.filePath(QStringLiteral("expected.json")));
+        QVERIFY(described.open(QIODevice::WriteOnly));
+        described.write(QJsonDocument(expected).toJson());
+        described.close();
+        QProcess check;
+        check.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(NEMUROA_CHECK_SENT_MESSAGE), raw.fileName(), described.fileName()});
+        QVERIFY(check.waitForFinished(120000));
+        QVERIFY2(check.exitCode() == 0, (check.readAllStandardOutput() + check.readAllStandardError()).constData());
     }
 };
 

@@ -1,4 +1,5 @@
 #include "IdPassForm.h"
+#include "NMailApi.h"
 #include "MainFormHarness.h"
 #include "OptionForm.h"
 #include "SetForm.h"
@@ -7,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -58,11 +60,14 @@ private slots:
 
         OptionForm& servers = form.optionForm();
         QCOMPARE(servers.windowTitle(), QStringLiteral("サーバー設定"));
-        // The Part's 2910 × 3090 twips, and below the buttons the copy kept on the server.
-        QCOMPARE(servers.height(), 250);
+        // The Part's 2910 × 3090 twips, and below the buttons the copy kept on the server and the SMTP login.
+        QCOMPARE(servers.height(), 334);
         QVERIFY(servers.width() >= 194);
         QCOMPARE(control<QCheckBox>(&servers, Names::KeepOnServerCheck)->text(), QStringLiteral("受信したメールをサーバーに残す"));
         QCOMPARE(control<QSpinBox>(&servers, Names::KeepOnServerDays)->accessibleName(), QStringLiteral("日後にサーバーから削除（0 = 削除しない）"));
+        QCOMPARE(control<QLineEdit>(&servers, Names::SmtpPassText)->echoMode(), QLineEdit::Password);
+        QVERIFY(!control<QLineEdit>(&servers, Names::SmtpText)->placeholderText().isEmpty());
+        QVERIFY(control<QLineEdit>(&servers, Names::Pop3Text)->toolTip().contains(QStringLiteral("995")));
         QVERIFY(servers.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(control<QPushButton>(&servers, Names::OKCommand)->text(), QStringLiteral("設定"));
         QCOMPARE(control<QPushButton>(&servers, Names::CancelCommand)->text(), QStringLiteral("中止"));
@@ -152,6 +157,41 @@ private slots:
         QTRY_VERIFY(watched.isNull());
         QCOMPARE(harness.form().Settings.KeepOnServerDays, std::nullopt);
         QVERIFY(!folder.contents(QStringLiteral("vbmail.ini")).contains("KEEPONSERVER"));
+    }
+
+    void anSmtpLoginOfItsOwnIsKeptBesideTheAccountAndUsedForSending()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("SMTP=smtp.example.jp\r\nPOP3=pop.example\r\nMAIL=me@example.jp\r\n");
+        folder.put(AccountFile, "[EXEINI]\r\nNAME=pop-user\r\nNAME2=pop-secret\r\nNAME3=1\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        const auto sendOne = [&] {
+            harness.clickTab(2);
+            harness.find<QLineEdit>(Names::ToText)->setText(QStringLiteral("to@example.jp"));
+            QTest::mouseClick(harness.find<QPushButton>(Names::Command14), Qt::LeftButton);
+            return std::pair{harness.mail.textOptions.value(NMailApi::OptionSmtpUser), harness.mail.textOptions.value(NMailApi::OptionSmtpPassword)};
+        };
+        const auto typeSmtpLogin = [&](const QString& id, const QString& password) {
+            harness.clickTab(6);
+            click(MainFormHarness::window(Names::SetForm), Names::SetFormServers);
+            QWidget* dialog = MainFormHarness::window(Names::OptionForm);
+            QVERIFY(dialog);
+            control<QLineEdit>(dialog, Names::SmtpIdText)->setText(id);
+            control<QLineEdit>(dialog, Names::SmtpPassText)->setText(password);
+            QPointer<QWidget> watched(dialog);
+            click(dialog, Names::OKCommand);
+            QTRY_VERIFY(watched.isNull());
+        };
+
+        QCOMPARE(sendOne(), std::pair(QStringLiteral("pop-user"), QStringLiteral("pop-secret")));
+        typeSmtpLogin(QStringLiteral("smtp-user"), QStringLiteral("smtp-secret"));
+        QCOMPARE(folder.contents(AccountFile),
+            QByteArray("[EXEINI]\r\nNAME=pop-user\r\nNAME2=pop-secret\r\nNAME3=1\r\nSMTPID=smtp-user\r\nSMTPPASS=smtp-secret\r\n"));
+        QCOMPARE(QFile::permissions(folder.path(AccountFile)) & 0x0077, QFileDevice::Permissions());
+        QCOMPARE(sendOne(), std::pair(QStringLiteral("smtp-user"), QStringLiteral("smtp-secret")));
+        typeSmtpLogin(QString(), QString());
+        QCOMPARE(sendOne(), std::pair(QStringLiteral("pop-user"), QStringLiteral("pop-secret")));
     }
 
     void theServerDialogShowsAPasswordAllowedWithoutTlsAndClearingItTakesItBack_data()

@@ -23,11 +23,15 @@ public:
     void reportSendFailure(const QString& text) override { sendFailures.append(text); }
     void reportHistoryFailure(const QString& text) override { historyFailures.append(text); }
     void reportUnconfirmed(const QString& text) override { unconfirmed.append(text); }
+    void reportRefusedRecipient(const QString& text) override { refusedRecipients.append(text); }
+    void reportHistoryReplacement(const QString& text) override { historyReplacements.append(text); }
 
     QStringList progress;
     QStringList sendFailures;
     QStringList historyFailures;
     QStringList unconfirmed;
+    QStringList refusedRecipients;
+    QStringList historyReplacements;
 };
 
 class SendRunTest : public ::testing::Test {
@@ -178,10 +182,64 @@ TEST_F(SendRunTest, MessagesLeftWithoutAnAnswerAreNamedInOneLastBoxAndTheRestSti
 TEST_F(SendRunTest, ASentRecordThatCannotBeWrittenStopsTheSendBeforeTheLibraryIsCalled)
 {
     ASSERT_TRUE(QDir().mkpath(FolderFiles::FolderFilePath(folder.paths(), FolderFiles::SentHistory)));
-    run({QStringLiteral("a@x"), QStringLiteral("b@x")});
+    EXPECT_TRUE(run({QStringLiteral("a@x"), QStringLiteral("b@x")}).notSent);
     EXPECT_TRUE(mail.sent.isEmpty());
     ASSERT_EQ(view.historyFailures.size(), 1);
     EXPECT_TRUE(view.historyFailures.first().contains(SendRun::notTriedText(1)));
+}
+
+TEST_F(SendRunTest, ARecipientThatIsNoAddressIsNamedAndNothingIsStoredOrSent)
+{
+    struct Case {
+        QString typed;
+        QString named;
+    };
+    const Case cases[] = {
+        {QStringLiteral("alice@example.jp, bob"), QStringLiteral("「bob」")},
+        {QStringLiteral("a@example.jp; b@example.jp、山田 <c@example-compa"), QStringLiteral("「山田 <c@example-compa」")},
+        {QStringLiteral("  "), QStringLiteral("宛先が入力されていません")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        view.refusedRecipients.clear();
+        const SendRun::Outcome outcome = run({c.typed});
+        EXPECT_TRUE(outcome.notSent);
+        ASSERT_EQ(view.refusedRecipients.size(), 1);
+        EXPECT_TRUE(view.refusedRecipients.first().contains(c.named)) << view.refusedRecipients.first().toStdString();
+        EXPECT_TRUE(view.refusedRecipients.first().contains(SendRun::nothingSentText()));
+    }
+    EXPECT_TRUE(mail.sent.isEmpty());
+    EXPECT_TRUE(records().isEmpty());
+
+    // Separated recipients go to the library in one call, as typed.
+    const QString several = QStringLiteral("\"山田, 太郎\" <a@example.jp>; b@example.jp、c@example.jp");
+    EXPECT_FALSE(run({several}).notSent);
+    ASSERT_EQ(mail.sent.size(), 1);
+    EXPECT_EQ(mail.sent.first().to, several);
+}
+
+TEST_F(SendRunTest, CharactersTheHistoryCannotHoldAreToldOncePerSend)
+{
+    boxes.subject = QStringLiteral("ご案内😀");
+    boxes.body = QStringLiteral("𠮷野です");
+    run({QStringLiteral("a@example.jp"), QStringLiteral("b@example.jp"), QStringLiteral("c@example.jp")});
+    ASSERT_EQ(view.historyReplacements.size(), 1);
+    EXPECT_EQ(view.historyReplacements.first(), SendRun::historyReplacementText(QStringLiteral("😀𠮷")));
+    EXPECT_EQ(mail.sent.first().subject, boxes.subject);
+    EXPECT_EQ(records().first().text(SentField::Subject).trimmed(), QStringLiteral("ご案内?"));
+
+    view.historyReplacements.clear();
+    boxes.subject = QStringLiteral("ご案内①㈱～");
+    boxes.body = QStringLiteral("本文");
+    run({QStringLiteral("a@example.jp")});
+    EXPECT_TRUE(view.historyReplacements.isEmpty());
+}
+
+TEST_F(SendRunTest, TheStoredBodyHoldsCrLfWhateverLineEndsTheBoxHad)
+{
+    boxes.body = QStringLiteral("一行目\n二行目\r三行目\r\n四行目");
+    run({boxes.to});
+    EXPECT_EQ(records().first().text(SentField::Body).trimmed(), QStringLiteral("一行目\r\n二行目\r\n三行目\r\n四行目"));
 }
 
 TEST_F(SendRunTest, AMissingSentHistoryIsCreated)

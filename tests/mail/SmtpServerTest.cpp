@@ -1,5 +1,6 @@
 #include "NMail.h"
 #include "PlainPasswordConsent.h"
+#include "ScriptedSmtpServer.h"
 #include "TestMailServers.h"
 
 #include "QStringPrinter.h"
@@ -10,14 +11,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <atomic>
-#include <cstring>
-#include <mutex>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -166,98 +159,6 @@ TEST_F(SmtpServerTest, AuthenticationAndCertificateFailuresAreNamed)
 
 namespace {
 
-// An SMTP server without STARTTLS that takes every message and keeps every line it was sent.
-class PlainSmtpServer {
-public:
-    PlainSmtpServer()
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 4);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] {
-            for (int client; (client = ::accept(listener_, nullptr, nullptr)) >= 0;) {
-                client_ = client;
-                serve(client);
-            }
-        });
-    }
-    ~PlainSmtpServer()
-    {
-        ::shutdown(listener_, SHUT_RDWR);
-        // A client may keep its connection open for its next message.
-        if (const int client = client_; client >= 0)
-            ::shutdown(client, SHUT_RDWR);
-        thread_.join();
-        ::close(listener_);
-    }
-
-    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
-    // Everything the clients sent so far: every line the server has answered is in it.
-    std::string received()
-    {
-        const std::lock_guard lock(mutex_);
-        return received_;
-    }
-
-private:
-    void serve(int client)
-    {
-        const auto reply = [client](const char* text) { (void)::send(client, text, std::strlen(text), MSG_NOSIGNAL); };
-        reply("220 plain.test ESMTP\r\n");
-        std::string pending;
-        bool inData = false;
-        bool awaitingCredentials = false;
-        char buffer[4096];
-        for (ssize_t got; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) {
-            {
-                const std::lock_guard lock(mutex_);
-                received_.append(buffer, static_cast<std::size_t>(got));
-            }
-            pending.append(buffer, static_cast<std::size_t>(got));
-            for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
-                const std::string line = pending.substr(0, end);
-                pending.erase(0, end + 2);
-                if (inData) {
-                    if (line == ".") {
-                        inData = false;
-                        reply("250 queued\r\n");
-                    }
-                } else if (line.starts_with("EHLO")) {
-                    reply("250-plain.test\r\n250 AUTH PLAIN LOGIN\r\n");
-                } else if (awaitingCredentials) {
-                    awaitingCredentials = false;
-                    reply("235 accepted\r\n");
-                } else if (line.starts_with("AUTH")) {
-                    awaitingCredentials = true;
-                    reply("334 \r\n");
-                } else if (line == "DATA") {
-                    inData = true;
-                    reply("354 go on\r\n");
-                } else if (line == "QUIT") {
-                    reply("221 bye\r\n");
-                    break;
-                } else {
-                    reply("250 ok\r\n");
-                }
-            }
-        }
-        ::close(client);
-    }
-
-    int listener_ = -1;
-    int port_ = 0;
-    std::atomic<int> client_ = -1;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::string received_;
-};
-
 // Answers every question with the scripted answer and counts them.
 class ScriptedAnswers final : public MessageBoxService {
 public:
@@ -287,7 +188,7 @@ TEST_F(SmtpServerTest, SendingAsksOnceForAServerWithoutTlsAndRemembersAYes)
 {
     mail.NMailSetOptionText(NMailApi::OptionSmtpUser, QStringLiteral("taro"));
     mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, QStringLiteral("secret"));
-    PlainSmtpServer server;
+    ScriptedSmtpServer server;
     ServerSettings settings;
     const QString settingsFile = files.path() + QStringLiteral("/vbmail.ini");
     ScriptedAnswers yes(MessageBoxService::Answer::Yes);
@@ -308,7 +209,7 @@ TEST_F(SmtpServerTest, SendingAsksOnceForAServerWithoutTlsAndRemembersAYes)
     ScriptedAnswers no(MessageBoxService::Answer::No);
     ServerSettings refusing;
     PlainPasswordConsent declined(refusing, settingsFile, no, mail);
-    PlainSmtpServer other;
+    ScriptedSmtpServer other;
     EXPECT_EQ(declined.run(other.server(), [&] { return send(other.server(), QStringLiteral("件名"), QStringLiteral("本文"), QString()); }),
         NMailApi::ResultPasswordNeedsTls);
     EXPECT_EQ(no.questions.size(), 1);
@@ -324,4 +225,28 @@ TEST_F(SmtpServerTest, AServerThatCannotBeUsedIsToldApartFromARefusedRecipient)
         QStringLiteral("taro@example.jp"), QStringLiteral("件名"), QStringLiteral("本文"), nullptr, QString(), 0);
     EXPECT_EQ(refused, -1);
     EXPECT_TRUE(lastError(mail).contains(QStringLiteral("550"))) << lastError(mail).toStdString();
+}
+
+TEST_F(SmtpServerTest, AddressesBeyondAsciiGoOnlyToAServerThatOffersSmtpUtf8)
+{
+    const auto sendTo = [&](const ScriptedSmtpServer& server, const QString& to) {
+        return mail.NMailSmtpSendMail(server.server(), to, nullptr, nullptr, QStringLiteral("taro@example.jp"), QStringLiteral("件名"),
+            QStringLiteral("本文"), nullptr, QString(), 0);
+    };
+    ScriptedSmtpServer offering(true);
+    EXPECT_EQ(sendTo(offering, QStringLiteral("山田 <山田@例え.jp>")), 0) << lastError(mail).toStdString();
+    const std::string accepted = offering.received();
+    EXPECT_NE(accepted.find("MAIL FROM:<taro@example.jp> SMTPUTF8\r\n"), std::string::npos) << accepted;
+    EXPECT_NE(accepted.find("RCPT TO:<山田@xn--r8jz45g.jp>"), std::string::npos) << accepted;
+    EXPECT_NE(accepted.find("<山田@xn--r8jz45g.jp>\r\nSubject:"), std::string::npos) << accepted;
+
+    ScriptedSmtpServer plain;
+    EXPECT_LT(sendTo(plain, QStringLiteral("山田@例え.jp")), 0);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("SMTPUTF8"))) << lastError(mail).toStdString();
+    EXPECT_EQ(plain.received().find("MAIL FROM"), std::string::npos) << plain.received();
+
+    // An ASCII local part with a Japanese domain needs nothing of the server: the domain goes as punycode.
+    ScriptedSmtpServer asciiOnly;
+    EXPECT_EQ(sendTo(asciiOnly, QStringLiteral("taro@例え.jp")), 0) << lastError(mail).toStdString();
+    EXPECT_NE(asciiOnly.received().find("RCPT TO:<taro@xn--r8jz45g.jp>\r\n"), std::string::npos) << asciiOnly.received();
 }

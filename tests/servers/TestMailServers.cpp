@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -103,6 +106,26 @@ void TestMailbox::clear() const
 {
     for (const QString& path : messageFiles(maildir_))
         QFile::remove(path);
+    QDir(deliveryFolder()).removeRecursively();
+}
+
+QString TestMailbox::deliveryFolder() const { return maildir_ + QStringLiteral("/../sent-raw"); }
+
+std::vector<TestMailbox::Delivery> TestMailbox::deliveries() const
+{
+    std::vector<Delivery> found;
+    for (const QFileInfo& info : QDir(deliveryFolder()).entryInfoList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name)) {
+        QFile raw(info.absoluteFilePath());
+        QFile envelope(info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral(".json"));
+        if (!raw.open(QIODevice::ReadOnly) || !envelope.open(QIODevice::ReadOnly))
+            continue;
+        const QJsonObject described = QJsonDocument::fromJson(envelope.readAll()).object();
+        Delivery delivery{raw.readAll().toStdString(), described.value(QStringLiteral("mail_from")).toString(), {}};
+        for (const QJsonValue& recipient : described.value(QStringLiteral("rcpt_tos")).toArray())
+            delivery.recipients.append(recipient.toString());
+        found.push_back(std::move(delivery));
+    }
+    return found;
 }
 
 namespace {

@@ -24,6 +24,7 @@
 // and mailboxes that the test may stop and start as it likes.
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <string_view>
@@ -41,6 +42,16 @@ public:
 
     // Puts a raw message into the mailbox as a delivery would; false when it cannot be written.
     [[nodiscard]] bool deposit(std::string_view raw) const;
+    // A message the SMTP sink delivered here, as it arrived (CR LF line ends), with its envelope.
+    struct Delivery {
+        std::string raw;
+        QString mailFrom;
+        QStringList recipients;
+    };
+    // Every delivery since the mailbox was created, oldest first, whether received since or not.
+    std::vector<Delivery> deliveries() const;
+    QString deliveryFolder() const;
+
     // Messages left on the server (new and seen alike).
     int count() const;
     // Their raw bytes, oldest first (as the sink or deposit wrote them: LF line ends).

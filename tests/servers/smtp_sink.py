@@ -1,8 +1,11 @@
 """SMTP sink for the tests: accepts mail on 127.0.0.1 (plain with STARTTLS, and SMTPS), checks AUTH
 against the test password when a client logs in, and delivers every message into the recipient's
-Maildir below the mail root (the local part names the mailbox), where the test dovecot serves it."""
+Maildir below the mail root (the local part names the mailbox), where the test dovecot serves it.
+Beside the Maildir, sent-raw/ keeps each delivery's bytes exactly as they arrived (NAME.eml) and
+its envelope (NAME.json), for tests of what goes on the wire."""
 
 import argparse
+import json
 import os
 import ssl
 import time
@@ -48,6 +51,18 @@ class MaildirDelivery:
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
+    def keep_raw(self, home, name, envelope):
+        folder = os.path.join(home, "sent-raw")
+        os.makedirs(folder, exist_ok=True)
+        described = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+                     "mail_options": envelope.mail_options}
+        for suffix, data in ((".eml", envelope.original_content),
+                             (".json", json.dumps(described, ensure_ascii=False).encode("utf-8"))):
+            temporary = os.path.join(folder, "." + name + suffix)
+            with open(temporary, "wb") as kept:
+                kept.write(data)
+            os.rename(temporary, os.path.join(folder, name + suffix))
+
     async def handle_DATA(self, server, session, envelope):
         content = envelope.original_content.replace(b"\r\n", b"\n")
         for recipient in envelope.rcpt_tos:
@@ -62,6 +77,7 @@ class MaildirDelivery:
                 os.fsync(message.fileno())
             os.chown(temporary, MAIL_UID, MAIL_UID)
             os.rename(temporary, os.path.join(maildir, "new", name))
+            self.keep_raw(os.path.dirname(maildir), name, envelope)
         return "250 Message accepted for delivery"
 
 

@@ -1,0 +1,173 @@
+#include "BoxKeyAnswers.h"
+#include "ComposeScreen.h"
+#include "FolderFiles.h"
+#include "MainFormHarness.h"
+#include "QtMessageBoxService.h"
+#include "RecordLayouts.h"
+#include "ReplyScreen.h"
+#include "SendController.h"
+#include "SendRun.h"
+#include "TestProgramFolder.h"
+#include "WidgetNames.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+namespace Names = WidgetNames;
+
+// What a person meets when a send cannot go as typed, through the real main window, the real
+// message boxes and keys that travel the window system's way.
+class SendBoxesTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct Window {
+        Window()
+        {
+            folder.putServerSettings("SMTP=smtp.example.jp\r\nPOP3=pop.example\r\nMAIL=me@example.jp\r\n");
+            started = harness.start();
+            boxes.setParentWindow(&harness.form());
+            harness.form().activateWindow();
+        }
+
+        TestProgramFolder folder;
+        FakeNMail mail;
+        QtMessageBoxService boxes;
+        MainFormHarness harness{folder, mail, boxes};
+        bool started = false;
+
+        QLineEdit* box(const QString& name) const { return harness.find<QLineEdit>(name); }
+        QPlainTextEdit* body(const QString& name = Names::BodyText) const { return harness.find<QPlainTextEdit>(name); }
+        void click(const QString& name) const { QTest::mouseClick(harness.find<QPushButton>(name), Qt::LeftButton); }
+        void key(Qt::Key key) const { QTest::keyClick(harness.form().windowHandle(), key); }
+        int sentRecords() const
+        {
+            int count = 0;
+            (void)FolderFiles::folderFile(folder.paths(), FolderFiles::SentHistory).forEach([&](int, std::string_view) {
+                ++count;
+                return true;
+            });
+            return count;
+        }
+        void compose(const QString& to, const QString& subject, const QString& text) const
+        {
+            harness.clickTab(2);
+            box(Names::ToText)->setText(to);
+            box(Names::SubjectText)->setText(subject);
+            body()->setPlainText(text);
+        }
+        // A click that reaches the control the window system's way.
+        void clickOn(QWidget* control) const
+        {
+            const QPoint at = control->mapTo(&harness.form(), control->rect().center());
+            QTest::mouseClick(harness.form().windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+        }
+    };
+
+private slots:
+    void nothingTypedIsLostWhenTheSendCannotGo()
+    {
+        struct Case {
+            const char* what;
+            QString to;
+            bool historyBlocked;
+            QString boxSays;
+        };
+        const Case cases[] = {
+            {"a part that is no address", QStringLiteral("alice@example.jp, bob"), false, QStringLiteral("「bob」")},
+            {"a sent history that cannot be written", QStringLiteral("alice@example.jp"), true, QStringLiteral("送信履歴に書き込めない")},
+        };
+        for (const Case& c : cases) {
+            Window window;
+            QVERIFY(window.started);
+            if (c.historyBlocked)
+                QVERIFY(QDir().mkpath(FolderFiles::FolderFilePath(window.folder.paths(), FolderFiles::SentHistory)));
+            window.compose(c.to, QStringLiteral("件名"), QStringLiteral("大事な本文"));
+            BoxKeyAnswers answers({Qt::Key_Return});
+
+            window.click(Names::Command14);
+
+            QCOMPARE(answers.titles, QStringList{SendController::sendErrorTitle()});
+            QVERIFY2(answers.texts.first().contains(c.boxSays), qPrintable(answers.texts.first()));
+            QVERIFY(window.mail.sent.isEmpty());
+            QCOMPARE(window.box(Names::ToText)->text(), c.to);
+            QCOMPARE(window.box(Names::SubjectText)->text(), QStringLiteral("件名"));
+            QCOMPARE(window.body()->toPlainText(), QStringLiteral("大事な本文"));
+            QVERIFY(window.harness.find<QWidget>(Names::Frame3)->isVisible());
+            QCOMPARE(window.harness.form().statusText(), SendRun::nothingSentText());
+        }
+    }
+
+    void charactersTheHistoryCannotHoldAreToldOnce()
+    {
+        Window window;
+        QVERIFY(window.started);
+        window.compose(QStringLiteral("a@example.jp; b@example.jp"), QStringLiteral("ご案内😀"), QStringLiteral("𠮷野"));
+        BoxKeyAnswers answers({Qt::Key_Return});
+        window.click(Names::Command14);
+        QCOMPARE(answers.texts, QStringList{SendRun::historyReplacementText(QStringLiteral("😀𠮷"))});
+        QCOMPARE(window.mail.sent.size(), 1);
+        QCOMPARE(window.harness.form().statusText(), ComposeScreen::finishedStatus());
+    }
+
+    void passingThroughTheOpeningLinesKeepsTheBodyAndChoosingOneReplacesIt()
+    {
+        Window window;
+        QVERIFY(window.started);
+        window.compose(QString(), QString(), QStringLiteral("打ち込んだ本文"));
+        auto* openingLines = window.harness.find<QComboBox>(Names::Combo1);
+        QCOMPARE(openingLines->currentText(), QString());
+        QVERIFY(QTest::qWaitForWindowActive(window.harness.form().windowHandle()));
+
+        window.clickOn(openingLines);
+        QTRY_VERIFY(openingLines->hasFocus());
+        window.key(Qt::Key_Tab);
+        QTRY_VERIFY(!openingLines->hasFocus());
+        QCOMPARE(window.body()->toPlainText(), QStringLiteral("打ち込んだ本文"));
+
+        window.clickOn(openingLines);
+        QTRY_VERIFY(openingLines->hasFocus());
+        window.key(Qt::Key_Down);
+        window.key(Qt::Key_Tab);
+        QTRY_VERIFY(!openingLines->hasFocus());
+        QCOMPARE(window.body()->toPlainText(), MainForm::openingLines().first());
+    }
+
+    void aCutReplyAddressIsQuestionedBeforeItGoes()
+    {
+        Window window;
+        QVERIFY(window.started);
+        // The received From field holds 90 bytes: this sender loses its closing ">" there.
+        const QString sender = QStringLiteral("株式会社サンプル商事　営業部　山田太郎 <yamada.taro.sales-division@example-company-of-japan.co.jp>");
+        QVERIFY(StoreMessage(window.folder.paths(), 10, 1, {QStringLiteral("会議"), sender, QStringLiteral("d"), QStringLiteral("本文")}).ok());
+        window.harness.clickTab(16);
+        auto* rows = window.harness.find<QTreeView>(Names::MailListView);
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::NoModifier, rows->visualRect(rows->model()->index(0, 0)).center());
+        window.click(Names::Command5);
+        const QString cut = window.box(Names::Text41)->text();
+        QVERIFY2(!cut.contains(u'>'), qPrintable(cut));
+
+        BoxKeyAnswers correct({Qt::Key_Return});
+        window.click(Names::Command34);
+        QCOMPARE(correct.texts, QStringList{ReplyScreen::cutRecipientQuestion(cut)});
+        QVERIFY(window.mail.sent.isEmpty());
+        QCOMPARE(window.sentRecords(), 0);
+        QVERIFY(window.harness.find<QWidget>(Names::Frame8)->isVisible());
+
+        // An address that only fills the field is asked about too; "いいえ" (Esc) sends it as it stands.
+        window.box(Names::Text41)->setText(sender);
+        BoxKeyAnswers sendAnyway({Qt::Key_Escape});
+        window.click(Names::Command34);
+        QCOMPARE(sendAnyway.texts.size(), 1);
+        QCOMPARE(window.mail.sent.size(), 1);
+        QCOMPARE(window.mail.sent.first().to, sender);
+    }
+};
+
+QTEST_MAIN(SendBoxesTest)
+#include "SendBoxesTest.moc"
