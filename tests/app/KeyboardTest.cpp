@@ -261,6 +261,26 @@ private slots:
         QVERIFY(!MainFormHarness::window(Names::SetForm));
         QVERIFY(started.harness.find<QWidget>(Names::Frame3)->isVisible());
 
+        // Enter on the settings tab opens the chooser; Esc at its window closes it again.
+        QTest::keyClick(form.windowHandle(), Qt::Key_End);
+        for (int tab = 17; tab > 6; --tab)
+            QTest::keyClick(form.windowHandle(), Qt::Key_Left);
+        QCOMPARE(strip.focusedIndex(), 6);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Return);
+        QWidget* chooser = MainFormHarness::window(Names::SetForm);
+        QVERIFY(chooser);
+        QVERIFY(QTest::qWaitForWindowExposed(chooser));
+        QTest::keyClick(chooser->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!form.isLoaded(Names::SetForm));
+        // The window system gives the main window back its activation; the offscreen one does not.
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        strip.setFocus(Qt::TabFocusReason);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Home);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Right);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Space);
+        QCOMPARE(strip.selectedIndex(), 2);
+
         // Leaving the strip and coming back puts the mark on the open tab.
         QTest::keyClick(form.windowHandle(), Qt::Key_Right);
         QTest::keyClick(form.windowHandle(), Qt::Key_Tab);
