@@ -20,8 +20,25 @@
 #include <cstdlib>
 #include <optional>
 
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    // Answered before any window exists, so that they need no display.
+    if (const std::optional<QString> information = StartOptions::informationFor(argumentsOf(argc, argv))) {
+        std::fputs(information->toLocal8Bit().constData(), stdout);
+        return EXIT_SUCCESS;
+    }
     QApplication application(argc, argv);
     QApplication::setFont(MainForm::programFont());
     // The desktop finds the menu entry, its name and icon, by this name (Wayland's app id).
@@ -52,12 +69,13 @@ int main(int argc, char* argv[])
                       }};
 
     const ProgramPaths paths(options.programFolder);
-    // One copy per program folder. A second start hands its mailto: link to the running copy;
-    // without one it is told why it ends. A lock file that cannot be made (a folder the user may
-    // only read) leaves the program unguarded rather than unusable.
+    // One copy per program folder. A second start hands its mailto: link (or nothing) to the
+    // running copy, which comes to the front; only when that copy does not answer is the user told
+    // why this one ends. A lock file that cannot be made (a folder the user may only read) leaves
+    // the program unguarded rather than unusable.
     ProgramFolderLock folderLock(paths);
     if (folderLock.acquire() == ProgramFolderLock::Outcome::HeldByAnotherCopy) {
-        if (!options.mailto.isEmpty() && RunningCopyLink::handOver(options.programFolder, options.mailto))
+        if (RunningCopyLink::handOver(options.programFolder, options.mailto))
             return EXIT_SUCCESS;
         messageBoxes.notify(folderLock.heldByAnotherCopyText(), MessageBoxService::Icon::Exclamation);
         return EXIT_FAILURE;
@@ -71,12 +89,7 @@ int main(int argc, char* argv[])
 
     RunningCopyLink runningCopy(options.programFolder);
     if (runningCopy.listen()) {
-        QObject::connect(&runningCopy, &RunningCopyLink::mailtoReceived, &window, [&window](const QString& mailto) {
-            window.activateWindow();
-            window.raise();
-            if (const std::optional<MailtoLink> link = MailtoLink::parse(mailto))
-                window.composeMailto(*link);
-        });
+        QObject::connect(&runningCopy, &RunningCopyLink::mailtoReceived, &window, &MainForm::takeHandOver);
     }
     if (const std::optional<MailtoLink> link = MailtoLink::parse(options.mailto))
         window.composeMailto(*link);

@@ -4,6 +4,7 @@
 #include "Cp932LengthValidator.h"
 #include "MailScreen.h"
 #include "MainForm.h"
+#include "ReadingOrder.h"
 #include "RecordLayouts.h"
 #include "ScreenControls.h"
 #include "TextHelpers.h"
@@ -88,11 +89,20 @@ AddressBookScreen::AddressBookScreen(MainForm& form, QWidget* parent)
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     list_->viewport()->installEventFilter(this);
 
+    // The screen's hint box, below the list and hidden until a hint shows it.
+    QLineEdit* hints = box(Names::Text51, Twips::rect(2640, 3480, 6015, 1695), this);
+    hints->setReadOnly(true);
+    hints->setFocusPolicy(Qt::NoFocus);
+    hints->setAccessibleName(QStringLiteral("ヒント"));
+    hints->hide();
+
     connect(paste, &QPushButton::clicked, this, &AddressBookScreen::PasteAddress);
     connect(add, &QPushButton::clicked, this, &AddressBookScreen::RegisterAddress);
     connect(remove, &QPushButton::clicked, this, &AddressBookScreen::DeleteAddress);
     connect(card, &QPushButton::clicked, this, &AddressBookScreen::InsertCardName);
     connect(&form_, &MainForm::addressBookTabOpened, this, &AddressBookScreen::LoadAddressList);
+
+    ReadingOrder::set(*this, {address_, paste, count_, name_, add, remove, cardName_, card, list_});
 }
 
 bool AddressBookScreen::eventFilter(QObject* watched, QEvent* event)

@@ -2,6 +2,7 @@
 
 #include "Cp932LengthValidator.h"
 #include "MainForm.h"
+#include "ReadingOrder.h"
 #include "RecordLayouts.h"
 #include "ScreenControls.h"
 #include "SendController.h"
@@ -156,6 +157,9 @@ ComposeScreen::ComposeScreen(MainForm& form, SendController& sender, QWidget* pa
         setBulkSend(false);
     });
     connect(&form_, &MainForm::composeTabOpened, this, &ComposeScreen::LoadNameList);
+
+    ReadingOrder::set(*this, {send, pasteBody, pasteTo, clear, to_, subject_, openingLines_, attach_, attachments_, add, cancel,
+        attachmentList_, body_, names_, count_, bulkOn_, bulkOff_});
 }
 
 bool ComposeScreen::eventFilter(QObject* watched, QEvent* event)

@@ -1,6 +1,7 @@
 #include "EnlargedView.h"
 
 #include "MainForm.h"
+#include "ReadingOrder.h"
 #include "ScreenControls.h"
 #include "TextHelpers.h"
 #include "Twips.h"
@@ -47,6 +48,12 @@ EnlargedView::EnlargedView(MainForm& form, QWidget* parent)
     label(QStringLiteral("本文"), Twips::rect(120, 1440, 700, 300), this);
 
     fontSize_->setText(QString::number(InitialFontSize));
+    subject_->setAccessibleName(QStringLiteral("件名"));
+    sender_->setAccessibleName(QStringLiteral("差出人"));
+    date_->setAccessibleName(QStringLiteral("日付"));
+    fontSize_->setAccessibleName(QStringLiteral("文字サイズ"));
+    up_->setAccessibleName(QStringLiteral("文字を大きく"));
+    down_->setAccessibleName(QStringLiteral("文字を小さく"));
     auto* arrows = new QWidget(this);
     arrows->setObjectName(WidgetNames::UpDown1);
     arrows->setGeometry(Twips::rect(9360, 480, 255, 375));
@@ -66,8 +73,12 @@ EnlargedView::EnlargedView(MainForm& form, QWidget* parent)
     body_->setObjectName(WidgetNames::Text15);
     body_->setAcceptRichText(false);
     body_->setGeometry(Twips::rect(0, BodyTop, 11187, 8556));
+    // A view to read in, not a body to write: Tab goes on to the next control.
+    body_->setTabChangesFocus(true);
+    body_->setAccessibleName(QStringLiteral("本文"));
 
     connect(return_, &QPushButton::clicked, this, &EnlargedView::returnToMainScreen);
+    ReadingOrder::set(*this, {subject_, fontSize_, up_, down_, return_, sender_, date_, body_});
     connect(&form_, &MainForm::outerSizeChanged, this, &EnlargedView::followWindowSize);
 }
 

@@ -127,6 +127,14 @@ QString HintLine::hintFor(const QString& controlName)
     return rule && rule->action == Action::Show ? QString::fromUtf16(rule->text) : QString();
 }
 
+void HintLine::describe(QWidget& window)
+{
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+        if (const QString hint = hintFor(control->objectName()); !hint.isEmpty())
+            control->setAccessibleDescription(hint);
+    }
+}
+
 bool HintLine::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove && watched->isWidgetType()) {

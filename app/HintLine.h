@@ -33,6 +33,9 @@ public:
 
     // The text a Show rule of the control puts into its box; empty when it has none.
     static QString hintFor(const QString& controlName);
+    // Gives every control of the window that has a hint that hint as its accessible description,
+    // so that a screen reader says it without the pointer.
+    static void describe(QWidget& window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -6,6 +6,7 @@
 #include "MailListModel.h"
 #include "MainForm.h"
 #include "MessageDeletion.h"
+#include "ReadingOrder.h"
 #include "ScreenControls.h"
 #include "TextHelpers.h"
 #include "Twips.h"
@@ -70,9 +71,14 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
     button(Names::Command27, QStringLiteral("Text Quick Save"), Twips::rect(6375, 480, 1575, 375), this);
     ScreenControls::label(QStringLiteral("件数"), Twips::rect(8400, 540, 600, 255), this);
     count_->setReadOnly(true);
+    count_->setAccessibleName(QStringLiteral("件数"));
+    subject_->setAccessibleName(QStringLiteral("Subject（件名）"));
+    sender_->setAccessibleName(QStringLiteral("From（差出人）"));
+    date_->setAccessibleName(QStringLiteral("Date（日付）"));
     marker_->hide();
 
     list_->setObjectName(Names::MailListView);
+    list_->setAccessibleName(QStringLiteral("メール一覧"));
     list_->setModel(model_);
     list_->setGeometry(Twips::rect(0, ListTop, ListDesignWidth, ListDesignHeight));
     list_->setRootIsDecorated(false);
@@ -90,6 +96,7 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
 
     body_->setObjectName(Names::rtfEd);
     body_->setAcceptRichText(false);
+    body_->setAccessibleName(QStringLiteral("本文"));
     body_->setGeometry(Twips::rect(0, 3905, 11187, 3720));
 
     // The screen's hint box, over the body and hidden until a hint shows it.
@@ -97,6 +104,8 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
     hints->setObjectName(Names::Text5);
     hints->setGeometry(Twips::rect(3000, 4560, 6015, 2175));
     hints->setReadOnly(true);
+    hints->setFocusPolicy(Qt::NoFocus);
+    hints->setAccessibleName(QStringLiteral("ヒント"));
     hints->hide();
 
     connect(deleteOne, &QPushButton::clicked, this, &MailScreen::deleteSelectedMessage);
@@ -105,6 +114,17 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
     connect(&form_, &MainForm::mailTabOpened, this, &MailScreen::openFolder);
     connect(&form_, &MainForm::outerSizeChanged, this, &MailScreen::followWindowSize);
     new MailEditorCommands(form_, *this, toolbarStrip_);
+
+    // The toolbar strip first, then the buttons below it, the list, the view fields and the body.
+    QList<QWidget*> order;
+    for (QWidget* control : toolbarStrip_->findChildren<QWidget*>()) {
+        if (control->focusPolicy() & Qt::TabFocus)
+            order.append(control);
+    }
+    for (const QString& name : {Names::Command3, Names::Command4, Names::Command5, Names::Command6, Names::Command29, Names::Command27})
+        order.append(findChild<QPushButton*>(name));
+    order.append({count_, list_, subject_, sender_, date_, body_});
+    ReadingOrder::set(*this, order);
 }
 
 bool MailScreen::eventFilter(QObject* watched, QEvent* event)

@@ -2,6 +2,7 @@
 
 #include "AddressBookScreen.h"
 #include "ComposeScreen.h"
+#include "CtrlTabFocus.h"
 #include "EnlargedView.h"
 #include "FolderFiles.h"
 #include "HintLine.h"
@@ -15,6 +16,7 @@
 #include "ReceiveController.h"
 #include "ReplyScreen.h"
 #include "Pictures.h"
+#include "ReadingOrder.h"
 #include "RecordLayouts.h"
 #include "SendController.h"
 #include "SetForm.h"
@@ -137,6 +139,7 @@ void MainForm::buildScreens()
 
     tabStrip_ = new TabStrip(central);
     tabStrip_->setObjectName(Names::TabStrip1);
+    tabStrip_->setAccessibleName(QStringLiteral("画面の切り替え"));
     tabStrip_->setGeometry(Twips::rect(0, 0, StartWidth, 8775));
     tabStrip_->setRowBandHeight(Twips::toPixels(ScreenTop));
     connect(tabStrip_, &TabStrip::tabClicked, this, &MainForm::onTabClicked);
@@ -146,6 +149,7 @@ void MainForm::buildScreens()
     new ReceiveController(*this);
     new MainScreenActions(*this);
     new HintLine(*this);
+    new CtrlTabFocus(*this);
     mailScreen_ = createMailScreen(central);
     addressBookScreen_ = createAddressBookScreen(central);
     composeScreen_ = createComposeScreen(central);
@@ -153,6 +157,7 @@ void MainForm::buildScreens()
     enlargedView_ = createEnlargedView(central);
     spamKeywordScreen_ = createSpamKeywordScreen(central);
 
+    HintLine::describe(*this);
     connect(mainScreen_->exitButton(), &QAbstractButton::clicked, this, &MainForm::shutdown);
     connect(mainScreen_->minimiseButton(), &QAbstractButton::clicked, this, &QWidget::showMinimized);
 }
@@ -699,14 +704,53 @@ void MainForm::resizeEvent(QResizeEvent* event)
     followFrame();
 }
 
+bool MainForm::focusNextPrevChild(bool next)
+{
+    // Round the tab strip and the open screen, in the screen's reading order.
+    QList<QWidget*> ring;
+    if (tabStrip_->isVisible())
+        ring.append(tabStrip_);
+    for (Screen screen : {Screen::Main, Screen::Mail, Screen::AddressBook, Screen::Compose, Screen::Reply, Screen::Enlarged,
+             Screen::SpamKeywords}) {
+        if (screenFrame(screen)->isVisible())
+            ring.append(ReadingOrder::of(*screenFrame(screen)));
+    }
+    if (QWidget* target = ReadingOrder::step(ring, focusWidget(), next)) {
+        target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return QMainWindow::focusNextPrevChild(next);
+}
+
 void MainForm::composeMailto(const MailtoLink& link)
 {
-    auto* to = composeScreen_->findChild<QLineEdit*>(Names::ToText);
-    auto* subject = composeScreen_->findChild<QLineEdit*>(Names::SubjectText);
-    if (!to || !subject)
-        return;
+    auto* compose = qobject_cast<ComposeScreen*>(composeScreen_);
+    auto* to = compose->findChild<QLineEdit*>(Names::ToText);
+    auto* subject = compose->findChild<QLineEdit*>(Names::SubjectText);
+    auto* body = compose->findChild<QPlainTextEdit*>(Names::BodyText);
+    auto* attachments = compose->findChild<QLineEdit*>(Names::AttachText);
     tabStrip_->setSelectedIndex(2);
     onTabClicked(2);
+    // A link clicked elsewhere must not wipe out a mail being written.
+    const bool holdsText = !to->text().isEmpty() || !subject->text().isEmpty() || !body->toPlainText().isEmpty()
+        || !attachments->text().isEmpty();
+    if (holdsText
+        && !services_.messageBoxes.confirm(
+            QStringLiteral("新規作成画面に書きかけのメールがあります。\r\nリンクの宛先・件名・本文で置き換えますか？")))
+        return;
+    compose->ClearScreen();
     to->setText(link.toText());
     subject->setText(link.subject);
+    body->setPlainText(QString(link.body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+void MainForm::takeHandOver(const QString& mailto)
+{
+    // A later start of the program comes here instead of opening a second window.
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (const std::optional<MailtoLink> link = MailtoLink::parse(mailto))
+        composeMailto(*link);
 }

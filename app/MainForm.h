@@ -115,8 +115,12 @@ public:
     // Esc or a close request asks whether to stop it.
     bool isOperationInProgress() const { return operation_ != nullptr; }
     // A mailto: link handed over at start or by a later start: opens the compose screen with the
-    // recipients and the subject filled in.
+    // recipients, the subject and the body filled in, after asking when the screen holds a mail
+    // being written.
     void composeMailto(const MailtoLink& link);
+    // What a later start handed over (an empty text when it had no link): the window comes to
+    // the front, restored if minimised, and a link goes to the compose screen.
+    void takeHandOver(const QString& mailto);
 
     // Releases the mail library and ends the process.
     void shutdown();
@@ -148,6 +152,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildMenus();

@@ -1,6 +1,7 @@
 #include "MainScreen.h"
 
 #include "Pictures.h"
+#include "ReadingOrder.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QToolButton>
 
 namespace {
 
@@ -104,6 +106,7 @@ QPlainTextEdit* lightGreenBox(QWidget* parent)
 {
     auto* box = new QPlainTextEdit(parent);
     colour(box, Qt::black, LightGreen);
+    box->setTabChangesFocus(true);
     box->hide();
     return box;
 }
@@ -121,6 +124,7 @@ MainScreen::MainScreen(QWidget* parent) : QFrame(parent)
     buildCentre();
     buildCounters();
     buildMemoAndButtons();
+    setReadingOrder();
 }
 
 void MainScreen::buildRuleEditor()
@@ -209,9 +213,12 @@ void MainScreen::buildCentre()
     note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     clock_ = place(readOnlyBox(this, Qt::white, ClockBlue), Names::Text27, 3600, 4215, 2055, 270);
+    clock_->setAccessibleName(QStringLiteral("現在の日時"));
 
     auto* calendarFrame = place(new QGroupBox(this), Names::Frame7, 3480, 4560, 2655, 2655);
     auto* calendar = place(new QCalendarWidget(calendarFrame), Names::MonthView1, 60, 60, 2535, 2535);
+    calendar_ = calendar;
+    calendar->setAccessibleName(QStringLiteral("カレンダー"));
     calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     calendar->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
     QFont small = calendar->font();
@@ -236,15 +243,20 @@ void MainScreen::buildCounters()
         const double top = 1560 + 240.0 * row;
         pastCounters_[row] = place(readOnlyBox(this, Qt::yellow, Qt::black), Names::Text19At(row), 6360, top, 375, 270);
         newCounters_[row] = place(readOnlyBox(this, Qt::white, Qt::black), Names::Text21At(row), 6720, top, 375, 270);
+        // Row by row beside the rule names, as the header "Past/New/Name" reads.
+        pastCounters_[row]->setAccessibleName(QStringLiteral("Past %1").arg(row + 1));
+        newCounters_[row]->setAccessibleName(QStringLiteral("New %1").arg(row + 1));
     }
 
     ruleList_ = place(new QListWidget(this), Names::List2, 7080, 1560, 3735, 2940);
     colour(ruleList_, ListGreen, ListBackground);
     ruleList_->setUniformItemSizes(true);
+    ruleList_->setAccessibleName(QStringLiteral("仕分けの登録名"));
     ruleList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     explanation_ = place(lightGreenBox(this), Names::Text18, 6360, 1560, 4455, 3015);
     explanation_->setReadOnly(true);
+    explanation_->setAccessibleName(QStringLiteral("説明"));
     explanation_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
@@ -256,12 +268,57 @@ void MainScreen::buildMemoAndButtons()
     caption->setAlignment(Qt::AlignCenter);
 
     memo_ = place(new QPlainTextEdit(this), Names::txtMemo, 6240, 5040, 4095, 2145);
+    // The memo is saved into the rule file, where a tab character has no business: Tab leaves it.
+    memo_->setTabChangesFocus(true);
+    memo_->setAccessibleName(QStringLiteral("備考"));
     hint_ = place(lightGreenBox(this), Names::Text45, 6600, 5400, 3255, 1575);
     hint_->setReadOnly(true);
+    // What the hint box says is each control's accessible description; Tab never stops on it.
+    hint_->setFocusPolicy(Qt::NoFocus);
+    hint_->setAccessibleName(QStringLiteral("ヒント"));
 
+    // The picture buttons carry no caption: assistive tools read these names, and the hint as the
+    // description.
     viewer_ = place(pictureButton(this, Pictures::viewerButton()), Names::Command22, 10440, 4680, 615, 615);
+    viewer_->setAccessibleName(QStringLiteral("しずくテトラ"));
     minimise_ = place(pictureButton(this, Pictures::minimiseButton()), Names::Command21, 10440, 5600, 615, 615);
+    minimise_->setAccessibleName(QStringLiteral("最小化"));
     exit_ = place(pictureButton(this, Pictures::exitButton()), Names::Command2, 10440, 6480, 615, 615);
+    exit_->setAccessibleName(QStringLiteral("終了"));
+}
+
+void MainScreen::setReadingOrder()
+{
+    // The calendar's own buttons take no keyboard focus unless told: a month is also turned with
+    // Page Up and Page Down in the day table, but a person looks for the buttons they can see.
+    struct CalendarPart {
+        const char* name;
+        const char16_t* accessibleName;
+    };
+    constexpr std::array<CalendarPart, 5> Parts{{
+        {"qt_calendar_prevmonth", u"前の月"},
+        {"qt_calendar_monthbutton", u"月"},
+        {"qt_calendar_yearbutton", u"年"},
+        {"qt_calendar_nextmonth", u"次の月"},
+        {"qt_calendar_calendarview", u"日付"},
+    }};
+    QList<QWidget*> calendarParts;
+    for (const CalendarPart& part : Parts) {
+        if (auto* control = calendar_->findChild<QWidget*>(QString::fromLatin1(part.name))) {
+            if (qobject_cast<QToolButton*>(control))
+                control->setFocusPolicy(Qt::TabFocus);
+            control->setAccessibleName(QString::fromUtf16(part.accessibleName));
+            calendarParts.append(control);
+        }
+    }
+    // Column by column, as the screen reads: the rule editor, the buttons and calendar in the
+    // middle, then the rule list, the explanation over it, the memo and the picture buttons.
+    QList<QWidget*> order{ruleName_};
+    order.append(QList<QWidget*>(details_.begin(), details_.end()));
+    order.append({ruleAddress_, change_, clear_, hideExplanation_, showExplanation_});
+    order.append(calendarParts);
+    order.append({ruleList_, explanation_, memo_, viewer_, minimise_, exit_});
+    ReadingOrder::set(*this, order);
 }
 
 SortRule MainScreen::editorContents() const

@@ -60,6 +60,7 @@ private:
     void buildCounters();
     void buildCentre();
     void buildMemoAndButtons();
+    void setReadingOrder();
 
     QLineEdit* ruleName_ = nullptr;
     std::array<QLineEdit*, DetailFields> details_{};
@@ -70,6 +71,7 @@ private:
     std::array<QLineEdit*, CounterRows> newCounters_{};
     QLabel* status_ = nullptr;
     QLineEdit* clock_ = nullptr;
+    QCalendarWidget* calendar_ = nullptr;
     QPlainTextEdit* explanation_ = nullptr;
     QPlainTextEdit* hint_ = nullptr;
     QLabel* banner_ = nullptr;

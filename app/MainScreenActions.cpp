@@ -2,7 +2,6 @@
 
 #include "ClockText.h"
 #include "ExplanationText.h"
-#include "HintLine.h"
 #include "MainForm.h"
 #include "MainScreen.h"
 #include "Twips.h"
@@ -24,10 +23,6 @@ MainScreenActions::MainScreenActions(MainForm& form)
     connect(screen.showExplanationButton(), &QPushButton::clicked, this, &MainScreenActions::showExplanation);
     connect(screen.hideExplanationButton(), &QPushButton::clicked, this, &MainScreenActions::hideExplanation);
     connect(screen.viewerButton(), &QPushButton::clicked, this, &MainScreenActions::LaunchViewer);
-
-    // The picture buttons carry no caption: assistive tools read what the hint says of them.
-    for (QPushButton* button : {screen.viewerButton(), screen.minimiseButton(), screen.exitButton()})
-        button->setAccessibleName(HintLine::hintFor(button->objectName()));
 
     animationTimer_->setObjectName(Names::Timer1);
     animationTimer_->setInterval(AnimationMilliseconds);

@@ -2,6 +2,7 @@
 
 #include "MainForm.h"
 #include "MainScreen.h"
+#include "ReadingOrder.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
@@ -19,6 +20,10 @@ MainScreenRuleEditor::MainScreenRuleEditor(MainForm& form)
     MainScreen& screen = form.mainScreen();
     append_->setObjectName(WidgetNames::Command25);
     append_->setGeometry(Twips::rect(5880, 360, 555, 375));
+    // Tab comes to it after the button group beside it.
+    QList<QWidget*> order = ReadingOrder::of(screen);
+    order.insert(order.indexOf(screen.showExplanationButton()) + 1, append_);
+    ReadingOrder::set(screen, order);
 
     screen.ruleList()->viewport()->installEventFilter(this);
     connect(screen.changeButton(), &QPushButton::clicked, this, [this] { editor_.ChangeRule(); });

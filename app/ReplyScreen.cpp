@@ -5,6 +5,7 @@
 #include "MailScreen.h"
 #include "MainForm.h"
 #include "RecordLayouts.h"
+#include "ReadingOrder.h"
 #include "ScreenControls.h"
 #include "SendController.h"
 #include "TextHelpers.h"
@@ -87,6 +88,8 @@ ReplyScreen::ReplyScreen(MainForm& form, SendController& sender, ComposeScreen& 
     connect(attach_, &QPushButton::clicked, this, &ReplyScreen::AttachFile);
     connect(add, &QPushButton::clicked, this, &ReplyScreen::AddAttachment);
     connect(cancel, &QPushButton::clicked, this, &ReplyScreen::CancelAttachments);
+
+    ReadingOrder::set(*this, {send, back, to_, subject_, attachments_, attach_, add, cancel, attachmentList_, body_});
 }
 
 void ReplyScreen::OpenReply()

@@ -3,6 +3,7 @@
 #include "Twips.h"
 #include "WidgetNames.h"
 
+#include <QKeyEvent>
 #include <QPushButton>
 
 SetForm::SetForm(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -21,4 +22,13 @@ SetForm::SetForm(QWidget* parent) : QWidget(parent, Qt::Window)
 
     connect(account, &QPushButton::clicked, this, &SetForm::accountRequested);
     connect(servers, &QPushButton::clicked, this, &SetForm::serversRequested);
+}
+
+void SetForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -11,4 +11,8 @@ public:
 signals:
     void accountRequested();
     void serversRequested();
+
+protected:
+    // Esc closes the chooser, as it closes a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 };

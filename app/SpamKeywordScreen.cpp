@@ -1,6 +1,7 @@
 #include "SpamKeywordScreen.h"
 
 #include "Cp932LengthValidator.h"
+#include "ReadingOrder.h"
 #include "Twips.h"
 #include "UnstorableInput.h"
 #include "WidgetNames.h"
@@ -48,6 +49,7 @@ SpamKeywordScreen::SpamKeywordScreen(const ProgramPaths& paths, MessageBoxServic
     label(QStringLiteral("撃退用キーワード(100字以内）"), Twips::rect(240, 240, 6000, 270), this);
     input_->setObjectName(WidgetNames::Text43);
     input_->setGeometry(Twips::rect(240, 540, 6000, 360));
+    input_->setAccessibleName(QStringLiteral("撃退用キーワード"));
     input_->setValidator(new Cp932LengthValidator(InputBytes, input_));
 
     auto* add = new QPushButton(QStringLiteral("登録"), this);
@@ -61,17 +63,21 @@ SpamKeywordScreen::SpamKeywordScreen(const ProgramPaths& paths, MessageBoxServic
     count_->setObjectName(WidgetNames::Text44);
     count_->setGeometry(Twips::rect(9120, 540, 1200, 360));
     count_->setReadOnly(true);
+    count_->setAccessibleName(QStringLiteral("登録件数"));
 
     label(QStringLiteral("登録・削除で、あなた用にカスタマイズして下さい。"), Twips::rect(240, 1020, 10700, 270), this);
 
     list_->setObjectName(WidgetNames::List7);
     list_->setGeometry(Twips::rect(240, 1380, 10700, 5760));
     list_->setModel(rows_);
+    list_->setAccessibleName(QStringLiteral("キーワード一覧"));
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
 
     connect(add, &QPushButton::clicked, this, &SpamKeywordScreen::AddKeyword);
     connect(remove, &QPushButton::clicked, this, &SpamKeywordScreen::DeleteKeyword);
+
+    ReadingOrder::set(*this, {input_, add, remove, count_, list_});
 }
 
 void SpamKeywordScreen::report(const StoreStatus& failure)

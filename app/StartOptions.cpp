@@ -2,6 +2,33 @@
 
 #include <QDir>
 
+std::optional<QString> StartOptions::informationFor(const QStringList& arguments)
+{
+    for (const QString& argument : arguments) {
+        if (argument == u"--help")
+            return usage();
+        if (argument == u"--version")
+            return version();
+    }
+    return std::nullopt;
+}
+
+QString StartOptions::usage()
+{
+    return QStringLiteral(
+        "使い方: nemuroa [--program-folder フォルダ] [mailto:リンク]\n"
+        "\n"
+        "  --program-folder フォルダ  データフォルダ「★MAilData」のあるプログラムフォルダを指定します。\n"
+        "                            環境変数 %1 でも指定できます。\n"
+        "  mailto:リンク              新規作成画面に宛先・件名・本文を入れて開きます。\n"
+        "                            起動中のネムロアがあれば、そちらに渡します。\n"
+        "  --help                    この説明を表示して終了します。\n"
+        "  --version                 バージョンを表示して終了します。\n")
+        .arg(FolderVariable);
+}
+
+QString StartOptions::version() { return QStringLiteral("Nemuroa %1\n").arg(QStringLiteral(NEMUROA_VERSION)); }
+
 StartOptions StartOptions::parse(const QStringList& arguments, const QString& environmentFolder, const QString& executableFolder)
 {
     StartOptions options;

@@ -3,10 +3,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // What the command line and the environment may say at start: the program folder (the option
 // "--program-folder DIR" or the variable NEMUROA_PROGRAM_FOLDER, the option winning; the
-// executable's folder when neither is given) and one mailto: link to compose. Nothing else of the
-// program reads options or the environment.
+// executable's folder when neither is given) and one mailto: link to compose; or "--help" and
+// "--version", which are answered without starting. Nothing else of the program reads options or
+// the environment.
 struct StartOptions {
     QString programFolder;
     QString mailto;
@@ -18,5 +21,11 @@ struct StartOptions {
 
     // arguments without the program name, as left by QApplication; environmentFolder the value of
     // NEMUROA_PROGRAM_FOLDER (empty when unset).
+    // The text "--help" or "--version" asks for (the first of them given), printed on standard
+    // output before the program ends; std::nullopt when neither is given.
+    static std::optional<QString> informationFor(const QStringList& arguments);
+    static QString usage();
+    static QString version();
+
     static StartOptions parse(const QStringList& arguments, const QString& environmentFolder, const QString& executableFolder);
 };

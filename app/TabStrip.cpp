@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QStyleOptionTab>
 #include <QStyleOptionTabWidgetFrame>
 #include <QToolTip>
@@ -48,6 +49,7 @@ void TabStrip::insertTab(int index, const QString& caption, const QIcon& image, 
         selected_ = 1;
     else if (position < selected_)
         ++selected_;
+    focused_ = selected_;
     layoutTabs();
 }
 
@@ -55,6 +57,7 @@ void TabStrip::clear()
 {
     tabs_.clear();
     selected_ = 0;
+    focused_ = 0;
     layoutTabs();
 }
 
@@ -65,6 +68,7 @@ void TabStrip::setSelectedIndex(int index)
     if (index < 1 || index > count() || index == selected_)
         return;
     selected_ = index;
+    focused_ = index;
     update();
     announceSelection();
 }
@@ -166,11 +170,10 @@ void TabStrip::initStyleOption(QStyleOptionTab& option, int index) const
     option.shape = QTabBar::RoundedNorth;
     option.position = QStyleOptionTab::Middle;
     option.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
-    if (index == selected_) {
+    if (index == selected_)
         option.state |= QStyle::State_Selected;
-        if (hasFocus())
-            option.state |= QStyle::State_HasFocus;
-    }
+    if (index == focused_ && hasFocus())
+        option.state |= QStyle::State_HasFocus;
 }
 
 void TabStrip::paintEvent(QPaintEvent*)
@@ -194,14 +197,23 @@ void TabStrip::paintEvent(QPaintEvent*)
     if (selected_ > 0) {
         QStyleOptionTab option;
         initStyleOption(option, selected_);
+        painter.save();
         painter.setClipRect(option.rect.adjusted(-2, 0, 2, option.rect.bottom() + 1 == rowsBottom ? 2 : 0));
         style()->drawControl(QStyle::CE_TabBarTab, &option, &painter, this);
+        painter.restore();
+    }
+    if (focused_ > 0 && hasFocus()) {
+        QStyleOptionFocusRect mark;
+        mark.initFrom(this);
+        mark.rect = tabRect(focused_).adjusted(3, 3, -3, -3);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &mark, &painter, this);
     }
 }
 
 void TabStrip::click(int index)
 {
     selected_ = index;
+    focused_ = index;
     update();
     announceSelection();
     emit tabClicked(index);
@@ -220,11 +232,25 @@ void TabStrip::announceSelection()
     QAccessibleEvent selection(this, QAccessible::Selection);
     selection.setChild(selected_ - 1);
     QAccessible::updateAccessibility(&selection);
-    if (hasFocus()) {
-        QAccessibleEvent focus(this, QAccessible::Focus);
-        focus.setChild(selected_ - 1);
-        QAccessible::updateAccessibility(&focus);
-    }
+    announceFocus();
+}
+
+void TabStrip::announceFocus()
+{
+    if (!QAccessible::isActive() || focused_ < 1 || !hasFocus())
+        return;
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(focused_ - 1);
+    QAccessible::updateAccessibility(&focus);
+}
+
+void TabStrip::moveFocusMark(int index)
+{
+    if (index == focused_)
+        return;
+    focused_ = index;
+    update();
+    announceFocus();
 }
 
 void TabStrip::mousePressEvent(QMouseEvent* event)
@@ -243,12 +269,39 @@ void TabStrip::mousePressEvent(QMouseEvent* event)
 
 void TabStrip::keyPressEvent(QKeyEvent* event)
 {
-    if (count() > 0 && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
-        const int step = event->key() == Qt::Key_Left ? -1 : 1;
-        click((selected_ - 1 + step + count()) % count() + 1);
+    if (count() == 0 || event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        QWidget::keyPressEvent(event);
         return;
     }
-    QWidget::keyPressEvent(event);
+    const int mark = std::clamp(focused_, 1, count());
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up: moveFocusMark((mark - 2 + count()) % count() + 1); break;
+    case Qt::Key_Right:
+    case Qt::Key_Down: moveFocusMark(mark % count() + 1); break;
+    case Qt::Key_Home: moveFocusMark(1); break;
+    case Qt::Key_End: moveFocusMark(count()); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space: click(mark); break;
+    default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void TabStrip::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    // Coming back to the strip, the mark starts on the tab that is open.
+    focused_ = selected_;
+    update();
+    announceFocus();
+}
+
+void TabStrip::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TabStrip::resizeEvent(QResizeEvent* event)

@@ -13,6 +13,8 @@ class QStyleOptionTab;
 // switch runs on each click. The area below the rows is the strip's panel, on which the screens lie.
 // When the captions need more rows than the row band holds, long captions are cut with an ellipsis
 // (the whole caption is the tab's tool tip), so that every tab stays in the band and clickable.
+// The keyboard moves a focus mark over the tabs (arrows, Home, End) without opening any: opening
+// tab 3 starts a receive, so only Enter or Space opens the marked tab.
 class TabStrip : public QWidget {
     Q_OBJECT
 public:
@@ -37,6 +39,8 @@ public:
     QString shownText(int index) const;
 
     int selectedIndex() const { return selected_; }
+    // The tab the keyboard has marked; the selected one until a key moves the mark.
+    int focusedIndex() const { return focused_; }
     // Selects without reporting a click.
     void setSelectedIndex(int index);
     // Selects and reports, as a click on the tab does.
@@ -52,6 +56,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -70,11 +76,14 @@ private:
     int naturalTabWidth(const Tab& tab) const;
     int minimumRowHeight() const;
     void announceSelection();
+    void announceFocus();
+    void moveFocusMark(int index);
     void initStyleOption(QStyleOptionTab& option, int index) const;
     void click(int index);
 
     QList<Tab> tabs_;
     int selected_ = 0;
+    int focused_ = 0;
     int rowBandHeight_ = 0;
     int rowCount_ = 0;
 };

@@ -55,10 +55,8 @@ public:
         state.focusable = true;
         state.invisible = !strip_->isVisible();
         state.disabled = !strip_->isEnabled();
-        if (strip_->selectedIndex() == index_) {
-            state.selected = true;
-            state.focused = strip_->hasFocus();
-        }
+        state.selected = strip_->selectedIndex() == index_;
+        state.focused = strip_->hasFocus() && strip_->focusedIndex() == index_;
         return state;
     }
 
@@ -137,7 +135,7 @@ QAccessibleInterface* TabStripAccessible::childAt(int x, int y) const
 
 QAccessibleInterface* TabStripAccessible::focusChild() const
 {
-    if (!strip()->hasFocus() || strip()->selectedIndex() < 1)
+    if (!strip()->hasFocus() || strip()->focusedIndex() < 1)
         return nullptr;
-    return child(strip()->selectedIndex() - 1);
+    return child(strip()->focusedIndex() - 1);
 }

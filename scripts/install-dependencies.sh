@@ -11,6 +11,8 @@ run_packages+=(qt6-translations-l10n)
 test_packages+=(desktop-file-utils qt6-translations-l10n)
 # Independent readers of what the program sends: reformime and munpack.
 test_packages+=(maildrop mpack)
+# The screen reader test: a real X server, an accessibility bus and a reader's view of it.
+test_packages+=(xvfb x11-utils xdotool dbus-x11 at-spi2-core python3-pyatspi python3-gi)
 demo_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps ca-certificates)
 screenshot_packages=(xvfb xauth)
 stress_packages=(stress-ng)

@@ -1,14 +1,20 @@
 #include "MainFormHarness.h"
+#include "QtMessageBoxService.h"
 #include "RunningCopyLink.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QLocalServer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 namespace Names = WidgetNames;
 
@@ -79,6 +85,115 @@ private slots:
         QVERIFY(compose->isVisible());
         QCOMPARE(to->text(), QStringLiteral("a@example.jp, b@example.jp"));
         QCOMPARE(subject->text(), QStringLiteral("会議の件"));
+        QCOMPARE(harness.find<QPlainTextEdit>(Names::BodyText)->toPlainText(), QString());
+        // An empty screen is filled without a question.
+        QVERIFY(harness.messageBoxes.requests.isEmpty());
+    }
+
+    void theLinksBodyFillsTheBody()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.form().composeMailto(*MailtoLink::parse(QStringLiteral("mailto:a@example.jp?body=%E6%9C%AC%E6%96%87%0D%0A2%E8%A1%8C%E7%9B%AE")));
+        QCOMPARE(harness.find<QPlainTextEdit>(Names::BodyText)->toPlainText(), QStringLiteral("本文\n2行目"));
+    }
+
+    void aMailBeingWrittenIsReplacedOnlyWhenThePersonSaysYes_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("yes") << static_cast<int>(MessageBoxService::Answer::Yes) << QStringLiteral("b@example.jp") << QStringLiteral("リンクの本文");
+        QTest::newRow("no") << static_cast<int>(MessageBoxService::Answer::No) << QStringLiteral("a@example.jp") << QStringLiteral("書きかけ");
+    }
+    void aMailBeingWrittenIsReplacedOnlyWhenThePersonSaysYes()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, to);
+        QFETCH(QString, body);
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.clickTab(2);
+        harness.find<QLineEdit>(Names::ToText)->setText(QStringLiteral("a@example.jp"));
+        harness.find<QPlainTextEdit>(Names::BodyText)->setPlainText(QStringLiteral("書きかけ"));
+        harness.messageBoxes.answers = {static_cast<MessageBoxService::Answer>(answer)};
+
+        harness.form().takeHandOver(QStringLiteral("mailto:b@example.jp?body=%E3%83%AA%E3%83%B3%E3%82%AF%E3%81%AE%E6%9C%AC%E6%96%87"));
+
+        QCOMPARE(harness.messageBoxes.requests.size(), 1);
+        QCOMPARE(harness.messageBoxes.requests.first().title, QStringLiteral("確認"));
+        QCOMPARE(harness.messageBoxes.requests.first().buttons, MessageBoxService::Buttons::YesNo);
+        QCOMPARE(harness.find<QLineEdit>(Names::ToText)->text(), to);
+        QCOMPARE(harness.find<QPlainTextEdit>(Names::BodyText)->toPlainText(), body);
+    }
+
+    void theQuestionIsAnsweredByKeysAtTheRealBox_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("Return: はい") << static_cast<int>(Qt::Key_Return) << QStringLiteral("b@example.jp");
+        QTest::newRow("Esc: いいえ") << static_cast<int>(Qt::Key_Escape) << QStringLiteral("a@example.jp");
+    }
+    void theQuestionIsAnsweredByKeysAtTheRealBox()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, to);
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness fakes(folder);
+        QtMessageBoxService boxes;
+        Services services{boxes, fakes.clipboard, fakes.fileDialogs, fakes.launcher, fakes.clock, fakes.mail,
+            fakes.services.processEvents, fakes.services.endProcess};
+        const ProgramPaths paths(folder.folder());
+        MainForm form(paths, services);
+        boxes.setParentWindow(&form);
+        QVERIFY(form.load());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.composeMailto(*MailtoLink::parse(QStringLiteral("mailto:a@example.jp")));
+
+        // The person answers the box that comes up, at its window, as the keyboard does.
+        QString asked;
+        QTimer answerer;
+        answerer.setInterval(10);
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->windowHandle() || !box->windowHandle()->isExposed())
+                return;
+            answerer.stop();
+            asked = box->windowTitle();
+            QTest::keyClick(box->windowHandle(), static_cast<Qt::Key>(key));
+        });
+        answerer.start();
+        form.takeHandOver(QStringLiteral("mailto:b@example.jp"));
+
+        QCOMPARE(asked, QStringLiteral("確認"));
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(form.findChild<QLineEdit*>(Names::ToText)->text(), to);
+    }
+
+    void aLaterStartWithoutALinkBringsTheWindowBack()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        RunningCopyLink running(folder.folder());
+        QVERIFY(running.listen());
+        QObject::connect(&running, &RunningCopyLink::mailtoReceived, &harness.form(), &MainForm::takeHandOver);
+        harness.form().showMinimized();
+        QTRY_VERIFY(harness.form().isMinimized());
+
+        QVERIFY(RunningCopyLink::handOver(folder.folder(), QString()));
+
+        QTRY_VERIFY(!harness.form().isMinimized());
+        // Nothing else changed: no screen switch, no box.
+        QCOMPARE(harness.form().tabStrip().selectedIndex(), 1);
+        QVERIFY(harness.messageBoxes.requests.isEmpty());
     }
 };
 

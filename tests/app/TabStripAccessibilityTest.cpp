@@ -1,9 +1,11 @@
+#include "HintLine.h"
 #include "MainFormHarness.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
 #include <QAccessible>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -88,28 +90,36 @@ private slots:
         QVERIFY(others->state().selected);
         QVERIFY(!list->child(0)->state().selected);
 
-        // The keyboard still moves the selection, and the focused tab is the selected one.
+        // An arrow moves the focus to the next tab without opening it; Enter opens it.
         harness.form().tabStrip().setFocus();
         QTRY_VERIFY(harness.form().tabStrip().hasFocus());
-        QTest::keyClick(&harness.form().tabStrip(), Qt::Key_Right);
-        QCOMPARE(harness.form().tabStrip().selectedIndex(), 17);
+        QCOMPARE(list->focusChild(), others);
+        QTest::keyClick(harness.form().windowHandle(), Qt::Key_Right);
+        QCOMPARE(harness.form().tabStrip().selectedIndex(), 16);
         QCOMPARE(list->focusChild(), list->child(16));
         QVERIFY(list->child(16)->state().focused);
+        QVERIFY(!list->child(16)->state().selected);
+        QVERIFY(!others->state().focused);
+        QTest::keyClick(harness.form().windowHandle(), Qt::Key_Return);
+        QCOMPARE(harness.form().tabStrip().selectedIndex(), 17);
+        QVERIFY(list->child(16)->state().selected);
     }
 
-    void thePictureButtonsAreNamedByTheirHints_data()
+    void thePictureButtonsHaveShortNamesAndTheirHintsAsDescription_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("name");
-        QTest::newRow("exit") << Names::Command2 << QStringLiteral("終了します。");
-        QTest::newRow("minimise") << Names::Command21 << QStringLiteral("フォーム（画面）を最小化します。");
-        QTest::newRow("viewer") << Names::Command22
+        QTest::addColumn<QString>("description");
+        QTest::newRow("exit") << Names::Command2 << QStringLiteral("終了") << QStringLiteral("終了します。");
+        QTest::newRow("minimise") << Names::Command21 << QStringLiteral("最小化") << QStringLiteral("フォーム（画面）を最小化します。");
+        QTest::newRow("viewer") << Names::Command22 << QStringLiteral("しずくテトラ")
                                 << QStringLiteral("「しずくテトラ」を鑑賞できます。起動するとネムロアは最小化されますので、使用する場合はタスクバーのネムロアをクリックして下さい。");
     }
-    void thePictureButtonsAreNamedByTheirHints()
+    void thePictureButtonsHaveShortNamesAndTheirHintsAsDescription()
     {
         QFETCH(QString, button);
         QFETCH(QString, name);
+        QFETCH(QString, description);
         TestProgramFolder folder;
         folder.putServerSettings("POP3=p\r\n");
         MainFormHarness harness(folder);
@@ -117,6 +127,66 @@ private slots:
         QAccessibleInterface* element = QAccessible::queryAccessibleInterface(harness.find<QPushButton>(button));
         QCOMPARE(element->role(), QAccessible::Button);
         QCOMPARE(element->text(QAccessible::Name), name);
+        QCOMPARE(element->text(QAccessible::Description), description);
+    }
+
+    void everyControlAPersonReachesHasAShortName_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::newRow("main screen") << 1;
+        QTest::newRow("compose") << 2;
+        QTest::newRow("address book") << 4;
+        QTest::newRow("spam keywords") << 5;
+        QTest::newRow("mail") << 16;
+        QTest::newRow("reply") << -static_cast<int>(MainForm::Screen::Reply);
+        QTest::newRow("enlarged view") << -static_cast<int>(MainForm::Screen::Enlarged);
+    }
+    void everyControlAPersonReachesHasAShortName()
+    {
+        QFETCH(int, tab);
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        if (tab > 0)
+            harness.clickTab(tab);
+        else
+            harness.form().showScreen(static_cast<MainForm::Screen>(-tab));
+        // Reached by Tab, or shown to be read: the counters, the clock, the count boxes.
+        QStringList unnamed;
+        for (QWidget* control : harness.form().findChildren<QWidget*>()) {
+            auto* box = qobject_cast<QLineEdit*>(control);
+            const bool reached = (control->focusPolicy() & Qt::TabFocus) == Qt::TabFocus || (box && box->isReadOnly());
+            if (!control->isVisible() || !reached || control->focusProxy())
+                continue;
+            const QString name = QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+            // A label, never the hint, which is the description.
+            if (name.isEmpty() || name.size() > 30 || name == HintLine::hintFor(control->objectName()))
+                unnamed.append(control->objectName() + u'=' + name);
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u' ')));
+    }
+
+    void theCountersTheClockAndTheViewFieldsSayWhatTheyAre()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        const auto nameOf = [&harness](const QString& control) {
+            return QAccessible::queryAccessibleInterface(harness.find<QWidget>(control))->text(QAccessible::Name);
+        };
+        QCOMPARE(nameOf(Names::Text19At(0)), QStringLiteral("Past 1"));
+        QCOMPARE(nameOf(Names::Text21At(11)), QStringLiteral("New 12"));
+        QCOMPARE(nameOf(Names::Text27), QStringLiteral("現在の日時"));
+        QCOMPARE(nameOf(Names::txtMemo), QStringLiteral("備考"));
+        QCOMPARE(nameOf(Names::TabStrip1), QStringLiteral("画面の切り替え"));
+        QCOMPARE(nameOf(Names::Text7), QStringLiteral("Subject（件名）"));
+        QCOMPARE(nameOf(Names::rtfEd), QStringLiteral("本文"));
+        QCOMPARE(nameOf(Names::Text29), QStringLiteral("件数"));
+        // The address book's buttons describe themselves with the hints its hint box shows.
+        QCOMPARE(QAccessible::queryAccessibleInterface(harness.find<QWidget>(Names::Command15))->text(QAccessible::Description),
+            QStringLiteral("不要になったメールアドレスの削除が行えます。"));
     }
 };
 

@@ -53,4 +53,13 @@ TEST_F(StartOptionsTest, WhatCannotBeUnderstoodEndsTheStartWithAReason)
     EXPECT_FALSE(parse({u"--program-folder"_s, option.path() + u"/missing"_s}).error.isEmpty());
 }
 
+TEST_F(StartOptionsTest, HelpAndVersionAreAnsweredWhateverElseIsGiven)
+{
+    EXPECT_EQ(StartOptions::informationFor({u"--help"_s}), StartOptions::usage());
+    EXPECT_EQ(StartOptions::informationFor({u"mailto:a@example.jp"_s, u"--version"_s, u"--help"_s}), StartOptions::version());
+    EXPECT_EQ(StartOptions::informationFor({u"--program-folder"_s, u"--help"_s}), StartOptions::usage());
+    EXPECT_EQ(StartOptions::informationFor({u"mailto:a@example.jp"_s}), std::nullopt);
+    EXPECT_TRUE(StartOptions::version().startsWith(u"Nemuroa "_s));
+}
+
 } // namespace

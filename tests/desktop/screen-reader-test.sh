@@ -1,0 +1,28 @@
+#!/bin/bash
+# Runs screen-reader-test.py the way a screen reader meets the program: a D-Bus session with the
+# accessibility bus and registry, a real X server, the program as installed in the build tree.
+set -u
+build="$1"
+here="$(cd "$(dirname "$0")" && pwd)"
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${NEMUROA_IN_SESSION:-}" ]; then
+    exec env NEMUROA_IN_SESSION=1 dbus-run-session -- bash "$(realpath "$0")" "$@"
+fi
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+mkdir -p "$work/program/★MAilData"
+printf 'POP3=p\r\n' > "$work/vbmail.ini"
+cd "$work"
+
+# A free display number: the first whose lock file does not exist.
+display=90
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+export DISPLAY=":$display"
+for _ in $(seq 1 200); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+for _ in $(seq 1 200); do
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
+    sleep 0.05
+done
+/usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
+/usr/bin/python3 "$here/screen-reader-test.py" "$build/program/nemuroa" "$work/program"
