@@ -64,11 +64,11 @@ TEST(EditorTextFile, WriteReplacesTheFileAndReadFailsOnAMissingOne)
     const StoreResult<bool> written = EditorTextFile::write(path, u"新しい");
     ASSERT_TRUE(written.ok());
     EXPECT_FALSE(written.value());
-    const StoreResult<QString> read = EditorTextFile::read(path);
+    const StoreResult<EditorTextFile::ReadText> read = EditorTextFile::read(path);
     ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read.value(), u"新しい\r\n"_s);
+    EXPECT_EQ(read.value().text, u"新しい\r\n"_s);
 
-    const StoreResult<QString> missing = EditorTextFile::read(folder.filePath(u"none.txt"_s));
+    const StoreResult<EditorTextFile::ReadText> missing = EditorTextFile::read(folder.filePath(u"none.txt"_s));
     EXPECT_FALSE(missing.ok());
     EXPECT_TRUE(missing.error().contains(u"none.txt"_s));
 }
