@@ -7,12 +7,12 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <optional>
 
 namespace {
 
 constexpr std::string_view Utf8ByteOrderMark = "\xEF\xBB\xBF";
-constexpr mode_t UserDocumentMode = 0644;
 
 bool isAscii(std::string_view bytes)
 {
@@ -42,6 +42,15 @@ QString decodeCharacters(std::string_view bytes)
             return *utf8;
     }
     return Cp932Codec::decode(bytes);
+}
+
+// A text the user saves is a document of theirs: its mode comes from the umask, as for the user's
+// other files, not from the store's owner-only mode.
+mode_t documentMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 } // namespace
@@ -99,7 +108,7 @@ StoreResult<ReadText> read(const QString& path)
 StoreResult<bool> write(const QString& path, QStringView text)
 {
     const Encoded encoded = encode(text);
-    if (const StoreStatus written = AtomicFile::write(path, encoded.bytes, UserDocumentMode); !written.ok())
+    if (const StoreStatus written = AtomicFile::write(path, encoded.bytes, documentMode()); !written.ok())
         return written;
     return encoded.charactersReplaced;
 }

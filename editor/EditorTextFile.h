@@ -36,9 +36,8 @@ struct ReadText {
 };
 
 StoreResult<ReadText> read(const QString& path);
-// Replaces the file whole. The result says whether characters were replaced by "?". A text the
-// user saves is a document of theirs, readable by others as documents usually are, unlike the
-// store's own files.
+// Replaces the file whole, with the mode the umask gives the user's documents. The result says
+// whether characters were replaced by "?".
 StoreResult<bool> write(const QString& path, QStringView text);
 
 // The sentence a save shows once when characters were replaced.

@@ -19,7 +19,8 @@ QStringList narrow(const ProgramPaths& paths)
         if (::stat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
             continue;
         const mode_t access = info.st_mode & 07777;
-        const mode_t narrowed = access & ~static_cast<mode_t>(077);
+        // The owner keeps what the owner had; the sticky and set-id bits stay as they were.
+        const mode_t narrowed = access & (FolderMode | S_ISUID | S_ISGID | S_ISVTX);
         if (access == narrowed)
             continue;
         const QString shown = QDir::toNativeSeparators(folder);
