@@ -2,6 +2,19 @@
 
 #include <utility>
 
+namespace {
+
+QString withoutTrailingBlanks(QString text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && (text[end - 1] == u' ' || text[end - 1] == QChar(0x3000)))
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+} // namespace
+
 MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void MailListModel::setListing(FolderListing listing)
@@ -21,7 +34,9 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= listing_.rowCount())
         return {};
-    return listing_.cell(index.row(), static_cast<ListColumn>(index.column()));
+    // The file pads every field with blanks; shown with them, each short field would end in the
+    // view's elision mark instead of its last character.
+    return withoutTrailingBlanks(listing_.cell(index.row(), static_cast<ListColumn>(index.column())));
 }
 
 QVariant MailListModel::headerData(int section, Qt::Orientation orientation, int role) const

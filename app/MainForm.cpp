@@ -16,6 +16,7 @@
 #include "ReceiveController.h"
 #include "ReplyScreen.h"
 #include "Pictures.h"
+#include "PrivateFolders.h"
 #include "ReadingOrder.h"
 #include "RecordLayouts.h"
 #include "SendController.h"
@@ -40,6 +41,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTextStream>
 #include <QTreeView>
 #include <QUrl>
 
@@ -241,6 +243,8 @@ bool MainForm::load()
             MessageBoxService::Icon::Critical);
         return false;
     }
+    for (const QString& line : PrivateFolders::narrow(paths_))
+        QTextStream(stderr) << line << Qt::endl;
     // Before anything reads the files: undo a receive session that was cut short and remove the
     // temporary files a crash can leave.
     if (StoreStatus recovered = StartUpRecovery::recover(paths_); !recovered.ok())

@@ -172,7 +172,6 @@ void MainScreen::buildButtonGroup()
 void MainScreen::buildBanner()
 {
     banner_ = place(new QLabel(this), Names::Image1, 6450, 180, 4305, 990);
-    banner_->setPixmap(Pictures::banner(banner_->size()));
 
     auto* title = place(new QLabel(QStringLiteral("Nemuroa"), this), Names::Label9, 6840, 360, 2535, 735);
     title->setFont(bookFont(26.25, true));
@@ -182,6 +181,7 @@ void MainScreen::buildBanner()
     auto* version = place(new QLabel(QStringLiteral("Ver  1.05"), this), Names::Label13, 9480, 720, 1215, 255);
     version->setFont(bookFont(11.25, true));
     whiteText(version);
+    banner_->setPixmap(Pictures::banner(banner_->size(), version->geometry().translated(-banner_->pos())));
 }
 
 void MainScreen::buildCentre()

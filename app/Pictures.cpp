@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -23,7 +24,7 @@ QPixmap blank(QSize size)
     return pixmap;
 }
 
-void drawStars(QPainter& painter, const QRectF& area, int count)
+void drawStars(QPainter& painter, const QRectF& area, int count, const QRectF& keepDark = QRectF())
 {
     // A fixed scatter, so the picture is the same at every start.
     std::uint32_t seed = 0x9e3779b9u;
@@ -34,6 +35,8 @@ void drawStars(QPainter& painter, const QRectF& area, int count)
         seed = seed * 1664525u + 1013904223u;
         const double y = area.top() + (seed >> 8) % 1000 / 1000.0 * area.height();
         const double radius = i % 5 == 0 ? 1.3 : 0.7;
+        if (keepDark.adjusted(-2, -2, 2, 2).contains(x, y))
+            continue;
         painter.setBrush(QColor(255, 255, 255, i % 3 == 0 ? 230 : 150));
         painter.drawEllipse(QPointF(x, y), radius, radius);
     }
@@ -92,7 +95,7 @@ QIcon roundButton(const QColor& face, const std::function<void(QPainter&)>& draw
 
 namespace Pictures {
 
-QPixmap banner(QSize size)
+QPixmap banner(QSize size, const QRect& textArea)
 {
     QPixmap pixmap(size);
     QPainter painter(&pixmap);
@@ -101,9 +104,10 @@ QPixmap banner(QSize size)
     sky.setColorAt(0, Night);
     sky.setColorAt(1, Dusk);
     painter.fillRect(pixmap.rect(), sky);
-    drawStars(painter, QRectF(pixmap.rect()), size.width() / 6);
-    const double radius = size.height() * 0.3;
-    drawCrescent(painter, QPointF(size.width() - radius * 1.6, size.height() * 0.42), radius, Dusk);
+    drawStars(painter, QRectF(pixmap.rect()), size.width() / 6, QRectF(textArea));
+    // The moon stands above the text, whose white needs the dark sky behind it.
+    const double radius = std::min(size.height() * 0.3, std::max(2.0, (textArea.top() - 2) / 2.2));
+    drawCrescent(painter, QPointF(size.width() - radius * 1.6, textArea.top() - 2 - radius * 1.05), radius, Dusk);
     return pixmap;
 }
 

@@ -8,7 +8,8 @@
 // the pictures of the main screen, the eight images of the tab strip and the picture buttons.
 namespace Pictures {
 
-QPixmap banner(QSize size);
+// The banner, kept dark sky without moon or stars behind textArea (the version text over it).
+QPixmap banner(QSize size, const QRect& textArea);
 // The picture beside the rule editor: a night sky over a sleeping letter.
 QPixmap nightLetter(QSize size);
 // The small bar the animation moves.

@@ -127,6 +127,18 @@ void TabStrip::layoutTabs()
                 tooWide = middle;
         }
         placeInRows(fits, rows);
+        // The cap is for the rows that need it: a tab cut by it gets back what its own row can spare.
+        for (const QList<int>& row : rows) {
+            int spare = available;
+            for (int i : row)
+                spare -= tabs_[i].rect.width();
+            for (int i : row) {
+                const int wanted = std::min(naturalTabWidth(tabs_[i]), available) - tabs_[i].rect.width();
+                const int given = std::clamp(wanted, 0, spare);
+                tabs_[i].rect.setWidth(tabs_[i].rect.width() + given);
+                spare -= given;
+            }
+        }
     }
     rowCount_ = static_cast<int>(rows.size());
     int rowHeight = std::max(fontMetrics().height(), IconSize) + VerticalPadding;

@@ -31,7 +31,9 @@ DemoProgramFolder::DemoProgramFolder(const ProgramPaths& paths) : paths_(paths) 
 StoreStatus DemoProgramFolder::layOut(const Account& account, const QList<SortRule>& rules, const QStringList& keywords) const
 {
     for (const QString& folder : {ProgramPaths::dataFolderName(), QStringLiteral("添付フォルダ"), QStringLiteral("■TextQuickSave"), QStringLiteral("Data")}) {
-        if (!QDir().mkpath(paths_.programFolder() + u'/' + folder))
+        // Open to the owner only, as the launcher lays out a user's folder.
+        const QString path = paths_.programFolder() + u'/' + folder;
+        if (!QDir().mkpath(path) || !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
             return StoreStatus::failure(QStringLiteral("フォルダ「%1」を作れません。").arg(folder));
     }
     ServerSettings settings;

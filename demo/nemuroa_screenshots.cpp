@@ -1,7 +1,8 @@
 // Pictures of every screen of Nemuroa for the README, taken from the real window on the program
 // folder in the current directory (the demo's, laid out by scripts/demo.sh). It opens each screen
 // in turn as a click on its tab does, receives the demo mailbox on tab 3, and saves each picture as
-// a small PNG; the notices a receive shows are pictured and then closed.
+// a small PNG once the screen has painted on the display; the notices a receive shows are pictured
+// and then answered with the Return key, as a person answers them.
 //   nemuroa-screenshots OUTDIR
 #include "MainForm.h"
 #include "NMail.h"
@@ -21,6 +22,9 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
+#include <QScreen>
+#include <QTest>
+#include <QWindow>
 #include <QTextStream>
 #include <QTimer>
 
@@ -30,20 +34,56 @@ namespace {
 
 QString outputFolder;
 
-void save(QWidget* widget, const QString& name)
-{
-    // A palette of 256 colours keeps the pictures small; the screens use few colours.
-    const QImage picture = widget->grab().toImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-    if (!picture.save(outputFolder + u'/' + name + QStringLiteral(".png")))
-        QTextStream(stderr) << "cannot write " << name << Qt::endl;
-}
-
 void settle(int milliseconds)
 {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < milliseconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Counts the paint events of a window and of everything in it.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* window) : window_(window) { QApplication::instance()->installEventFilter(this); }
+    ~PaintWatch() override { QApplication::instance()->removeEventFilter(this); }
+    PaintWatch(const PaintWatch&) = delete;
+    PaintWatch& operator=(const PaintWatch&) = delete;
+    int paints() const { return paints_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget && widget->window() == window_)
+            ++paints_;
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    int paints_ = 0;
+};
+
+// Pictures a window as the display shows it: only once it is exposed and has painted again since
+// the last change, so no picture is taken of a screen that is not there yet.
+void save(QWidget* window, const QString& name)
+{
+    const PaintWatch watch(window);
+    window->update();
+    QElapsedTimer waited;
+    waited.start();
+    while ((!window->windowHandle() || !window->windowHandle()->isExposed() || watch.paints() == 0)
+        && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    settle(100);
+    // A palette of 256 colours keeps the pictures small; the screens use few colours.
+    const QImage picture = window->screen()
+                               ->grabWindow(window->winId())
+                               .toImage()
+                               .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    if (watch.paints() == 0 || !picture.save(outputFolder + u'/' + name + QStringLiteral(".png")))
+        QTextStream(stderr) << "cannot picture " << name << Qt::endl;
 }
 
 void openTab(MainForm& window, int index)
@@ -93,7 +133,7 @@ int main(int argc, char* argv[])
             if (!noticePictured)
                 save(notice, QStringLiteral("notice"));
             noticePictured = true;
-            notice->close();
+            QTest::keyClick(notice->windowHandle(), Qt::Key_Return);
         } else if (!statusPictured && window.tabStrip().selectedIndex() == 3 && !window.statusText().isEmpty()
             && window.statusText() != QStringLiteral("受信中・・・")) {
             statusPictured = true;

@@ -28,7 +28,12 @@ link_entry() {
   [ -e "$target" ] || [ -L "$target" ] || ln -s "$entry" "$target"
 }
 
-mkdir -p "$folder/★MAilData" "$folder/添付フォルダ" "$folder/■TextQuickSave" "$folder/Data"
+# The user's mail, account and lists are theirs alone: every folder made here is open to the owner
+# only, whatever the umask (which still rules the files the user saves elsewhere).
+mkdir -p "$data_home"
+for made in "$folder" "$folder/★MAilData" "$folder/添付フォルダ" "$folder/■TextQuickSave" "$folder/Data"; do
+  [ -d "$made" ] || mkdir -m 700 "$made"
+done
 for entry in "$installed"/Data/* "$installed"/Data/.[!.]*; do
   [ -e "$entry" ] || continue
   link_entry "$entry" "$folder/Data/${entry##*/}"

@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <optional>
 
 namespace {
@@ -41,6 +42,15 @@ QString decodeCharacters(std::string_view bytes)
             return *utf8;
     }
     return Cp932Codec::decode(bytes);
+}
+
+// A text the user saves is a document of theirs: its mode comes from the umask, as for the user's
+// other files, not from the store's owner-only mode.
+mode_t documentMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 } // namespace
@@ -82,7 +92,7 @@ Encoded encode(QStringView text)
     return encoded;
 }
 
-StoreResult<QString> read(const QString& path)
+StoreResult<ReadText> read(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -90,13 +100,15 @@ StoreResult<QString> read(const QString& path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return StoreStatus::failure(QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, file.errorString()));
-    return decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const std::string_view content(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QString text = decode(content);
+    return ReadText{text, text.contains(UnreadableMark) && !Cp932Codec::isWellFormed(content)};
 }
 
 StoreResult<bool> write(const QString& path, QStringView text)
 {
     const Encoded encoded = encode(text);
-    if (const StoreStatus written = AtomicFile::write(path, encoded.bytes); !written.ok())
+    if (const StoreStatus written = AtomicFile::write(path, encoded.bytes, documentMode()); !written.ok())
         return written;
     return encoded.charactersReplaced;
 }
@@ -104,6 +116,12 @@ StoreResult<bool> write(const QString& path, QStringView text)
 QString replacedCharactersNotice(const QString& path)
 {
     return QStringLiteral("シフトJIS（コードページ932）で表せない文字があったため、その文字を「?」に置き換えて保存しました。\r\n%1")
+        .arg(path);
+}
+
+QString unreadableBytesNotice(const QString& path)
+{
+    return QStringLiteral("開いたファイルにシフトJIS（コードページ932）の文字でないバイトがあったため、そのバイトを「・」に置き換えて保存しました。\r\n%1")
         .arg(path);
 }
 

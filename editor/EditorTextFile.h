@@ -26,11 +26,23 @@ QString decode(std::string_view bytes);
 // at the end.
 Encoded encode(QStringView text);
 
-StoreResult<QString> read(const QString& path);
-// Replaces the file whole. The result says whether characters were replaced by "?".
+// What a byte sequence without a character reads as: KATAKANA MIDDLE DOT, as on Windows.
+inline constexpr char16_t UnreadableMark = 0x30FB;
+
+struct ReadText {
+    QString text;
+    // Some bytes were no character of code page 932 and read as "・", which a save writes back.
+    bool unreadableBytes = false;
+};
+
+StoreResult<ReadText> read(const QString& path);
+// Replaces the file whole, with the mode the umask gives the user's documents. The result says
+// whether characters were replaced by "?".
 StoreResult<bool> write(const QString& path, QStringView text);
 
 // The sentence a save shows once when characters were replaced.
 QString replacedCharactersNotice(const QString& path);
+// The sentence a save shows once when the text came from a file with bytes that were no character.
+QString unreadableBytesNotice(const QString& path);
 
 } // namespace EditorTextFile

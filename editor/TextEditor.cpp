@@ -6,6 +6,10 @@
 #include "FileDialogs.h"
 #include "TextHelpers.h"
 
+#include <QStringList>
+
+#include <utility>
+
 TextEditor::TextEditor(TextEditorView& view, FileDialogs& dialogs, Clipboard& clipboard)
     : view_(view), dialogs_(dialogs), clipboard_(clipboard)
 {
@@ -22,6 +26,7 @@ void TextEditor::NewText()
     if (editorFileName_.contains(newTextName()))
         return;
     view_.setText(QString());
+    openedUnreadableBytes_ = false;
     editorFileName_ = editorFileName_.left(editorFileName_.lastIndexOf(u'/') + 1) + newTextName();
     // The empty file only marks where a new text would go; not being able to write it stops nothing.
     (void)AtomicFile::write(editorFileName_, {});
@@ -33,11 +38,12 @@ EditorOutcome TextEditor::OpenText()
     const std::optional<QString> path = dialogs_.openFileName(fileFilter());
     if (!path)
         return EditorOutcome::nothingToSay();
-    const StoreResult<QString> text = EditorTextFile::read(*path);
-    if (!text.ok())
-        return EditorOutcome::failed(text.error());
+    const StoreResult<EditorTextFile::ReadText> read = EditorTextFile::read(*path);
+    if (!read.ok())
+        return EditorOutcome::failed(read.error());
     view_.setWindowCaption(*path);
-    view_.setText(text.value());
+    view_.setText(read.value().text);
+    openedUnreadableBytes_ = read.value().unreadableBytes;
     return EditorOutcome::nothingToSay();
 }
 
@@ -57,17 +63,20 @@ EditorOutcome TextEditor::SaveTextAs()
         return EditorOutcome::failed(written.error());
     // The caption names the file only once it holds the text.
     view_.setWindowCaption(*path);
+    QStringList notices;
     if (written.value())
-        return {QString(), EditorTextFile::replacedCharactersNotice(*path)};
-    return EditorOutcome::nothingToSay();
+        notices << EditorTextFile::replacedCharactersNotice(*path);
+    // Told at the first save of what was opened; the user then knows what the "・" are.
+    if (std::exchange(openedUnreadableBytes_, false) && view_.text().contains(EditorTextFile::UnreadableMark))
+        notices << EditorTextFile::unreadableBytesNotice(*path);
+    return {QString(), notices.join(QStringLiteral("\r\n\r\n"))};
 }
 
 void TextEditor::PrintText()
 {
-    const bool hasSelection = view_.selectionLength() > 0;
-    const QString text = hasSelection ? view_.selectedText() : view_.text();
+    const QString selected = view_.selectionLength() > 0 ? view_.selectedText() : QString();
     const TextFont font = view_.font();
-    (void)dialogs_.print(text, hasSelection, font.family, font.pointSize, font.bold, font.italic);
+    (void)dialogs_.print(view_.text(), selected, font.family, font.pointSize, font.bold, font.italic);
 }
 
 void TextEditor::CutText()

@@ -70,4 +70,6 @@ private:
     Clipboard& clipboard_;
     QString editorFileName_;
     std::array<std::int16_t, 3> counters_{};
+    // The text last opened held bytes that were no character; its next save says so.
+    bool openedUnreadableBytes_ = false;
 };

@@ -43,6 +43,9 @@ QString TextQuickSave::fileName(const QString& subject)
     }
     if (onlyDots(name))
         name = untitledName();
+    // A name starting with "." is hidden from ls and from the open dialog, so the export would seem lost.
+    else if (name.startsWith(u'.'))
+        name[0] = u'_';
     return name + extension;
 }
 

@@ -24,8 +24,8 @@ public:
     static constexpr int MaxNameBytes = 251;
 
     // The subject made one safe file name with ".txt": path separators, NUL and control characters
-    // become "_", a subject that is empty or only dots gets a fixed name, and the name is cut at a
-    // whole character to MaxNameBytes.
+    // become "_", a subject that is empty or only dots gets a fixed name, a leading "." becomes "_"
+    // (the file would be hidden), and the name is cut at a whole character to MaxNameBytes.
     static QString fileName(const QString& subject);
     static QString untitledName() { return QStringLiteral("無題"); }
 

@@ -5,8 +5,9 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ lld pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev)
-run_packages=(fonts-noto-cjk)
-test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps curl poppler-utils fonts-noto-cjk)
+run_packages=(fonts-noto-cjk fonts-ipafont-gothic)
+test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps curl poppler-utils fonts-noto-cjk
+  fonts-ipafont-gothic lintian)
 run_packages+=(qt6-translations-l10n)
 test_packages+=(desktop-file-utils qt6-translations-l10n)
 # Independent readers of what the program sends: reformime and munpack.

@@ -5,7 +5,6 @@
 
 namespace {
 const QString Section = QStringLiteral("EXEINI");
-constexpr mode_t OwnerOnly = 0600;
 } // namespace
 
 AccountProfile::AccountProfile(const ProgramPaths& paths) : paths_(paths) {}
@@ -21,13 +20,13 @@ QString AccountProfile::readPassword() const
 
 StoreStatus AccountProfile::saveAccount(const QString& id, const QString& password) const
 {
-    return ProfileFile(accountFilePath(), OwnerOnly)
+    return ProfileFile(accountFilePath())
         .write(Section, {{QStringLiteral("NAME"), id}, {QStringLiteral("NAME2"), password}, {QStringLiteral("NAME3"), QStringLiteral("1")}});
 }
 
 StoreStatus AccountProfile::markNotSaved() const
 {
-    return ProfileFile(accountFilePath(), OwnerOnly).write(Section, {{QStringLiteral("NAME3"), QStringLiteral("0")}});
+    return ProfileFile(accountFilePath()).write(Section, {{QStringLiteral("NAME3"), QStringLiteral("0")}});
 }
 
 QString AccountProfile::readSmtpId() const { return ProfileFile(accountFilePath()).read(Section, QStringLiteral("SMTPID")); }

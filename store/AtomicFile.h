@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PrivateFolders.h"
 #include "StoreResult.h"
 
 #include <QString>
@@ -11,7 +12,7 @@
 // the bytes go to a temporary file beside it, which is flushed to disk and renamed over the path.
 namespace AtomicFile {
 
-StoreStatus write(const QString& path, std::string_view bytes, mode_t mode = 0644);
+StoreStatus write(const QString& path, std::string_view bytes, mode_t mode = PrivateFolders::FileMode);
 
 // Flushes a rename or a new directory entry to disk.
 StoreStatus syncDirectoryOf(const QString& path);

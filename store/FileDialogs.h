@@ -16,8 +16,9 @@ public:
     // filter in the dialog's own form, e.g. "txtファイル(*.txt,*.ini)|*.txt;*.ini"
     virtual std::optional<QString> openFileName(const QString& filter) = 0;
     virtual std::optional<QString> saveFileName(const QString& filter, bool confirmOverwrite) = 0;
-    // Prints text in the given font, one print job per copy the user chose.
-    virtual std::optional<PrintChoice> print(const QString& text, bool hasSelection, const QString& fontFamily,
-        double pointSize, bool bold, bool italic)
+    // Prints in the given font what the user chooses in the dialog: the whole text, the selected
+    // text (offered when there is one) or pages of the whole text, in as many copies as chosen.
+    virtual std::optional<PrintChoice> print(const QString& wholeText, const QString& selectedText,
+        const QString& fontFamily, double pointSize, bool bold, bool italic)
         = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PrivateFolders.h"
+
 #include <QFile>
 #include <QString>
 
@@ -15,7 +17,7 @@
 class PosixFile {
 public:
     explicit PosixFile(const QString& path)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, PrivateFolders::FileMode))
     {
     }
     ~PosixFile()

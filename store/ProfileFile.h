@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PrivateFolders.h"
 #include "StoreResult.h"
 
 #include <QList>
@@ -15,7 +16,7 @@ class ProfileFile {
 public:
     static constexpr std::size_t MaxValueBytes = 255;
 
-    explicit ProfileFile(QString path, mode_t mode = 0644);
+    explicit ProfileFile(QString path, mode_t mode = PrivateFolders::FileMode);
 
     QString read(const QString& section, const QString& key) const;
 

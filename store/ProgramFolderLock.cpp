@@ -1,5 +1,7 @@
 #include "ProgramFolderLock.h"
 
+#include "PrivateFolders.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -26,7 +28,7 @@ ProgramFolderLock::Outcome ProgramFolderLock::acquire()
         return Outcome::Acquired;
     const QByteArray name = QFile::encodeName(path_);
     // Never inherited by a program the user starts from here, which would keep the folder locked.
-    int descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, PrivateFolders::FileMode);
     // A folder the user may only read can still be locked through a lock file that exists.
     if (descriptor < 0 && (errno == EACCES || errno == EROFS))
         descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC);

@@ -1,3 +1,4 @@
+#include "Cp932Codec.h"
 #include "EditorToolBar.h"
 #include "FolderFiles.h"
 #include "MailEditorCommands.h"
@@ -17,6 +18,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,6 +75,64 @@ QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every kanji of JIS level 1 (code page 932 from 88 9F to 98 72), then hiragana and katakana, forty
+// to a line.
+QString levelOneKanjiAndKana()
+{
+    std::string bytes;
+    for (int code = 0x889F; code <= 0x9872; ++code) {
+        const int trail = code & 0xFF;
+        if (trail >= 0x40 && trail <= 0xFC && trail != 0x7F)
+            bytes += {char(code >> 8), char(trail)};
+    }
+    QString characters = Cp932Codec::decode(bytes);
+    for (char16_t kana = u'ぁ'; kana <= u'ん'; ++kana)
+        characters += QChar(kana);
+    for (char16_t kana = u'ァ'; kana <= u'ヶ'; ++kana)
+        characters += QChar(kana);
+    QString lines;
+    for (qsizetype at = 0; at < characters.size(); at += 40)
+        lines += characters.mid(at, 40) + u'\n';
+    return lines.chopped(1);
+}
+
+QString withoutBlanks(QString text) { return text.remove(QRegularExpression(u"\\s"_s)); }
+
+// A 300-line body in 10 point fills this many pages.
+constexpr int TallBodyPages = 5;
+
+struct PrintedPdf {
+    QString text;
+    int pages = 0;
+};
+
+// Prints as the print dialog's choice would to a PDF file and reads back its text and page count.
+PrintedPdf printToPdf(const QString& whole, const QString& selected, QPrinter::PrintRange range, int copies,
+    const QFont& font, int fromPage = 0, int toPage = 0)
+{
+    QTemporaryDir out;
+    const QString pdf = out.filePath(u"printed.pdf"_s);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPrintRange(range);
+    printer.setFromTo(fromPage, toPage);
+    TextPrinter::print(printer, whole, selected, font, copies);
+
+    auto run = [](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(QStandardPaths::findExecutable(program), arguments);
+        process.waitForFinished(300000);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    PrintedPdf printed;
+    printed.text = run(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, pdf, u"-"_s});
+    const QRegularExpressionMatch pages =
+        QRegularExpression(u"Pages:\\s+(\\d+)"_s).match(run(u"pdfinfo"_s, {pdf}));
+    printed.pages = pages.hasMatch() ? pages.captured(1).toInt() : 0;
+    return printed;
 }
 
 void putFile(const QString& path, const QByteArray& bytes)
@@ -186,6 +246,33 @@ private slots:
         QVERIFY(fileBytes(saved).contains("? and ? and ?\r\n"));
     }
 
+    void savingAFileWithBytesThatAreNoCharacterSaysSoOnceButAnHonestMiddleDotDoesNot()
+    {
+        Window window(*folder_);
+        const QString broken = folder_->path(u"■TextQuickSave/broken.txt"_s);
+        // A lone 0x80 and a lead byte cut by the end of the file.
+        putFile(broken, "a\x80" "b\x81\x45\x88");
+        const QString honest = folder_->path(u"■TextQuickSave/honest.txt"_s);
+        putFile(honest, "a\x81\x45");
+        const QString saved = folder_->path(u"■TextQuickSave/saved.txt"_s);
+
+        window.harness.fileDialogs.openAnswers = {broken, honest};
+        window.harness.fileDialogs.saveAnswers = {saved, saved, saved};
+        window.menu(Names::mopen);
+        QCOMPARE(window.text(), u"a・b・・\n"_s);
+        window.commands().runToolbarButton(u"SaveAs"_s);
+        window.menu(Names::msave);
+        QCOMPARE(window.boxes().size(), 1);
+        QVERIFY(window.boxes()[0].text.contains(u"「・」"_s));
+        QVERIFY(window.boxes()[0].text.contains(saved));
+        QCOMPARE(window.boxes()[0].icon, Icon::Exclamation);
+
+        window.menu(Names::mopen);
+        window.menu(Names::msave);
+        QCOMPARE(window.boxes().size(), 1);
+        QVERIFY(fileBytes(saved).endsWith("a\x81\x45\r\n\r\n"));
+    }
+
     void theStyleButtonsSwitchTheWholeBoxOnAndOff()
     {
         Window window(*folder_);
@@ -251,36 +338,72 @@ private slots:
         window.toolbar(u"Print"_s);
         const auto& jobs = window.harness.fileDialogs.printed;
         QCOMPARE(jobs.size(), 2);
-        QCOMPARE(jobs[0].text, u"本文の一行目\n二行目"_s);
-        QVERIFY(!jobs[0].hasSelection);
+        QCOMPARE(jobs[0].wholeText, u"本文の一行目\n二行目"_s);
+        QCOMPARE(jobs[0].selectedText, QString());
         QVERIFY(jobs[0].bold);
         QCOMPARE(jobs[0].fontFamily, window.body()->font().family());
         QCOMPARE(jobs[0].pointSize, window.body()->font().pointSizeF());
-        QCOMPARE(jobs[1].text, u"本文"_s);
-        QVERIFY(jobs[1].hasSelection);
+        QCOMPARE(jobs[1].wholeText, jobs[0].wholeText);
+        QCOMPARE(jobs[1].selectedText, u"本文"_s);
     }
 
-    void aPrintedPageHoldsTheBodysJapaneseText()
+    void aPrintedPdfReadsBackAsTheBodyForEveryLevelOneKanjiAndKana()
     {
-        const QString extractor = QStandardPaths::findExecutable(u"pdftotext"_s);
-        if (extractor.isEmpty())
+        if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
         Window window(*folder_);
-        QTemporaryDir out;
-        const QString pdf = out.filePath(u"page.pdf"_s);
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        TextPrinter::print(printer, window.text(), window.body()->font(), 1);
+        const QString body = levelOneKanjiAndKana();
+        QCOMPARE(withoutBlanks(body).size(), 2965 + 83 + 86);
+        const PrintedPdf pdf = printToPdf(body, QString(), QPrinter::AllPages, 1, window.body()->font());
+        QCOMPARE(withoutBlanks(pdf.text), withoutBlanks(body));
+    }
 
-        QProcess extract;
-        extract.start(extractor, {u"-f"_s, u"1"_s, u"-l"_s, u"1"_s, u"-enc"_s, u"UTF-8"_s, pdf, u"-"_s});
-        QVERIFY(extract.waitForFinished(300000));
-        // The CJK fonts share one glyph between an ideograph and its Kangxi radical (文 and ⽂), and
-        // the extractor may name either; compatibility normalisation folds the radicals back.
-        const QString page =
-            QString::fromUtf8(extract.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-        QVERIFY2(page.contains(u"本文の一行目"_s) && page.contains(u"二行目"_s), qPrintable(page));
+    void printingHonoursTheChosenRangeAndWritesEveryCopyIntoOneFile_data()
+    {
+        QTest::addColumn<int>("range");
+        QTest::addColumn<int>("fromPage");
+        QTest::addColumn<int>("toPage");
+        QTest::addColumn<int>("copies");
+        QTest::addColumn<QStringList>("printed");
+        QTest::addColumn<QStringList>("notPrinted");
+        QTest::addColumn<int>("pagesPerCopy");
+        const int all = TallBodyPages;
+        QTest::newRow("all, with text selected") << int(QPrinter::AllPages) << 0 << 0 << 1
+                                                 << QStringList{u"行1"_s, u"行300"_s} << QStringList{} << all;
+        QTest::newRow("selection") << int(QPrinter::Selection) << 0 << 0 << 1 << QStringList{u"選んだ文"_s}
+                                   << QStringList{u"行1"_s} << 1;
+        QTest::newRow("page 2 only") << int(QPrinter::PageRange) << 2 << 2 << 1 << QStringList{u"行100"_s}
+                                     << QStringList{u"行1\n"_s, u"行300"_s} << 1;
+        QTest::newRow("pages 2 to the end") << int(QPrinter::PageRange) << 2 << 99 << 1 << QStringList{u"行300"_s}
+                                            << QStringList{u"行1\n"_s} << all - 1;
+        QTest::newRow("two copies of all") << int(QPrinter::AllPages) << 0 << 0 << 2 << QStringList{u"行300"_s}
+                                           << QStringList{} << all;
+        QTest::newRow("two copies of the selection") << int(QPrinter::Selection) << 0 << 0 << 2
+                                                     << QStringList{u"選んだ文"_s} << QStringList{u"行1"_s} << 1;
+    }
+
+    void printingHonoursTheChosenRangeAndWritesEveryCopyIntoOneFile()
+    {
+        QFETCH(int, range);
+        QFETCH(int, fromPage);
+        QFETCH(int, toPage);
+        QFETCH(int, copies);
+        QFETCH(QStringList, printed);
+        QFETCH(QStringList, notPrinted);
+        QFETCH(int, pagesPerCopy);
+        if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QString body;
+        for (int line = 1; line <= 300; ++line)
+            body += u"行"_s + QString::number(line) + u'\n';
+        QFont font(u"Noto Sans CJK JP"_s);
+        font.setPointSize(10);
+        const PrintedPdf pdf = printToPdf(body, u"選んだ文"_s, QPrinter::PrintRange(range), copies, font, fromPage, toPage);
+        QCOMPARE(pdf.pages, pagesPerCopy * copies);
+        for (const QString& text : printed)
+            QCOMPARE(pdf.text.count(text + u'\n'), copies);
+        for (const QString& text : notPrinted)
+            QVERIFY2(!pdf.text.contains(text), qPrintable(text));
     }
 
     void searchSelectsTheFirstMatchAndSelectAllTheWholeBody()
@@ -343,7 +466,7 @@ private slots:
         window.box(Names::Text48)->setText(u"1"_s);
         window.box(Names::Text7)->setText(u"..\\..\\x"_s);
         window.harness.find<QPushButton>(Names::Command27)->click();
-        QVERIFY(QFileInfo(folder_->path(u"■TextQuickSave"_s) + u"/.._.._x.txt"_s).isFile());
+        QVERIFY(QFileInfo(folder_->path(u"■TextQuickSave"_s) + u"/_._.._x.txt"_s).isFile());
 
         QVERIFY(QDir(folder_->path(u"■TextQuickSave"_s)).removeRecursively());
         const QString before = window.text();

@@ -129,17 +129,15 @@ private slots:
         QCOMPARE(body->height(), Twips::toPixels(3700));
         QCOMPARE(window.rows(), messages);
         QList<qint16> map;
+        // The fields' padding stays in the file and out of the list, where it would be elided.
         for (int row = 0; row < messages; ++row) {
-            QCOMPARE(window.cell(row, 0).trimmed(), message(row + 1).subject);
-            QCOMPARE(window.cell(row, 1).trimmed(), message(row + 1).from);
-            QCOMPARE(window.cell(row, 2).trimmed(), message(row + 1).date);
+            QCOMPARE(window.cell(row, 0), message(row + 1).subject);
+            QCOMPARE(window.cell(row, 1), message(row + 1).from);
+            QCOMPARE(window.cell(row, 2), message(row + 1).date);
             map.append(static_cast<qint16>(row + 1));
         }
         map.append(0);
         QCOMPARE(window.form().RowRecordMap, map);
-        // Row texts are not trimmed: the subject keeps its padding to 100 bytes.
-        if (messages > 0)
-            QCOMPARE(window.cell(0, 0).size(), 100 - 5 + 3);
 
         const MessageFields newest = messages > 0 ? message(messages) : MessageFields{};
         QCOMPARE(window.text(Names::Text7), newest.subject);

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 
 namespace Names = WidgetNames;
 
@@ -107,6 +108,20 @@ bool coversByDesign(const QWidget* a, const QWidget* b)
     if (pairs.contains({lower, upper}))
         return a->geometry().contains(b->geometry());
     return false;
+}
+
+// Relative luminance and contrast as the web's accessibility guidelines define them.
+double luminance(QColor colour)
+{
+    auto channel = [](double value) { return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+
+double contrast(QColor a, QColor b)
+{
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 } // namespace
@@ -208,10 +223,60 @@ private slots:
             harness.clickTab(index);
             QCOMPARE(strip.selectedIndex(), index);
             // A caption cut short is whole in the tab's tool tip.
-            if (strip.shownText(index) != strip.tabText(index).trimmed())
+            if (strip.shownText(index) != strip.tabText(index).trimmed() && strip.shownText(index) != strip.tabText(index))
                 QCOMPARE(strip.tabToolTip(index), strip.tabText(index).trimmed());
         }
         QCOMPARE(harness.form().CurrentFolder, 11);
+        captionsAreCutOnlyWithoutRoomInTheirRow(strip);
+    }
+
+    void theVersionTextStandsOnDarkSky()
+    {
+        TestProgramFolder folder;
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        const auto* banner = harness.find<QLabel>(Names::Image1);
+        const auto* version = harness.find<QLabel>(Names::Label13);
+        const QImage picture = banner->pixmap().toImage();
+        const QColor text = version->palette().color(QPalette::WindowText);
+        const QRect behind = version->geometry().translated(-banner->pos()).intersected(picture.rect());
+        QVERIFY(!behind.isEmpty());
+        double lowest = 21;
+        for (int y = behind.top(); y <= behind.bottom(); ++y) {
+            for (int x = behind.left(); x <= behind.right(); ++x)
+                lowest = std::min(lowest, contrast(text, picture.pixelColor(x, y)));
+        }
+        QVERIFY2(lowest >= 4.5, qPrintable(QStringLiteral("%1 behind %2,%3 %4×%5 of %6×%7").arg(lowest).arg(behind.x()).arg(behind.y()).arg(behind.width()).arg(behind.height()).arg(picture.width()).arg(picture.height())));
+    }
+
+    void theFixedCaptionsAreWholeWhenTheSortingFoldersHaveShortNames()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        TabStrip& strip = harness.form().tabStrip();
+        captionsAreCutOnlyWithoutRoomInTheirRow(strip);
+        for (int index = 1; index <= 7; ++index)
+            QCOMPARE(strip.shownText(index), strip.tabText(index).trimmed());
+    }
+
+private:
+    static void captionsAreCutOnlyWithoutRoomInTheirRow(const TabStrip& strip)
+    {
+        const QFontMetrics metrics = strip.fontMetrics();
+        for (int index = 1; index <= strip.count(); ++index) {
+            const QString whole = strip.tabText(index).trimmed();
+            if (strip.shownText(index) == whole || strip.shownText(index) == strip.tabText(index))
+                continue;
+            int rowEnd = 0;
+            for (int other = 1; other <= strip.count(); ++other) {
+                if (strip.tabRect(other).top() == strip.tabRect(index).top())
+                    rowEnd = std::max(rowEnd, strip.tabRect(other).right() + 1);
+            }
+            const int missing = metrics.horizontalAdvance(whole) - metrics.horizontalAdvance(strip.shownText(index));
+            QVERIFY2(strip.width() - rowEnd < missing, qPrintable(whole));
+        }
     }
 };
 

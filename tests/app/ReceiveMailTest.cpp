@@ -9,10 +9,13 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <utility>
 
 namespace Names = WidgetNames;
@@ -91,6 +94,9 @@ private slots:
 
     void sortsByExactSenderInServerOrderAndDeletesEveryStoredMessage()
     {
+        // A umask that shares everything: the store's own modes decide.
+        const mode_t umaskBefore = ::umask(0);
+        const auto restoreUmask = qScopeGuard([umaskBefore] { ::umask(umaskBefore); });
         start({mail(QStringLiteral("sender3@example.jp"), QStringLiteral("one")),
             mail(QStringLiteral("Sender3@example.jp"), QStringLiteral("case differs")),
             mail(QStringLiteral("<sender9@example.jp>"), QStringLiteral("brackets differ")),
@@ -113,6 +119,13 @@ private slots:
         QCOMPARE(harness->form().windowTitle(), QStringLiteral("Nemuroa"));
         QCOMPARE(folder->contents(QStringLiteral("★MailData/iniIdPass.ini")),
             QByteArray("[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n"));
+        // The mail the program stored is the user's alone.
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+            | QFile::WriteOther | QFile::ExeOther;
+        for (int k : {3, 9, 10}) {
+            const QFileInfo stored(FolderFiles::FolderFilePath(folder->paths(), k));
+            QVERIFY2(!(stored.permissions() & others), qPrintable(stored.fileName()));
+        }
     }
 
     void dropsSpamFoundInSubjectSenderOrBodyAndShowsOnlyTheSpamStatus()

@@ -24,10 +24,19 @@ mkdir -p "$HOME"
 unset XDG_DATA_HOME
 user="$HOME/.local/share/nemuroa"
 
+umask 000
 start_program "$prefix/bin/nemuroa"
+umask 022
 wait_for_file "$user/★MAilData/vbmdata10.data"
 for folder in ★MAilData 添付フォルダ ■TextQuickSave Data; do
   [ -d "$user/$folder" ] || fail "no $folder in $user"
+done
+# The user's mail is theirs alone, even under a umask that shares everything.
+for made in "$user" "$user/★MAilData" "$user/添付フォルダ" "$user/■TextQuickSave" "$user/Data"; do
+  [ "$(stat -c %a "$made")" = 700 ] || fail "$made is $(stat -c %a "$made"), not 700"
+done
+for file in "$user"/★MAilData/*.data; do
+  [ "$(stat -c %a "$file")" = 600 ] || fail "$file is $(stat -c %a "$file"), not 600"
 done
 [ "$(readlink "$user/Data/viewer.bin")" = "$prefix/Data/viewer.bin" ] || fail "Data/viewer.bin is not linked"
 [ "$(readlink "$user/help.html")" = "$prefix/help.html" ] || fail "help.html is not linked"
@@ -43,10 +52,20 @@ stop_started
 # The second start reuses the folder: what the user has there stays.
 printf 'SMTP=\r\nPOP3=127.0.0.1:1\r\nMAIL=\r\nAPOP=0\r\n' >"$user/vbmail.ini"
 echo kept >"$user/■TextQuickSave/note.txt"
+# A data folder an older version left open to all is narrowed at the next start, and said so once.
+chmod 755 "$user/★MAilData"
+: >"$scratch/program.log"
 start_program "$prefix/bin/nemuroa"
 wait_for_file "$user/★MAilData/vbmdata.data"
+narrowed='★MAilData.*755 → 700'
+for _ in $(seq 1 400); do
+  grep -q "$narrowed" "$scratch/program.log" && break
+  sleep 0.05
+done
 sleep 0.5
 stop_started
+[ "$(stat -c %a "$user/★MAilData")" = 700 ] || fail "the data folder was not narrowed"
+[ "$(grep -c "$narrowed" "$scratch/program.log")" = 1 ] || fail "the narrowing was not told once on standard error"
 [ "$(cat "$user/■TextQuickSave/note.txt")" = kept ] || fail "the user's file is gone"
 grep -q '^POP3=127.0.0.1:1' "$user/vbmail.ini" || fail "vbmail.ini was rewritten"
 

@@ -16,11 +16,20 @@ mkdir -p "$TMPDIR"
   || { cat "$scratch/cpack.log" >&2; fail "cpack failed"; }
 package=$(ls "$scratch"/out/nemuroa_*.deb)
 
-fields=$(dpkg-deb --field "$package" Package Depends Recommends)
+fields=$(dpkg-deb --field "$package" Package Depends Recommends Provides)
 for wanted in "Package: nemuroa" libqt6widgets6 qt6-qpa-plugins libgmime-3.0-0 libcurl4 libssl3 \
-  qt6-translations-l10n fonts-noto-cjk fcitx5-frontend-qt6 ibus; do
+  qt6-translations-l10n fonts-noto-cjk fonts-ipafont-gothic "Provides: mail-reader"; do
   grep -q -- "$wanted" <<<"$fields" || fail "the package does not declare $wanted"
 done
+# Input methods belong to the desktop: suggested only, so an install does not pull them in.
+! grep -q -e fcitx -e ibus <<<"$fields" || fail "the package depends on or recommends an input method"
+grep -q "fcitx5-mozc | ibus-mozc" <<<"$(dpkg-deb --field "$package" Suggests)" || fail "the input methods are not suggested"
+
+# Debian's own checks: no error and no warning beyond the overrides the package ships.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning "$package" >"$scratch/lintian.log" 2>&1 \
+    || { cat "$scratch/lintian.log" >&2; fail "lintian found errors or warnings"; }
+fi
 
 root="$scratch/root"
 dpkg -x "$package" "$root"
@@ -28,9 +37,10 @@ for file in opt/nemuroa/nemuroa opt/nemuroa/bin/nemuroa opt/nemuroa/share/applic
   opt/nemuroa/share/icons/hicolor/scalable/apps/nemuroa.svg opt/nemuroa/share/icons/hicolor/48x48/apps/nemuroa.png; do
   [ -f "$root/$file" ] || fail "no $file in the package"
 done
-for folder in ★MAilData 添付フォルダ ■TextQuickSave Data; do
-  [ -d "$root/opt/nemuroa/$folder" ] || fail "no $folder in the package"
+for file in usr/share/doc/nemuroa/copyright usr/share/doc/nemuroa/changelog.gz usr/share/man/man1/nemuroa.1.gz; do
+  [ -f "$root/$file" ] || fail "no $file in the package"
 done
+[ -z "$(find "$root" -type d -empty)" ] || fail "the package ships empty folders: $(find "$root" -type d -empty)"
 [ "$(readlink "$root/usr/bin/nemuroa")" = /opt/nemuroa/bin/nemuroa ] || fail "the launcher is not on the PATH"
 [ "$(readlink "$root/usr/share/applications/nemuroa.desktop")" = /opt/nemuroa/share/applications/nemuroa.desktop ] \
   || fail "the menu entry is not linked"

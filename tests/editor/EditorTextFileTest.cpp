@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -64,13 +66,32 @@ TEST(EditorTextFile, WriteReplacesTheFileAndReadFailsOnAMissingOne)
     const StoreResult<bool> written = EditorTextFile::write(path, u"新しい");
     ASSERT_TRUE(written.ok());
     EXPECT_FALSE(written.value());
-    const StoreResult<QString> read = EditorTextFile::read(path);
+    const StoreResult<EditorTextFile::ReadText> read = EditorTextFile::read(path);
     ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read.value(), u"新しい\r\n"_s);
+    EXPECT_EQ(read.value().text, u"新しい\r\n"_s);
 
-    const StoreResult<QString> missing = EditorTextFile::read(folder.filePath(u"none.txt"_s));
+    const StoreResult<EditorTextFile::ReadText> missing = EditorTextFile::read(folder.filePath(u"none.txt"_s));
     EXPECT_FALSE(missing.ok());
     EXPECT_TRUE(missing.error().contains(u"none.txt"_s));
+}
+
+} // namespace
+
+namespace {
+
+TEST(EditorTextFile, ASavedTextTakesItsModeFromTheUmaskLikeTheUsersOtherDocuments)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"document.txt"_s);
+    for (const mode_t mask : {mode_t(022), mode_t(077)}) {
+        const mode_t before = ::umask(mask);
+        const StoreResult<bool> written = EditorTextFile::write(path, u"本文");
+        ::umask(before);
+        ASSERT_TRUE(written.ok());
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+    }
 }
 
 } // namespace

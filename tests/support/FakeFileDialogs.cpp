@@ -17,13 +17,13 @@ std::optional<QString> FakeFileDialogs::saveFileName(const QString& filter, bool
     return saveAnswers.takeFirst();
 }
 
-std::optional<FileDialogs::PrintChoice> FakeFileDialogs::print(const QString& text, bool hasSelection,
+std::optional<FileDialogs::PrintChoice> FakeFileDialogs::print(const QString& wholeText, const QString& selectedText,
     const QString& fontFamily, double pointSize, bool bold, bool italic)
 {
     ++printDialogs;
     if (printAnswers.isEmpty())
         return std::nullopt;
     const PrintChoice choice = printAnswers.takeFirst();
-    printed.append({text, hasSelection, fontFamily, pointSize, bold, italic, choice});
+    printed.append({wholeText, selectedText, fontFamily, pointSize, bold, italic, choice});
     return choice;
 }

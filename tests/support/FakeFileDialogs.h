@@ -10,16 +10,16 @@ class FakeFileDialogs final : public FileDialogs {
 public:
     std::optional<QString> openFileName(const QString& filter) override;
     std::optional<QString> saveFileName(const QString& filter, bool confirmOverwrite) override;
-    std::optional<PrintChoice> print(const QString& text, bool hasSelection, const QString& fontFamily, double pointSize,
-        bool bold, bool italic) override;
+    std::optional<PrintChoice> print(const QString& wholeText, const QString& selectedText, const QString& fontFamily,
+        double pointSize, bool bold, bool italic) override;
 
     QStringList openAnswers;
     QStringList saveAnswers;
     QList<PrintChoice> printAnswers;
 
     struct PrintJob {
-        QString text;
-        bool hasSelection = false;
+        QString wholeText;
+        QString selectedText;
         QString fontFamily;
         double pointSize = 0;
         bool bold = false;

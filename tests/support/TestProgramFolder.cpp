@@ -13,10 +13,12 @@ TestProgramFolder::TestProgramFolder(Layout layout)
     : paths_(directory_.path()), previousCurrentDirectory_(QDir::currentPath())
 {
     QDir folder(directory_.path());
+    // Laid out as the launcher lays out a user's folder: open to the owner only.
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     for (const QString& name : {QStringLiteral("添付フォルダ"), QStringLiteral("■TextQuickSave"), QStringLiteral("Data")})
-        folder.mkdir(name);
+        folder.mkdir(name, ownerOnly);
     if (layout == Layout::Complete)
-        folder.mkdir(ProgramPaths::dataFolderName());
+        folder.mkdir(ProgramPaths::dataFolderName(), ownerOnly);
     QDir::setCurrent(directory_.path());
 }
 
