@@ -35,7 +35,7 @@ QString AccountProfile::readSmtpPassword() const { return ProfileFile(accountFil
 
 StoreStatus AccountProfile::saveSmtpAccount(const QString& id, const QString& password) const
 {
-    return ProfileFile(accountFilePath(), OwnerOnly).write(Section, {{QStringLiteral("SMTPID"), id}, {QStringLiteral("SMTPPASS"), password}});
+    return ProfileFile(accountFilePath()).write(Section, {{QStringLiteral("SMTPID"), id}, {QStringLiteral("SMTPPASS"), password}});
 }
 
 std::array<QString, 10> AccountProfile::readSecondProfile() const

@@ -1,4 +1,4 @@
-#include "BoxKeyAnswers.h"
+#include "BoxKeyAnswerer.h"
 #include "ComposeScreen.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
@@ -88,12 +88,12 @@ private slots:
             if (c.historyBlocked)
                 QVERIFY(QDir().mkpath(FolderFiles::FolderFilePath(window.folder.paths(), FolderFiles::SentHistory)));
             window.compose(c.to, QStringLiteral("件名"), QStringLiteral("大事な本文"));
-            BoxKeyAnswers answers({Qt::Key_Return});
+            BoxKeyAnswerer answers({Qt::Key_Return});
 
             window.click(Names::Command14);
 
-            QCOMPARE(answers.titles, QStringList{SendController::sendErrorTitle()});
-            QVERIFY2(answers.texts.first().contains(c.boxSays), qPrintable(answers.texts.first()));
+            QCOMPARE(answers.titles(), QStringList{SendController::sendErrorTitle()});
+            QVERIFY2(answers.texts().first().contains(c.boxSays), qPrintable(answers.texts().first()));
             QVERIFY(window.mail.sent.isEmpty());
             QCOMPARE(window.box(Names::ToText)->text(), c.to);
             QCOMPARE(window.box(Names::SubjectText)->text(), QStringLiteral("件名"));
@@ -108,9 +108,9 @@ private slots:
         Window window;
         QVERIFY(window.started);
         window.compose(QStringLiteral("a@example.jp; b@example.jp"), QStringLiteral("ご案内😀"), QStringLiteral("𠮷野"));
-        BoxKeyAnswers answers({Qt::Key_Return});
+        BoxKeyAnswerer answers({Qt::Key_Return});
         window.click(Names::Command14);
-        QCOMPARE(answers.texts, QStringList{SendRun::historyReplacementText(QStringLiteral("😀𠮷"))});
+        QCOMPARE(answers.texts(), QStringList{SendRun::historyReplacementText(QStringLiteral("😀𠮷"))});
         QCOMPARE(window.mail.sent.size(), 1);
         QCOMPARE(window.harness.form().statusText(), ComposeScreen::finishedStatus());
     }
@@ -152,18 +152,18 @@ private slots:
         const QString cut = window.box(Names::Text41)->text();
         QVERIFY2(!cut.contains(u'>'), qPrintable(cut));
 
-        BoxKeyAnswers correct({Qt::Key_Return});
+        BoxKeyAnswerer correct({Qt::Key_Return});
         window.click(Names::Command34);
-        QCOMPARE(correct.texts, QStringList{ReplyScreen::cutRecipientQuestion(cut)});
+        QCOMPARE(correct.texts(), QStringList{ReplyScreen::cutRecipientQuestion(cut)});
         QVERIFY(window.mail.sent.isEmpty());
         QCOMPARE(window.sentRecords(), 0);
         QVERIFY(window.harness.find<QWidget>(Names::Frame8)->isVisible());
 
         // An address that only fills the field is asked about too; "いいえ" (Esc) sends it as it stands.
         window.box(Names::Text41)->setText(sender);
-        BoxKeyAnswers sendAnyway({Qt::Key_Escape});
+        BoxKeyAnswerer sendAnyway({Qt::Key_Escape});
         window.click(Names::Command34);
-        QCOMPARE(sendAnyway.texts.size(), 1);
+        QCOMPARE(sendAnyway.texts().size(), 1);
         QCOMPARE(window.mail.sent.size(), 1);
         QCOMPARE(window.mail.sent.first().to, sender);
     }

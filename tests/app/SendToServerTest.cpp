@@ -1,5 +1,5 @@
 #include "AddressBook.h"
-#include "BoxKeyAnswers.h"
+#include "BoxKeyAnswerer.h"
 #include "ComposeScreen.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
@@ -186,11 +186,11 @@ private slots:
         QtMessageBoxService boxes;
         start(QStringLiteral("send_utf8_refused"), &boxes, server.server());
         boxes.setParentWindow(&harness->form());
-        BoxKeyAnswers answers({Qt::Key_Return});
+        BoxKeyAnswerer answers({Qt::Key_Return});
         compose(QStringLiteral("山田@example.jp"), QString());
-        QCOMPARE(answers.titles.size(), 1);
-        QCOMPARE(answers.titles.last(), SendController::sendErrorTitle());
-        QVERIFY2(answers.texts.last().contains(QStringLiteral("SMTPUTF8")), qPrintable(answers.texts.last()));
+        QCOMPARE(answers.titles().size(), 1);
+        QCOMPARE(answers.titles().last(), SendController::sendErrorTitle());
+        QVERIFY2(answers.texts().last().contains(QStringLiteral("SMTPUTF8")), qPrintable(answers.texts().last()));
         QCOMPARE(server.received().find("MAIL FROM"), std::string::npos);
     }
 

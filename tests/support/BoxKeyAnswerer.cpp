@@ -44,3 +44,19 @@ void BoxKeyAnswerer::look()
         QTest::keyClick(box->windowHandle(), key);
     }
 }
+
+QStringList BoxKeyAnswerer::titles() const
+{
+    QStringList all;
+    for (const Box& box : seen)
+        all.append(box.title);
+    return all;
+}
+
+QStringList BoxKeyAnswerer::texts() const
+{
+    QStringList all;
+    for (const Box& box : seen)
+        all.append(box.text);
+    return all;
+}
