@@ -2,14 +2,33 @@
 # Installs what is missing, builds everything and runs every test, then builds and runs the whole
 # suite a second time under AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitize. The
 # test servers (dovecot and an SMTP sink on 127.0.0.1) are started and stopped by the test suite
-# itself. Fails on the first failing test or sanitizer report.
+# itself. Fails on the first failing test or sanitizer report. Prints how long each step took.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Each step's wall time and the processor time its programs used (user and system, both cores).
+step_started=$SECONDS
+step_cpu=0
+step_times=$(mktemp)
+trap 'rm -f "$step_times"' EXIT
+step_done() {
+  local cpu
+  times >"$step_times"
+  cpu=$(awk 'function seconds(t, parts) { sub(/s$/, "", t); split(t, parts, "m"); return parts[1] * 60 + parts[2] }
+    NR == 2 { printf "%d", seconds($1) + seconds($2) }' "$step_times")
+  echo "-- $1: $((SECONDS - step_started)) s, processor $((cpu - step_cpu)) s"
+  step_started=$SECONDS
+  step_cpu=$cpu
+}
 "$root/scripts/install-dependencies.sh" test
+step_done "set-up"
 
+# Two tests at a time: each test keeps its files and its mailbox to itself, and the tests that do
+# share something hold a resource lock (RESOURCE_LOCK) for it.
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEMUROA_WERROR=ON >/dev/null
 cmake --build "$root/build"
-(cd "$root/build" && ctest --output-on-failure --timeout 600)
+step_done "build"
+(cd "$root/build" && ctest --output-on-failure --timeout 600 -j2)
+step_done "tests"
 
 # Under the sanitizers every report fails its test: memory errors and undefined behaviour stop the
 # program at once, and a leak fails it at exit, except the system libraries' own listed in
@@ -19,7 +38,9 @@ cmake --build "$root/build"
 cmake -S "$root" -B "$root/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEMUROA_SANITIZE=ON \
   -DNEMUROA_BENCH=OFF >/dev/null
 ASAN_OPTIONS=detect_leaks=0 cmake --build "$root/build-sanitize"
+step_done "sanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tests/leak-suppressions.txt:print_suppressions=0
-(cd "$root/build-sanitize" && ctest --output-on-failure --timeout 900)
+(cd "$root/build-sanitize" && ctest --output-on-failure --timeout 900 -j2)
+step_done "sanitizer tests"
