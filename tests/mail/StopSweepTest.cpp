@@ -54,6 +54,9 @@ public:
     void showProgress(int number, int) override { number_ = number; }
     void reportSendFailure(const QString& text) override { failures << text; }
     void reportHistoryFailure(const QString& text) override { failures << text; }
+    void reportUnconfirmed(const QString& text) override { failures << text; }
+    void reportRefusedRecipient(const QString& text) override { failures << text; }
+    void reportHistoryReplacement(const QString&) override {}
     bool stopRequested() override { return number_ >= stopBefore_; }
     QStringList failures;
 
