@@ -152,12 +152,14 @@ private slots:
         const QString cut = window.box(Names::Text41)->text();
         QVERIFY2(!cut.contains(u'>'), qPrintable(cut));
 
-        BoxKeyAnswerer correct({Qt::Key_Return});
-        window.click(Names::Command34);
-        QCOMPARE(correct.texts(), QStringList{ReplyScreen::cutRecipientQuestion(cut)});
-        QVERIFY(window.mail.sent.isEmpty());
-        QCOMPARE(window.sentRecords(), 0);
-        QVERIFY(window.harness.find<QWidget>(Names::Frame8)->isVisible());
+        {
+            BoxKeyAnswerer correct({Qt::Key_Return});
+            window.click(Names::Command34);
+            QCOMPARE(correct.texts(), QStringList{ReplyScreen::cutRecipientQuestion(cut)});
+            QVERIFY(window.mail.sent.isEmpty());
+            QCOMPARE(window.sentRecords(), 0);
+            QVERIFY(window.harness.find<QWidget>(Names::Frame8)->isVisible());
+        }
 
         // An address that only fills the field is asked about too; "いいえ" (Esc) sends it as it stands.
         window.box(Names::Text41)->setText(sender);
