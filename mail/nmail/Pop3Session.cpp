@@ -296,12 +296,19 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
     if (!listed.ok())
         return listed.status();
     const long long largest = largestAcceptedSize(listed.value());
-    const auto refuse = [&](const QString& why) {
-        return dropForBound(QStringLiteral("メール %1（サーバーの示したサイズ %2 バイト）は、%3ため、受信を打ち切りました。"
-                                           "このメールはサーバーに残してあります。")
-                                .arg(number)
-                                .arg(listed.value())
-                                .arg(why));
+    const auto cutOff = [&](const QString& why) {
+        return QStringLiteral("メール %1（サーバーの示したサイズ %2 バイト）は、%3ため、受信を打ち切りました。"
+                              "このメールはサーバーに残してあります。")
+            .arg(number)
+            .arg(listed.value())
+            .arg(why);
+    };
+    const auto refuse = [&](const QString& why) { return dropForBound(cutOff(why)); };
+    // A spill that cannot take the message (the disk is short of room now) gives up without
+    // refusing the message for good: the next receive tries again, once there is room.
+    const auto giveUp = [&](const QString& why) {
+        socket_.abort();
+        return StoreStatus::failure(cutOff(why));
     };
     auto reply = command("RETR " + std::to_string(number), what, largest);
     if (!reply.ok())
@@ -316,7 +323,7 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
         if (expected > maxBytes && spill) {
             const StoreStatus started = spill(std::string_view());
             if (!started.ok())
-                return refuse(started.error());
+                return giveUp(started.error());
             spilling = true;
         } else {
             const long long held = std::min(expected, maxBytes);
@@ -354,7 +361,7 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
             if (spill) {
                 const StoreStatus started = spill(message);
                 if (!started.ok())
-                    return refuse(started.error());
+                    return giveUp(started.error());
                 spilling = true;
             }
             message.clear();
@@ -367,7 +374,7 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
             line.value() += lineEnd;
             text = std::string_view(line.value()).substr(skipped);
             if (const StoreStatus taken = spill(text); !taken.ok())
-                return refuse(taken.error());
+                return giveUp(taken.error());
             continue;
         }
         message.append(text);

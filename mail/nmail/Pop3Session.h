@@ -41,14 +41,14 @@ public:
     // not give each of the count messages one id of its own, fails with the connection still usable
     // and refused() set.
     StoreResult<std::vector<std::string>> uniqueIds(int count);
-    // Takes the bytes of a message too large to hold; a failure refuses the message (the disk
-    // cannot hold it), which ends the fetch as a bound does.
+    // Takes the bytes of a message too large to hold; a failure (the disk cannot hold it now) drops
+    // the connection and ends the fetch, but does not refuse the message for good.
     using Spill = std::function<StoreStatus(std::string_view bytes)>;
     // The whole message as the server holds it (CR LF line ends, dot-stuffing removed). A message
     // larger than maxBytes goes to spill instead (what was held, then the rest as it arrives) and
     // the text returned is empty; without spill it is read to its end and refused, so the session
     // stays usable. A message that brings more than largestAcceptedSize of its LIST size, or
-    // comes slower than the minimum rate, or that spill refuses, fails with refusedByBound().
+    // comes slower than the minimum rate, fails with refusedByBound().
     StoreResult<std::string> retrieve(int number, long long maxBytes, const Spill& spill = {});
     StoreStatus markDeleted(int number);
     // QUIT: the server applies the deletions now. The connection is closed whatever the reply.
