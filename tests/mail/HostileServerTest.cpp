@@ -175,8 +175,9 @@ TEST_F(HostileSmtpTest, AMessageTakenWithoutAnAnswerMayHaveGoneAndTheNextGoesOve
         const QString text = lastError(mail);
         EXPECT_TRUE(text.contains(QString::fromUtf8(c.why))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("送信履歴"))) << text.toStdString();
-        // The answer to DATA is not the answer to the message.
-        EXPECT_FALSE(text.contains(QStringLiteral("354"))) << text.toStdString();
+        // The answer to DATA is not the answer to the message. The server's port may hold "354" by chance.
+        EXPECT_FALSE(QString(text).remove(server.address()).contains(QStringLiteral("354"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("go ahead"))) << text.toStdString();
         EXPECT_EQ(send(server, QStringLiteral("second@example.jp")), 0) << lastError(mail).toStdString();
         EXPECT_EQ(server.connections(), 2);
     }
