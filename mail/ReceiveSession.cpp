@@ -192,6 +192,13 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         }
     }
 
+    QList<int> toFetch;
+    for (int number = 1; number <= count; ++number) {
+        if (!idsInUse_ || !ids_.find(serverIds_[number - 1]))
+            toFetch << number;
+    }
+    mail_.NMailPop3PlanFetches(handle, toFetch);
+
     std::vector<int> deletions;
     std::vector<int> stored;
     for (int number = 1; number <= count; ++number) {
@@ -314,14 +321,16 @@ bool ReceiveSession::isDueForDeletion(const ReceivedMessageIds::Entry& entry, co
 void ReceiveSession::deleteOnServer(int handle, std::vector<int> numbers)
 {
     std::sort(numbers.begin(), numbers.end());
-    for (const int number : numbers) {
-        const int result = mail_.NMailPop3DeleteMail(handle, number);
-        if (result == NMailApi::ResultMessageRefusedByServer) {
-            refusedDeletions_ << QStringLiteral("メッセージ %1: %2").arg(number).arg(libraryMessage());
-        } else if (result < 0) {
-            stopped_ = result == NMailApi::ResultStoppedByUser;
-            break; // the connection is gone: the QUIT fails and says so
-        }
+    const QList<int> asked(numbers.cbegin(), numbers.cend());
+    QStringList refusals;
+    const int result = mail_.NMailPop3DeleteMails(handle, asked, refusals);
+    if (result < 0) {
+        stopped_ = result == NMailApi::ResultStoppedByUser;
+        return; // the connection is gone: the QUIT fails and says so
+    }
+    for (qsizetype index = 0; index < refusals.size() && index < asked.size(); ++index) {
+        if (!refusals[index].isEmpty())
+            refusedDeletions_ << QStringLiteral("メッセージ %1: %2").arg(asked[index]).arg(CutAtNul(refusals[index]));
     }
 }
 

@@ -454,6 +454,16 @@ int NMail::NMailAttachmentFileFlush(int)
     return 0;
 }
 
+void NMail::noteMarkedDeleted(Session& open, int number)
+{
+    if (open.fetchedNumber == number) {
+        open.fetchedNumber = 0;
+        open.fetched = {};
+    }
+    if (const auto split = open.completedSplits.find(number); split != open.completedSplits.end())
+        open.splitsToRemoveAfterQuit << split->second;
+}
+
 int NMail::NMailPop3DeleteMail(int handle, int number)
 {
     Session* open = loggedInSession(handle);
@@ -462,13 +472,35 @@ int NMail::NMailPop3DeleteMail(int handle, int number)
     const StoreStatus status = open->pop3.markDeleted(number);
     if (!status.ok())
         return failCommand(*open, status.error());
-    if (open->fetchedNumber == number) {
-        open->fetchedNumber = 0;
-        open->fetched = {};
-    }
-    if (const auto split = open->completedSplits.find(number); split != open->completedSplits.end())
-        open->splitsToRemoveAfterQuit << split->second;
+    noteMarkedDeleted(*open, number);
     return 1;
+}
+
+int NMail::NMailPop3DeleteMails(int handle, const QList<int>& numbers, QStringList& refusals)
+{
+    refusals.clear();
+    Session* open = loggedInSession(handle);
+    if (!open)
+        return -1;
+    auto marked = open->pop3.markDeleted(std::vector<int>(numbers.cbegin(), numbers.cend()));
+    if (!marked.ok())
+        return failCommand(*open, marked.error());
+    int count = 0;
+    for (qsizetype index = 0; index < numbers.size(); ++index) {
+        const QString& refusal = marked.value()[static_cast<std::size_t>(index)];
+        refusals << refusal;
+        if (refusal.isEmpty()) {
+            noteMarkedDeleted(*open, numbers[index]);
+            ++count;
+        }
+    }
+    return count;
+}
+
+void NMail::NMailPop3PlanFetches(int handle, const QList<int>& numbers)
+{
+    if (Session* open = loggedInSession(handle))
+        open->pop3.planRetrievals(std::vector<int>(numbers.cbegin(), numbers.cend()));
 }
 
 int NMail::NMailPop3Close(int handle)

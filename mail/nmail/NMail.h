@@ -38,6 +38,8 @@ public:
     int NMailAttachmentFileClose(int handle) override;
     int NMailAttachmentFileFlush(int handle) override;
     int NMailPop3DeleteMail(int handle, int number) override;
+    int NMailPop3DeleteMails(int handle, const QList<int>& numbers, QStringList& refusals) override;
+    void NMailPop3PlanFetches(int handle, const QList<int>& numbers) override;
     int NMailPop3Close(int handle) override;
     int NMailSmtpSendMail(const QString& server, const QString& to, const QString* cc, const QString* bcc,
         const QString& from, const QString& subject, const QString& body, const QString* header,
@@ -63,6 +65,8 @@ private:
     // Fetches message number once per session step; status, size and fetch of one message share it.
     // On failure the error is set and fetchFailure_ holds the result to return.
     const Fetched* fetched(Session& open, int number);
+    // Forgets what this session keeps of a message the server has marked for deletion.
+    void noteMarkedDeleted(Session& open, int number);
     QString cutToBuffer(const QString& text) const;
     // Keeps the raw source of a message that cannot be decoded whole as a file in the folder, with
     // a notice naming it as the body; 1, or -5 when the file cannot be written.

@@ -102,6 +102,34 @@ public:
     // what is recorded as received has its files safe; < 0 when one cannot be.
     virtual int NMailAttachmentFileFlush(int handle) = 0;
     virtual int NMailPop3DeleteMail(int handle, int number) = 0;
+    // DELE for every one of numbers, in one exchange where the server allows it. refusals gets one
+    // text per number: empty when marked, else the server's words. The number marked; below zero
+    // when the connection failed (nothing is deleted without the QUIT that now cannot go).
+    virtual int NMailPop3DeleteMails(int handle, const QList<int>& numbers, QStringList& refusals)
+    {
+        refusals.clear();
+        int marked = 0;
+        for (const int number : numbers) {
+            const int result = NMailPop3DeleteMail(handle, number);
+            if (result < 0 && result != ResultMessageRefusedByServer)
+                return result;
+            QString refusal;
+            if (result < 0)
+                NMailGetMessage(handle, refusal, 0);
+            else
+                ++marked;
+            refusals << refusal;
+        }
+        return marked;
+    }
+    // The messages the caller is about to fetch, in ascending order, so that the library may ask
+    // the server for the next ones while one is being handled. Without it, every message after the
+    // one fetched is expected next.
+    virtual void NMailPop3PlanFetches(int handle, const QList<int>& numbers)
+    {
+        (void)handle;
+        (void)numbers;
+    }
     // QUIT, after the attachments written since the last QUIT are flushed to disk; when they cannot
     // be, the connection is dropped without QUIT, so the server deletes nothing, and the result is < 0.
     virtual int NMailPop3Close(int handle) = 0;

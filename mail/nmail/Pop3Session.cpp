@@ -59,6 +59,8 @@ StoreResult<std::string> Pop3Session::readStatusLine(const QString& what)
 
 StoreResult<std::string> Pop3Session::command(const std::string& line, const QString& what, long long expectedReplyBytes)
 {
+    if (StoreStatus skipped = skipRetrievalsBefore(std::nullopt); !skipped.ok())
+        return skipped;
     refused_ = false;
     if (!socket_.isOpen())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
@@ -130,17 +132,8 @@ StoreStatus Pop3Session::open(const ServerAddress& server, const TlsSocket::Sett
         apopTimestamp_ = text.substr(open, close - open + 1);
 
     if (!socket_.isEncrypted()) {
-        auto capabilities = command("CAPA", what, static_cast<long long>(MaximumCapabilityBytes));
-        if (capabilities.ok()) {
-            const StoreStatus listed = readLines(what, MaximumCapabilityLines, MaximumCapabilityBytes, [&](const std::string& line) {
-                if (line == "STLS" || line.starts_with("STLS "))
-                    offersStls_ = true;
-            });
-            if (!listed.ok())
-                return listed;
-        } else if (!socket_.isOpen()) {
-            return capabilities.status();
-        }
+        if (StoreStatus listed = readCapabilities(what); !listed.ok())
+            return listed;
         if (offersStls_) {
             auto accepted = command("STLS", QStringLiteral("TLS の開始（STLS）"));
             if (!accepted.ok()) {
@@ -152,7 +145,27 @@ StoreStatus Pop3Session::open(const ServerAddress& server, const TlsSocket::Sett
                 return secured;
         }
     }
+    // What was offered before TLS may have been changed on the way: over TLS it is asked again.
+    if (socket_.isEncrypted())
+        return readCapabilities(what);
     return StoreStatus::success();
+}
+
+StoreStatus Pop3Session::readCapabilities(const QString& what)
+{
+    offersStls_ = false;
+    offersPipelining_ = false;
+    auto capabilities = command("CAPA", what, static_cast<long long>(MaximumCapabilityBytes));
+    // A server without CAPA offers nothing beyond the basic commands.
+    if (!capabilities.ok())
+        return socket_.isOpen() ? StoreStatus::success() : capabilities.status();
+    return readLines(what, MaximumCapabilityLines, MaximumCapabilityBytes, [&](const std::string& line) {
+        const QByteArray name = QByteArray::fromStdString(line.substr(0, line.find(' '))).toUpper();
+        if (name == "STLS")
+            offersStls_ = true;
+        else if (name == "PIPELINING")
+            offersPipelining_ = true;
+    });
 }
 
 StoreResult<int> Pop3Session::login(const QString& user, const QString& password, bool apop, bool allowPlainPassword)
@@ -288,10 +301,94 @@ StoreResult<std::vector<std::string>> Pop3Session::uniqueIds(int count)
     return ids;
 }
 
+void Pop3Session::planRetrievals(std::vector<int> numbers)
+{
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    retrievalPlan_ = std::move(numbers);
+}
+
+std::optional<int> Pop3Session::plannedAfter(int number) const
+{
+    if (retrievalPlan_) {
+        const auto next = std::upper_bound(retrievalPlan_->begin(), retrievalPlan_->end(), number);
+        return next == retrievalPlan_->end() ? std::nullopt : std::optional<int>(*next);
+    }
+    return number < messageCount_ ? std::optional<int>(number + 1) : std::nullopt;
+}
+
+std::string Pop3Session::nextRetrievals()
+{
+    std::string requests;
+    if (!offersPipelining_ || pendingRetrievals_.empty())
+        return requests;
+    int last = pendingRetrievals_.back().number;
+    while (pendingRetrievals_.size() < MaximumRetrievalsInFlight) {
+        const std::optional<int> next = plannedAfter(last);
+        const auto size = next ? listedSizes_.find(*next) : listedSizes_.end();
+        if (size == listedSizes_.end() || pendingBytes_ + size->second > MaximumBytesInFlight)
+            break;
+        requests += "RETR " + std::to_string(*next) + "\r\n";
+        pendingRetrievals_.push_back({*next, size->second});
+        pendingBytes_ += size->second;
+        last = *next;
+    }
+    return requests;
+}
+
+StoreStatus Pop3Session::skipRetrievalsBefore(std::optional<int> number)
+{
+    const auto forgetAll = [&] {
+        pendingRetrievals_.clear();
+        pendingBytes_ = 0;
+    };
+    if (!socket_.isOpen())
+        forgetAll();
+    while (!pendingRetrievals_.empty() && pendingRetrievals_.front().number != number) {
+        const PendingRetrieval skipped = pendingRetrievals_.front();
+        pendingRetrievals_.pop_front();
+        pendingBytes_ -= skipped.listedSize;
+        const QString what = QStringLiteral("メール %1 の受信").arg(skipped.number);
+        const long long largest = largestAcceptedSize(skipped.listedSize);
+        socket_.startReply(largest);
+        if (auto reply = readStatusLine(what); !reply.ok()) {
+            if (socket_.isOpen())
+                continue;
+            forgetAll();
+            return reply.status();
+        }
+        long long received = 0;
+        bool continuing = false;
+        for (;;) {
+            bool cut = false;
+            auto line = socket_.readLine(MaximumStatusLine, &cut);
+            if (!line.ok()) {
+                forgetAll();
+                return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, line.error()));
+            }
+            if (!continuing && !cut && line.value() == ".")
+                break;
+            continuing = cut;
+            received += static_cast<long long>(line.value().size()) + (cut ? 0 : 2);
+            if (received > largest) {
+                socket_.abort();
+                forgetAll();
+                return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2 バイトを超えても終わらなかったため、接続を切りました。")
+                                                .arg(what)
+                                                .arg(largest));
+            }
+        }
+    }
+    refused_ = false;
+    return StoreStatus::success();
+}
+
 StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, const Spill& spill)
 {
     refusedByBound_ = false;
     const QString what = QStringLiteral("メール %1 の受信").arg(number);
+    if (StoreStatus skipped = skipRetrievalsBefore(number); !skipped.ok())
+        return skipped;
     const auto listed = messageSize(number);
     if (!listed.ok())
         return listed.status();
@@ -310,7 +407,25 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
         socket_.abort();
         return StoreStatus::failure(cutOff(why));
     };
-    auto reply = command("RETR " + std::to_string(number), what, largest);
+    std::string requests;
+    if (pendingRetrievals_.empty()) {
+        requests = "RETR " + std::to_string(number) + "\r\n";
+        pendingRetrievals_.push_back({number, listed.value()});
+        pendingBytes_ += listed.value();
+    }
+    // The next messages are asked for before this one is read, so that they are on their way
+    // while it is read and stored.
+    requests += nextRetrievals();
+    refused_ = false;
+    if (!requests.empty()) {
+        // A failed write drops the connection, and with it every RETR on its way.
+        if (const StoreStatus sent = socket_.write(requests); !sent.ok())
+            return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, sent.error()));
+    }
+    pendingBytes_ -= pendingRetrievals_.front().listedSize;
+    pendingRetrievals_.pop_front();
+    socket_.startReply(largest);
+    auto reply = readStatusLine(what);
     if (!reply.ok())
         return reply.status();
     std::string message;
@@ -391,9 +506,43 @@ StoreStatus Pop3Session::markDeleted(int number)
     return command("DELE " + std::to_string(number), QStringLiteral("メール %1 の削除").arg(number)).status();
 }
 
+StoreResult<std::vector<QString>> Pop3Session::markDeleted(const std::vector<int>& numbers)
+{
+    if (StoreStatus skipped = skipRetrievalsBefore(std::nullopt); !skipped.ok())
+        return skipped;
+    std::vector<QString> refusals;
+    refusals.reserve(numbers.size());
+    const std::size_t perWrite = offersPipelining_ ? DeletionsPerWrite : 1;
+    for (std::size_t first = 0; first < numbers.size(); first += perWrite) {
+        const std::size_t end = std::min(numbers.size(), first + perWrite);
+        std::string requests;
+        for (std::size_t index = first; index < end; ++index)
+            requests += "DELE " + std::to_string(numbers[index]) + "\r\n";
+        const QString firstWhat = QStringLiteral("メール %1 の削除").arg(numbers[first]);
+        if (!socket_.isOpen())
+            return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(firstWhat));
+        if (const StoreStatus sent = socket_.write(requests); !sent.ok())
+            return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(firstWhat, sent.error()));
+        for (std::size_t index = first; index < end; ++index) {
+            socket_.startReply(0);
+            auto reply = readStatusLine(QStringLiteral("メール %1 の削除").arg(numbers[index]));
+            if (reply.ok())
+                refusals.emplace_back();
+            else if (socket_.isOpen())
+                refusals.push_back(reply.error());
+            else
+                return reply.status();
+        }
+    }
+    refused_ = false;
+    return refusals;
+}
+
 StoreStatus Pop3Session::quit()
 {
     const QString what = QStringLiteral("POP3 セッションの終了（削除の確定）");
+    if (StoreStatus skipped = skipRetrievalsBefore(std::nullopt); !skipped.ok())
+        return skipped;
     if (!socket_.isOpen())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
     // The server may apply the deletions as soon as it reads QUIT: a stop is taken before it goes

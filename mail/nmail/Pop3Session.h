@@ -6,8 +6,10 @@
 
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,11 @@
 // at QUIT) can never be lost or applied by a hidden reconnect. A command the server refuses fails
 // with the server's own reply and the session goes on. Every reply is bounded in size and in time
 // (TlsSocket's deadline from the size it may have): past a bound the connection is dropped.
+//
+// A server that offers PIPELINING gets the RETRs of the next messages while the current one is
+// read, and all DELEs in one write, so a distant server costs one round trip per session step
+// rather than two per message. The replies are read in order, each with its deadline from the
+// moment it is its turn; any other command first reads what is still on its way.
 class Pop3Session {
 public:
     // A capability list longer than this is no list but a server talking without end.
@@ -27,6 +34,12 @@ public:
     // The most a message may bring: its LIST size and a tenth more and 64 KiB, since servers count
     // line ends and dot-stuffing a little differently; a message that never ends stops there.
     static long long largestAcceptedSize(long long listedSize);
+    // RETRs asked for ahead of their replies: what keeps a link of 30 ms busy at any rate the
+    // caller takes messages, without holding much more than one large message on the way.
+    static constexpr long long MaximumBytesInFlight = 4 * 1024 * 1024;
+    static constexpr std::size_t MaximumRetrievalsInFlight = 128;
+    // DELEs in one write: their replies, read only after it, must fit the socket's buffers.
+    static constexpr std::size_t DeletionsPerWrite = 256;
 
     // Greeting, capabilities, and STLS whenever the server offers it on a plain connection.
     StoreStatus open(const ServerAddress& server, const TlsSocket::Settings& settings);
@@ -50,13 +63,21 @@ public:
     // stays usable. A message that brings more than largestAcceptedSize of its LIST size, or
     // comes slower than the minimum rate, fails with refusedByBound().
     StoreResult<std::string> retrieve(int number, long long maxBytes, const Spill& spill = {});
+    // The messages the caller will retrieve, in ascending order, so that the next ones can be asked
+    // for ahead. Until it is given, every message after the one retrieved is expected.
+    void planRetrievals(std::vector<int> numbers);
     StoreStatus markDeleted(int number);
+    // DELE for each of numbers: for each, empty when the server marked it, else why it refused.
+    // Fails, with no list, when the connection is lost.
+    StoreResult<std::vector<QString>> markDeleted(const std::vector<int>& numbers);
     // QUIT: the server applies the deletions now. The connection is closed whatever the reply.
     StoreStatus quit();
     // Drops the connection without QUIT: the server deletes nothing.
     void abort();
 
     bool isEncrypted() const { return socket_.isEncrypted(); }
+    // The server offered PIPELINING (over TLS, when the connection has it).
+    bool pipelines() const { return offersPipelining_; }
     // The last command failed because the server answered -ERR (or an unusable listing); the
     // connection is still open and the next command may go.
     bool refused() const { return refused_ && socket_.isOpen(); }
@@ -78,15 +99,31 @@ private:
         const std::function<void(const std::string&)>& take);
     StoreStatus listSizes();
     StoreStatus dropForBound(const QString& text);
+    // CAPA: whether STLS and PIPELINING are offered. Fails only when the connection is lost.
+    StoreStatus readCapabilities(const QString& what);
+
+    struct PendingRetrieval {
+        int number;
+        long long listedSize;
+    };
+    // The RETRs to send after the last one on its way, following the plan, while the window has room.
+    std::string nextRetrievals();
+    std::optional<int> plannedAfter(int number) const;
+    // Reads and drops the replies of the RETRs on their way, up to the one for number (or all).
+    StoreStatus skipRetrievalsBefore(std::optional<int> number);
 
     TlsSocket socket_;
     std::string apopTimestamp_;
     bool offersStls_ = false;
+    bool offersPipelining_ = false;
     bool passwordHeldBack_ = false;
     bool refusedByBound_ = false;
     bool refused_ = false;
     int messageCount_ = 0;
     bool sizesListed_ = false;
     std::map<int, long long> listedSizes_;
+    std::deque<PendingRetrieval> pendingRetrievals_;
+    long long pendingBytes_ = 0;
+    std::optional<std::vector<int>> retrievalPlan_;
     QString serverName_;
 };

@@ -163,6 +163,20 @@ bool TlsSocket::isOpen() const { return impl_->fd >= 0; }
 
 void TlsSocket::expectReply(long long bytes) { impl_->expectedReplyBytes = std::max(0LL, bytes); }
 
+void TlsSocket::startReply(long long bytes)
+{
+    Impl& d = *impl_;
+    // Replies already on hand are read without a wait, where the hook would run: a long run of
+    // them still keeps the caller's window alive and hears a stop, before each reply.
+    if (d.fd >= 0 && std::chrono::steady_clock::now() - d.lastHookCall >= Impl::HookInterval) {
+        d.askToStop();
+        if (d.stopped)
+            d.close();
+    }
+    d.startCommand();
+    expectReply(bytes);
+}
+
 bool TlsSocket::replyTooSlow() const { return impl_->replyTooSlow; }
 
 int TlsSocket::minimumBytesPerSecond() const { return impl_->settings.minimumBytesPerSecond; }
@@ -303,7 +317,7 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
     Impl& d = *impl_;
     d.replyTooSlow = false;
     if (d.fd < 0)
-        return StoreStatus::failure(QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
+        return StoreStatus::failure(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
     std::size_t scanned = d.bufferStart;
     for (;;) {
         const std::size_t newline = d.buffer.find('\n', scanned);

@@ -40,6 +40,9 @@ public:
     // The most the reply to the command just written may bring; its deadline grows by one second
     // for every minimumBytesPerSecond of it. Without it the reply is a line or two.
     void expectReply(long long bytes);
+    // The reply about to be read answers a command written earlier, behind other replies: its
+    // deadline runs from now, for a reply of at most bytes (as expectReply).
+    void startReply(long long bytes);
     // The last failed read ran past the reply's deadline while bytes were still coming.
     bool replyTooSlow() const;
     int minimumBytesPerSecond() const;

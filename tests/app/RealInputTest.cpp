@@ -5,6 +5,7 @@
 #include "MainFormHarness.h"
 #include "NMail.h"
 #include "OperationInProgress.h"
+#include "Pop3Session.h"
 #include "QtMessageBoxService.h"
 #include "ReceiveController.h"
 #include "SendController.h"
@@ -39,6 +40,18 @@ std::string message(const std::string& from, const std::string& subject)
 {
     return "From: " + from + "\nTo: user@localhost\nSubject: " + subject
         + "\nDate: Mon, 7 Dec 2026 09:00:00 +0900\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n\nbody of " + subject + "\n";
+}
+
+// A message larger than what the library asks for ahead: its RETR goes out only when its turn
+// comes, so a stop asked for just before it is taken while it is fetched.
+std::string beyondTheFetchWindow(const std::string& from, const std::string& subject)
+{
+    std::string message = "From: " + from + "\nTo: user@localhost\nSubject: " + subject
+        + "\nDate: Mon, 7 Dec 2026 09:00:00 +0900\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n\n";
+    const std::string line(75, 'x');
+    while (message.size() <= Pop3Session::MaximumBytesInFlight)
+        message += line + "\n";
+    return message;
 }
 
 std::string firstOfTwoParts()
@@ -307,8 +320,9 @@ private slots:
     void aStoppedReceiveKeepsNothingAndTheNextOneStoresEveryMessageOnce()
     {
         start(QStringLiteral("stop_midway"), servers.pop3Server());
-        for (const char* subject : {"one", "two", "three"})
-            QVERIFY(box->deposit(message("a@example.jp", subject)));
+        QVERIFY(box->deposit(message("a@example.jp", "one")));
+        QVERIFY(box->deposit(beyondTheFetchWindow("a@example.jp", "two")));
+        QVERIFY(box->deposit(message("a@example.jp", "three")));
         BoxKeyAnswerer answerer({Qt::Key_Return});
         pressEscAt(QStringLiteral("2/3"));
 

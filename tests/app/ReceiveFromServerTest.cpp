@@ -2,6 +2,7 @@
 #include "LoopbackPort.h"
 #include "MainFormHarness.h"
 #include "NMail.h"
+#include "Pop3Session.h"
 #include "RecordLayouts.h"
 #include "ScriptedServer.h"
 #include "ScriptedPop3Server.h"
@@ -298,8 +299,11 @@ private slots:
         PrivateDovecot dovecot(servers);
         QVERIFY(dovecot.start());
         prepare(QStringLiteral("receive_server_stops"), dovecot.pop3Server());
+        // Message 2 is larger than what the library asks for ahead, so it is still on the server
+        // when the server goes.
+        const std::string beyondTheFetchWindow(Pop3Session::MaximumBytesInFlight + 1, 'x');
         for (int i = 1; i <= 3; ++i)
-            QVERIFY(box->deposit(message("a@example.jp", "message " + std::to_string(i), "body")));
+            QVERIFY(box->deposit(message("a@example.jp", "message " + std::to_string(i), i == 2 ? beyondTheFetchWindow : "body")));
         start();
         bool stopped = false;
         connect(&harness->form(), &QWidget::windowTitleChanged, &harness->form(), [&](const QString& title) {
