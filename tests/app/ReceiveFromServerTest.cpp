@@ -335,13 +335,18 @@ private slots:
         QTest::addColumn<QStringList>("storedInTheEnd");
         QTest::addColumn<QStringList>("leftInTheEnd");
         QTest::addColumn<int>("retrievals");
+        QTest::addColumn<bool>("pipelining");
         const QStringList all{u"m1"_s, u"m2"_s, u"m3"_s, u"m4"_s, u"m5"_s};
         const QStringList allButTwo{u"m1"_s, u"m3"_s, u"m4"_s, u"m5"_s};
-        // Retrievals answered in both sessions: never one of a message already stored.
-        QTest::newRow("connection dropped in message 3") << 0 << QStringList{u"m1"_s, u"m2"_s} << all << QStringList() << 3 + 3;
-        QTest::newRow("DELE refused for message 2") << 1 << all << all << QStringList{u"m2"_s} << 5;
-        QTest::newRow("QUIT refused") << 2 << all << all << QStringList() << 5;
-        QTest::newRow("RETR refused for message 2") << 3 << allButTwo << allButTwo << QStringList{u"m2"_s} << 4;
+        // A server that takes commands ahead of its replies must end the same way.
+        for (const bool pipelining : {false, true}) {
+            const char* mode = pipelining ? " (pipelined)" : " (one at a time)";
+            // Retrievals answered in both sessions: never one of a message already stored.
+            QTest::addRow("connection dropped in message 3%s", mode) << 0 << QStringList{u"m1"_s, u"m2"_s} << all << QStringList() << 3 + 3 << pipelining;
+            QTest::addRow("DELE refused for message 2%s", mode) << 1 << all << all << QStringList{u"m2"_s} << 5 << pipelining;
+            QTest::addRow("QUIT refused%s", mode) << 2 << all << all << QStringList() << 5 << pipelining;
+            QTest::addRow("RETR refused for message 2%s", mode) << 3 << allButTwo << allButTwo << QStringList{u"m2"_s} << 4 << pipelining;
+        }
     }
     void aBadEndingOnARealConnectionStoresEveryMessageOnceByTheNextReceive()
     {
@@ -350,6 +355,7 @@ private slots:
         QFETCH(QStringList, storedInTheEnd);
         QFETCH(QStringList, leftInTheEnd);
         QFETCH(int, retrievals);
+        QFETCH(bool, pipelining);
         std::vector<std::string> raw;
         for (int i = 1; i <= 5; ++i)
             raw.push_back(message("a@example.jp", "m" + std::to_string(i), "body"));
@@ -364,6 +370,7 @@ private slots:
             faults.refusesQuit = true;
         else
             faults.refusedRetrieval = 2;
+        faults.offersPipelining = pipelining;
         server.setFaults(faults);
         useScriptedServer(server);
         start();
@@ -384,6 +391,7 @@ private slots:
             left << QString::fromStdString(kept.substr(kept.find("Subject: ") + 9, 2));
         QCOMPARE(left, leftInTheEnd);
         QCOMPARE(static_cast<int>(server.retrievals().size()), retrievals);
+        QCOMPARE(server.mostCommandsAhead() > 0, pipelining);
     }
 
     void aServerWithoutUidlIsRefusedWhenMailIsToBeKeptAndNothingIsDeleted()

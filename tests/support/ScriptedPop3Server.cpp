@@ -1,5 +1,6 @@
 #include "ScriptedPop3Server.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -92,6 +93,12 @@ std::vector<std::string> ScriptedPop3Server::messages() const
     return raw;
 }
 
+int ScriptedPop3Server::mostCommandsAhead() const
+{
+    const std::lock_guard lock(mutex_);
+    return mostCommandsAhead_;
+}
+
 std::vector<std::string> ScriptedPop3Server::retrievals() const
 {
     const std::lock_guard lock(mutex_);
@@ -127,12 +134,17 @@ void ScriptedPop3Server::session(int client)
         const int number = line.size() > verb.size() ? std::atoi(line.c_str() + verb.size() + 1) : 0;
 
         const std::unique_lock lock(mutex_);
+        int ahead = 0;
+        for (std::size_t at = pending.find("\r\n"); at != std::string::npos; at = pending.find("\r\n", at + 2))
+            ++ahead;
+        mostCommandsAhead_ = std::max(mostCommandsAhead_, ahead);
         const int count = static_cast<int>(mailbox_.size());
         const bool exists = number >= 1 && number <= count && !marked.contains(number);
         const int added = exists ? mailbox_[static_cast<std::size_t>(number - 1)].added : 0;
         std::string reply;
         if (verb == "CAPA") {
-            reply = std::string("+OK\r\nUSER\r\n") + (faults_.offersUidl ? "UIDL\r\n" : "") + ".\r\n";
+            reply = std::string("+OK\r\nUSER\r\n") + (faults_.offersUidl ? "UIDL\r\n" : "")
+                + (faults_.offersPipelining ? "PIPELINING\r\n" : "") + ".\r\n";
         } else if (verb == "USER" || verb == "PASS") {
             reply = "+OK\r\n";
         } else if (verb == "STAT") {
@@ -142,6 +154,13 @@ void ScriptedPop3Server::session(int client)
             for (int n = 1; n <= count; ++n) {
                 if (!marked.contains(n))
                     reply += std::to_string(n) + ' ' + mailbox_[static_cast<std::size_t>(n - 1)].id + "\r\n";
+            }
+            reply += ".\r\n";
+        } else if (line == "LIST") {
+            reply = "+OK\r\n";
+            for (int n = 1; n <= count; ++n) {
+                if (!marked.contains(n))
+                    reply += std::to_string(n) + ' ' + std::to_string(onTheWire(mailbox_[static_cast<std::size_t>(n - 1)].raw).size()) + "\r\n";
             }
             reply += ".\r\n";
         } else if (verb == "LIST" && exists) {

@@ -22,6 +22,7 @@ public:
         int refusedDeletion = 0;  // the message answered -ERR to DELE
         bool refusesQuit = false;
         int droppedInRetrieval = 0; // the message whose RETR is cut off half-way
+        bool offersPipelining = false;
     };
 
     // Messages with LF line ends; each gets the id "id-" and a running number.
@@ -40,6 +41,9 @@ public:
     std::vector<std::string> messages() const;
     // Every RETR the server answered, as "RETR n", across sessions.
     std::vector<std::string> retrievals() const;
+    // The most commands that had arrived whole, behind the one being answered, across sessions:
+    // above zero only for a client that sends ahead of the replies.
+    int mostCommandsAhead() const;
 
 private:
     struct Message {
@@ -57,5 +61,6 @@ private:
     Faults faults_;
     std::vector<Message> mailbox_;
     std::vector<std::string> retrievals_;
+    int mostCommandsAhead_ = 0;
     std::thread thread_;
 };
