@@ -39,7 +39,8 @@ struct BenchMailServers {
     }
 
     // Receives the mailbox's expectedCount messages through the mail library alone, as a receive
-    // session asks for each (status, size, fetch and decode, delete, then QUIT), keeping nothing.
+    // session asks for them (the plan, then status, size, fetch and decode of each, the deletions,
+    // then QUIT), keeping nothing.
     // Why it failed, or nullptr when every step went.
     const char* fetchDecodeDeleteAll(int expectedCount) const
     {
@@ -50,14 +51,19 @@ struct BenchMailServers {
         if (count != expectedCount)
             return "login or count failed";
         QString subject, date, from, header, body;
-        for (int number = 1; number <= count; ++number) {
+        QList<int> numbers;
+        for (int number = 1; number <= count; ++number)
+            numbers << number;
+        library.NMailPop3PlanFetches(handle, numbers);
+        for (const int number : numbers) {
             library.NMailPop3GetMailStatus(handle, number, subject, date, from, header, 0);
             body = QString(library.NMailPop3GetMailSize(handle, number) + 1, u' ');
             library.NMailPop3GetMail(handle, number, subject, date, from, header, body, 0, 0);
             benchmark::DoNotOptimize(body);
-            library.NMailPop3DeleteMail(handle, number);
         }
-        if (library.NMailPop3Close(handle) != 0 || mailbox->count() != 0)
+        QStringList refusals;
+        if (library.NMailPop3DeleteMails(handle, numbers, refusals) != count || library.NMailPop3Close(handle) != 0
+            || mailbox->count() != 0)
             return "the messages were not deleted";
         return nullptr;
     }

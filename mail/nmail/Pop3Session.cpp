@@ -314,7 +314,7 @@ std::optional<int> Pop3Session::plannedAfter(int number) const
         const auto next = std::upper_bound(retrievalPlan_->begin(), retrievalPlan_->end(), number);
         return next == retrievalPlan_->end() ? std::nullopt : std::optional<int>(*next);
     }
-    return number < messageCount_ ? std::optional<int>(number + 1) : std::nullopt;
+    return std::nullopt;
 }
 
 std::string Pop3Session::nextRetrievals()
@@ -345,6 +345,9 @@ StoreStatus Pop3Session::skipRetrievalsBefore(std::optional<int> number)
     if (!socket_.isOpen())
         forgetAll();
     while (!pendingRetrievals_.empty() && pendingRetrievals_.front().number != number) {
+        // A caller that does not follow its plan would have every message it skips sent for
+        // nothing: from now on it gets one message at a time.
+        retrievalPlan_.reset();
         const PendingRetrieval skipped = pendingRetrievals_.front();
         pendingRetrievals_.pop_front();
         pendingBytes_ -= skipped.listedSize;

@@ -64,7 +64,7 @@ public:
     // comes slower than the minimum rate, fails with refusedByBound().
     StoreResult<std::string> retrieve(int number, long long maxBytes, const Spill& spill = {});
     // The messages the caller will retrieve, in ascending order, so that the next ones can be asked
-    // for ahead. Until it is given, every message after the one retrieved is expected.
+    // for ahead. Without a plan, or once a command or retrieval breaks it, messages go one at a time.
     void planRetrievals(std::vector<int> numbers);
     StoreStatus markDeleted(int number);
     // DELE for each of numbers: for each, empty when the server marked it, else why it refused.
