@@ -168,6 +168,43 @@ StoreStatus Pop3Session::readCapabilities(const QString& what)
     });
 }
 
+StoreStatus Pop3Session::sendAhead(const std::string& lines, const QString& what)
+{
+    if (StoreStatus skipped = skipRetrievalsBefore(std::nullopt); !skipped.ok())
+        return skipped;
+    refused_ = false;
+    if (!socket_.isOpen())
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
+    const StoreStatus sent = socket_.write(lines);
+    return sent.ok() ? sent : StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, sent.error()));
+}
+
+std::vector<StoreResult<std::string>> Pop3Session::exchange(const std::vector<Command>& commands)
+{
+    std::vector<StoreResult<std::string>> replies;
+    if (!offersPipelining_) {
+        for (const Command& step : commands) {
+            replies.push_back(command(step.line, step.what));
+            if (!replies.back().ok())
+                break;
+        }
+        return replies;
+    }
+    std::string lines;
+    for (const Command& step : commands)
+        lines += step.line + "\r\n";
+    if (StoreStatus sent = sendAhead(lines, commands.front().what); !sent.ok()) {
+        replies.push_back(sent);
+        return replies;
+    }
+    // Every reply is read, even after a refusal, so that the next command meets its own.
+    for (const Command& step : commands) {
+        socket_.startReply(0);
+        replies.push_back(readStatusLine(step.what));
+    }
+    return replies;
+}
+
 StoreResult<int> Pop3Session::login(const QString& user, const QString& password, bool apop, bool allowPlainPassword)
 {
     const QString what = QStringLiteral("ログイン");
@@ -182,41 +219,45 @@ StoreResult<int> Pop3Session::login(const QString& user, const QString& password
     if (holdsLineBreak(user) || holdsLineBreak(password))
         return StoreStatus::failure(QStringLiteral("ユーザー ID またはパスワードに改行文字が含まれています。"));
     const std::string userBytes = user.toUtf8().toStdString();
+    std::vector<Command> steps;
     if (apop) {
         if (apopTimestamp_.empty())
             return StoreStatus::failure(QStringLiteral("このサーバーは APOP に対応していません。APOP を使わない設定にしてください。"));
         const QByteArray digest =
             QCryptographicHash::hash(QByteArray::fromStdString(apopTimestamp_) + password.toUtf8(), QCryptographicHash::Md5)
                 .toHex();
-        auto reply = command("APOP " + userBytes + ' ' + digest.toStdString(), QStringLiteral("APOP ログイン"));
+        steps.push_back({"APOP " + userBytes + ' ' + digest.toStdString(), QStringLiteral("APOP ログイン")});
+    } else {
+        steps.push_back({"USER " + userBytes, what});
+        steps.push_back({"PASS " + password.toUtf8().toStdString(), what});
+    }
+    steps.push_back({"STAT", QStringLiteral("メール件数の取得")});
+    auto replies = exchange(steps);
+    for (const StoreResult<std::string>& reply : replies) {
         if (!reply.ok())
             return reply.status();
-    } else {
-        auto userReply = command("USER " + userBytes, what);
-        if (!userReply.ok())
-            return userReply.status();
-        auto passReply = command("PASS " + password.toUtf8().toStdString(), what);
-        if (!passReply.ok())
-            return passReply.status();
     }
-
-    auto status = command("STAT", QStringLiteral("メール件数の取得"));
-    if (!status.ok())
-        return status.status();
-    const std::optional<long long> count = numberAfterOk(status.value());
+    const std::string& status = replies.back().value();
+    const std::optional<long long> count = numberAfterOk(status);
     if (!count || *count > INT_MAX)
-        return StoreStatus::failure(QStringLiteral("メール件数の取得に失敗しました。サーバーの応答: %1").arg(serverText(status.value())));
+        return StoreStatus::failure(QStringLiteral("メール件数の取得に失敗しました。サーバーの応答: %1").arg(serverText(status)));
     messageCount_ = static_cast<int>(*count);
     return messageCount_;
 }
 
-StoreStatus Pop3Session::listSizes()
+StoreStatus Pop3Session::listSizes(bool alreadyAsked)
 {
     sizesListed_ = true;
     const QString what = QStringLiteral("メールのサイズの一覧の取得");
     const int maxLines = std::min(messageCount_, INT_MAX - ListingLinesBeyondCount) + ListingLinesBeyondCount;
     const std::size_t maxBytes = static_cast<std::size_t>(maxLines) * ListingLineBytes;
-    auto reply = command("LIST", what, static_cast<long long>(maxBytes));
+    StoreResult<std::string> reply = std::string();
+    if (alreadyAsked) {
+        socket_.startReply(static_cast<long long>(maxBytes));
+        reply = readStatusLine(what);
+    } else {
+        reply = command("LIST", what, static_cast<long long>(maxBytes));
+    }
     // A server that refuses the whole list is asked message by message.
     if (!reply.ok())
         return socket_.isOpen() ? StoreStatus::success() : reply.status();
@@ -262,7 +303,32 @@ StoreResult<std::vector<std::string>> Pop3Session::uniqueIds(int count)
     // "n " and an id of at most 70 characters.
     constexpr std::size_t UidlLineBytes = 84;
     const std::size_t maxBytes = static_cast<std::size_t>(maxLines) * UidlLineBytes;
-    auto reply = command("UIDL", what, static_cast<long long>(maxBytes));
+    // With a server that pipelines, the sizes are asked for in the same write: the first fetch needs them.
+    const bool sizesAlong = offersPipelining_ && !sizesListed_;
+    StoreResult<std::string> reply = std::string();
+    if (sizesAlong) {
+        if (StoreStatus sent = sendAhead("UIDL\r\nLIST\r\n", what); sent.ok()) {
+            socket_.startReply(static_cast<long long>(maxBytes));
+            reply = readStatusLine(what);
+        } else {
+            reply = sent;
+        }
+    } else {
+        reply = command("UIDL", what, static_cast<long long>(maxBytes));
+    }
+    auto ids = idsFrom(reply, what, count, maxLines, maxBytes);
+    if (sizesAlong && socket_.isOpen()) {
+        const bool idsRefused = refused_;
+        if (StoreStatus listed = listSizes(true); !listed.ok())
+            return listed;
+        refused_ = idsRefused;
+    }
+    return ids;
+}
+
+StoreResult<std::vector<std::string>> Pop3Session::idsFrom(const StoreResult<std::string>& reply, const QString& what, int count,
+    int maxLines, std::size_t maxBytes)
+{
     if (!reply.ok())
         return reply.status();
     std::vector<std::string> ids(static_cast<std::size_t>(std::max(count, 0)));
@@ -390,6 +456,9 @@ StoreResult<std::string> Pop3Session::retrieve(int number, long long maxBytes, c
 {
     refusedByBound_ = false;
     const QString what = QStringLiteral("メール %1 の受信").arg(number);
+    // Each message may already be on hand, asked for ahead: a stop is still offered before each.
+    if (socket_.offerStop())
+        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバー %2 との通信を中止しました。").arg(what, serverName_));
     if (StoreStatus skipped = skipRetrievalsBefore(number); !skipped.ok())
         return skipped;
     const auto listed = messageSize(number);

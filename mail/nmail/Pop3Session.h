@@ -38,8 +38,9 @@ public:
     // caller takes messages, without holding much more than one large message on the way.
     static constexpr long long MaximumBytesInFlight = 4 * 1024 * 1024;
     static constexpr std::size_t MaximumRetrievalsInFlight = 128;
-    // DELEs in one write: their replies, read only after it, must fit the socket's buffers.
-    static constexpr std::size_t DeletionsPerWrite = 256;
+    // DELEs in one write: about 10 KB of commands and 30 KB of replies, which the socket buffers
+    // hold while the replies wait to be read after the write.
+    static constexpr std::size_t DeletionsPerWrite = 1000;
 
     // Greeting, capabilities, and STLS whenever the server offers it on a plain connection.
     StoreStatus open(const ServerAddress& server, const TlsSocket::Settings& settings);
@@ -97,7 +98,20 @@ private:
     // maxBytes bytes drop the connection.
     StoreStatus readLines(const QString& what, int maxLines, std::size_t maxBytes,
         const std::function<void(const std::string&)>& take);
-    StoreStatus listSizes();
+    // LIST for the sizes of all messages; alreadyAsked: it went out ahead, and its reply is next.
+    StoreStatus listSizes(bool alreadyAsked = false);
+    // The ids of a UIDL listing whose status line is reply.
+    StoreResult<std::vector<std::string>> idsFrom(const StoreResult<std::string>& reply, const QString& what, int count, int maxLines,
+        std::size_t maxBytes);
+    // Writes lines (commands whose replies are read after), once what was on its way is read.
+    StoreStatus sendAhead(const std::string& lines, const QString& what);
+    struct Command {
+        std::string line;
+        QString what;
+    };
+    // The status replies of commands, all in one write when the server pipelines (every reply then
+    // read); otherwise one at a time, up to the first that fails.
+    std::vector<StoreResult<std::string>> exchange(const std::vector<Command>& commands);
     StoreStatus dropForBound(const QString& text);
     // CAPA: whether STLS and PIPELINING are offered. Fails only when the connection is lost.
     StoreStatus readCapabilities(const QString& what);

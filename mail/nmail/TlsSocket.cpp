@@ -163,6 +163,17 @@ bool TlsSocket::isOpen() const { return impl_->fd >= 0; }
 
 void TlsSocket::expectReply(long long bytes) { impl_->expectedReplyBytes = std::max(0LL, bytes); }
 
+bool TlsSocket::offerStop()
+{
+    Impl& d = *impl_;
+    if (d.fd < 0)
+        return d.stopped;
+    d.askToStop();
+    if (d.stopped)
+        d.close();
+    return d.stopped;
+}
+
 void TlsSocket::startReply(long long bytes)
 {
     Impl& d = *impl_;

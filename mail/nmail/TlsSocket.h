@@ -53,6 +53,9 @@ public:
     StoreStatus write(std::string_view bytes);
     // Drops the connection at once, without a goodbye: the server sees it vanish.
     void abort();
+    // Runs the wait hook now, as before a write: true when it asked to stop, and the connection is
+    // then dropped. For a step that needs no wait, like taking a reply already on hand.
+    bool offerStop();
     // The last failure came from the wait hook asking to stop.
     bool stoppedByUser() const;
     // After a command the server acts on as soon as it reads it (QUIT), its reply is awaited
