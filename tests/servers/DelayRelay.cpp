@@ -8,6 +8,7 @@
 #include <list>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -64,7 +65,8 @@ struct Chunk {
     enum class Kind { Data, Fin, Reset };
     Kind kind;
     Clock::time_point due;
-    std::vector<char> bytes;
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
     std::size_t written = 0;
 };
 
@@ -272,7 +274,7 @@ private:
         connection.up.finished = true;
         connection.up.queue.clear();
         connection.down.reading = false;
-        connection.down.queue.push_back({Chunk::Kind::Reset, now + settings_.delayEachWay, {}, 0});
+        connection.down.queue.push_back({Chunk::Kind::Reset, now + settings_.delayEachWay, nullptr, 0, 0});
     }
 
     void handleEvents(Connection& connection, short clientEvents, short serverEvents, Clock::time_point now)
@@ -297,20 +299,31 @@ private:
             readAll(connection.down, now);
     }
 
+    // The bytes just read as a chunk's own: a large read hands over the read buffer itself rather
+    // than copying it (at most half of it lies unused), a small one takes a copy of its size.
+    std::unique_ptr<char[]> takeBuffer(std::size_t size)
+    {
+        if (size >= ReadSize / 2)
+            return std::exchange(buffer_, std::make_unique_for_overwrite<char[]>(ReadSize));
+        auto copy = std::make_unique_for_overwrite<char[]>(size);
+        std::memcpy(copy.get(), buffer_.get(), size);
+        return copy;
+    }
+
     void readAll(Direction& direction, Clock::time_point now)
     {
         const Clock::time_point due = now + settings_.delayEachWay;
         while (wantsToRead(direction)) {
-            const ssize_t count = ::recv(direction.from, buffer_.data(), buffer_.size(), 0);
+            const ssize_t count = ::recv(direction.from, buffer_.get(), ReadSize, 0);
             if (count > 0) {
-                direction.queue.push_back(
-                    {Chunk::Kind::Data, due, std::vector<char>(buffer_.data(), buffer_.data() + count), 0});
-                direction.queuedBytes += static_cast<std::size_t>(count);
+                const auto size = static_cast<std::size_t>(count);
+                direction.queue.push_back({Chunk::Kind::Data, due, takeBuffer(size), size, 0});
+                direction.queuedBytes += size;
                 continue;
             }
             if (count < 0 && wouldBlock(errno))
                 return;
-            direction.queue.push_back({count == 0 ? Chunk::Kind::Fin : Chunk::Kind::Reset, due, {}, 0});
+            direction.queue.push_back({count == 0 ? Chunk::Kind::Fin : Chunk::Kind::Reset, due, nullptr, 0, 0});
             direction.reading = false;
             return;
         }
@@ -335,10 +348,10 @@ private:
                 direction.finished = true;
                 continue;
             }
-            std::size_t length = head.bytes.size() - head.written;
+            std::size_t length = head.size - head.written;
             if (settings_.bytesPerSecond > 0)
                 length = std::min<std::size_t>(length, std::max<std::uint64_t>(1024, settings_.bytesPerSecond / 1000));
-            const ssize_t sent = ::send(direction.to, head.bytes.data() + head.written, length, MSG_NOSIGNAL);
+            const ssize_t sent = ::send(direction.to, head.bytes.get() + head.written, length, MSG_NOSIGNAL);
             if (sent < 0 && wouldBlock(errno)) {
                 direction.writeBlocked = true;
                 return;
@@ -354,7 +367,7 @@ private:
                     + std::chrono::microseconds(static_cast<std::int64_t>(sent) * 1000000
                         / static_cast<std::int64_t>(settings_.bytesPerSecond));
             }
-            if (head.written == head.bytes.size())
+            if (head.written == head.size)
                 direction.queue.pop_front();
         }
     }
@@ -369,7 +382,7 @@ private:
         direction.finished = true;
         if (!reverse.finished && reverse.reading) {
             reverse.reading = false;
-            reverse.queue.push_back({Chunk::Kind::Reset, now + settings_.delayEachWay, {}, 0});
+            reverse.queue.push_back({Chunk::Kind::Reset, now + settings_.delayEachWay, nullptr, 0, 0});
         }
     }
 
@@ -397,7 +410,7 @@ private:
     const Settings settings_;
     std::atomic<bool> stopping_ = false;
     std::list<Connection> connections_;
-    std::vector<char> buffer_ = std::vector<char>(ReadSize);
+    std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(ReadSize);
     std::thread thread_;
 };
 
