@@ -9,6 +9,7 @@
 #include "BenchRelay.h"
 #include "DelayRelay.h"
 #include "EchoServer.h"
+#include "LoopbackSockets.h"
 #include "RatioReporter.h"
 
 #include <benchmark/benchmark.h>
@@ -19,8 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -42,15 +41,9 @@ EchoServer& echoServer()
 // or a negative number when the connection failed or fell short.
 double echoedFlowSeconds(quint16 port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
+    const int fd = LoopbackSockets::connectTo(port);
+    if (fd < 0)
         return -1;
-    }
     std::thread sender([fd] {
         const std::vector<char> block(WriteSize, 'x');
         for (std::size_t sent = 0; sent < PayloadBytes;) {

@@ -1,4 +1,5 @@
 #include "DelayRelay.h"
+#include "LoopbackSockets.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -38,15 +38,6 @@ void sendPromptly(int fd)
 {
     const int on = 1;
     (void)::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
-
-sockaddr_in loopback(quint16 port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
 }
 
 // Closes so that the peer sees a reset rather than an orderly end.
@@ -170,28 +161,24 @@ private:
         return direction.reading && direction.queuedBytes < settings_.maxQueuedBytes;
     }
 
-    short clientEvents(const Connection& connection) const
+    // What to wait for on the socket that `reading` reads from and `writing` writes to.
+    short events(const Direction& reading, const Direction& writing) const
     {
-        short events = 0;
-        if (wantsToRead(connection.up))
-            events |= POLLIN;
-        if (connection.down.writeBlocked)
-            events |= POLLOUT;
-        return events;
+        short wanted = 0;
+        if (wantsToRead(reading))
+            wanted |= POLLIN;
+        if (writing.writeBlocked)
+            wanted |= POLLOUT;
+        return wanted;
     }
+
+    short clientEvents(const Connection& connection) const { return events(connection.up, connection.down); }
 
     short serverEvents(const Connection& connection) const
     {
         if (connection.server < 0)
             return 0;
-        if (connection.connecting)
-            return POLLOUT;
-        short events = 0;
-        if (wantsToRead(connection.down))
-            events |= POLLIN;
-        if (connection.up.writeBlocked)
-            events |= POLLOUT;
-        return events;
+        return connection.connecting ? POLLOUT : events(connection.down, connection.up);
     }
 
     // Until the next thing falls due, rounded up so that nothing is released early; -1 when
@@ -250,7 +237,7 @@ private:
             return;
         }
         sendPromptly(server);
-        const sockaddr_in target = loopback(targetPort_);
+        const sockaddr_in target = LoopbackSockets::address(targetPort_);
         connection.server = server;
         connection.up.to = server;
         connection.down.from = server;
@@ -416,24 +403,18 @@ private:
 
 DelayRelay::DelayRelay(quint16 targetPort, Settings settings)
 {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (listener < 0) {
-        problem_ = QStringLiteral("no socket: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return;
-    }
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof address;
+    quint16 port = 0;
+    const int listener = LoopbackSockets::bindFreePort(port);
     int wake[2] = {-1, -1};
-    if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 64) != 0
-        || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 || !makeNonBlocking(listener)
-        || ::pipe(wake) != 0) {
+    if (listener < 0 || !makeNonBlocking(listener) || ::pipe(wake) != 0) {
         problem_ = QStringLiteral("cannot listen on 127.0.0.1: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        ::close(listener);
+        if (listener >= 0)
+            ::close(listener);
         return;
     }
     (void)makeNonBlocking(wake[0]);
     (void)makeNonBlocking(wake[1]);
-    port_ = ntohs(address.sin_port);
+    port_ = port;
     loop_ = std::make_unique<Loop>(listener, wake[0], wake[1], targetPort, settings);
 }
 

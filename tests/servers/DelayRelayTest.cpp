@@ -1,5 +1,6 @@
 #include "DelayRelay.h"
 #include "EchoServer.h"
+#include "LoopbackSockets.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,23 +28,18 @@ std::string randomBytes(std::size_t size, unsigned seed)
     return bytes;
 }
 
-sockaddr_in loopback(quint16 port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // A blocking client socket, closed when it goes.
 struct Client {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    ~Client() { ::close(fd); }
-    bool connectTo(quint16 port) const
+    int fd = -1;
+    ~Client()
     {
-        const sockaddr_in address = loopback(port);
-        return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0)
+            ::close(fd);
+    }
+    bool connectTo(quint16 port)
+    {
+        fd = LoopbackSockets::connectTo(port);
+        return fd >= 0;
     }
     // Everything until the other side ends the connection; stops waiting after a generous limit.
     std::string readToEnd() const
@@ -64,19 +58,16 @@ struct Client {
     }
 };
 
-// A listening socket that accepts nothing by itself.
+// A listening socket that accepts nothing by itself, or a port that refuses connections.
 struct Listener {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     quint16 port = 0;
-    explicit Listener(bool listening = true)
+    int fd;
+    explicit Listener(bool listening = true) : fd(LoopbackSockets::bindFreePort(port, listening)) {}
+    ~Listener()
     {
-        sockaddr_in address = loopback(0);
-        socklen_t length = sizeof address;
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
-            && (!listening || ::listen(fd, 8) == 0) && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
+        if (fd >= 0)
+            ::close(fd);
     }
-    ~Listener() { ::close(fd); }
 };
 
 struct SettingsCase {
@@ -164,7 +155,7 @@ TEST(DelayRelay, ARateCapSpreadsAPayloadOverTheTimeItsBytesNeed)
 TEST(DelayRelay, AGreetingAndTheServersCloseArriveInOrderOneRoundTripAfterConnecting)
 {
     Listener server;
-    ASSERT_NE(server.port, 0);
+    ASSERT_GE(server.fd, 0);
     const DelayRelay::Settings settings;
     DelayRelay relay(server.port, settings);
     ASSERT_TRUE(relay.ok()) << relay.problem().toStdString();
@@ -186,7 +177,7 @@ TEST(DelayRelay, AGreetingAndTheServersCloseArriveInOrderOneRoundTripAfterConnec
 TEST(DelayRelay, AServerThatIsNotThereEndsTheClientsConnection)
 {
     const Listener notListening(false);
-    ASSERT_NE(notListening.port, 0);
+    ASSERT_GE(notListening.fd, 0);
     DelayRelay relay(notListening.port);
     ASSERT_TRUE(relay.ok()) << relay.problem().toStdString();
 

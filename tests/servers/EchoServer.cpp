@@ -1,9 +1,8 @@
 #include "EchoServer.h"
+#include "LoopbackSockets.h"
 
 #include <cerrno>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,15 +10,6 @@
 namespace {
 
 constexpr std::size_t BufferSize = 256 * 1024;
-
-sockaddr_in loopback(quint16 port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
 
 bool sendAll(int fd, const char* bytes, std::size_t length)
 {
@@ -39,14 +29,11 @@ bool sendAll(int fd, const char* bytes, std::size_t length)
 
 EchoServer::EchoServer()
 {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0
-        || ::listen(listener_, 64) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0
-        || ::pipe(wake_) != 0)
+    quint16 port = 0;
+    listener_ = LoopbackSockets::bindFreePort(port);
+    if (listener_ < 0 || ::pipe(wake_) != 0)
         return;
-    port_ = ntohs(address.sin_port);
+    port_ = port;
     acceptor_ = std::thread([this] { acceptConnections(); });
 }
 
@@ -111,13 +98,9 @@ void EchoServer::echo(int connection)
 
 std::optional<std::string> EchoServer::exchange(quint16 port, const std::string& payload)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = loopback(port);
-    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        if (fd >= 0)
-            ::close(fd);
+    const int fd = LoopbackSockets::connectTo(port);
+    if (fd < 0)
         return std::nullopt;
-    }
     // The payload is sent from a thread of its own: the echo comes back while it is being sent,
     // and a sender that read nothing until it had sent everything would stall both sides.
     std::atomic<bool> sent = false;
