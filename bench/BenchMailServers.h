@@ -13,15 +13,16 @@
 #include <memory>
 
 // A dovecot and SMTP sink of the bench's own, started with the test suite's script in a temporary
-// state folder and stopped when the bench ends, with one mailbox to fill.
+// state folder and stopped when the bench ends, with one mailbox to fill. The sink takes the
+// options given (smtp_sink.py's, such as --pipelining).
 struct BenchMailServers {
     QTemporaryDir state;
     std::unique_ptr<TestMailServers> servers;
     std::unique_ptr<TestMailbox> mailbox;
 
-    explicit BenchMailServers(const QString& mailboxName)
+    explicit BenchMailServers(const QString& mailboxName, const QStringList& sinkOptions = {})
     {
-        run(QStringLiteral("start"));
+        run(QStringLiteral("start"), sinkOptions);
         servers = std::make_unique<TestMailServers>(state.path());
         if (servers->ok())
             mailbox = std::make_unique<TestMailbox>(servers->createMailbox(mailboxName));
@@ -69,10 +70,10 @@ struct BenchMailServers {
     }
 
 private:
-    void run(const QString& command)
+    void run(const QString& command, const QStringList& options = {})
     {
         QProcess script;
-        script.start(QStringLiteral("bash"), {QStringLiteral(NEMUROA_MAIL_SERVERS_SCRIPT), command, state.path()});
+        script.start(QStringLiteral("bash"), QStringList{QStringLiteral(NEMUROA_MAIL_SERVERS_SCRIPT), command, state.path()} + options);
         script.waitForFinished(60000);
     }
 };
