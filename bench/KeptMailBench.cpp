@@ -75,6 +75,11 @@ public:
     int NMailAttachmentFileClose(int handle) override { return mail_.NMailAttachmentFileClose(handle); }
     int NMailAttachmentFileFlush(int handle) override { return mail_.NMailAttachmentFileFlush(handle); }
     int NMailPop3DeleteMail(int handle, int number) override { return mail_.NMailPop3DeleteMail(handle, number); }
+    int NMailPop3DeleteMails(int handle, const QList<int>& numbers, QStringList& refusals) override
+    {
+        return mail_.NMailPop3DeleteMails(handle, numbers, refusals);
+    }
+    void NMailPop3PlanFetches(int handle, const QList<int>& numbers) override { mail_.NMailPop3PlanFetches(handle, numbers); }
     int NMailPop3Close(int handle) override { return mail_.NMailPop3Close(handle); }
     int NMailSmtpSendMail(const QString& server, const QString& to, const QString* cc, const QString* bcc, const QString& from,
         const QString& subject, const QString& body, const QString* header, const QString& attachments, int flag) override

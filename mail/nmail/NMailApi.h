@@ -107,6 +107,7 @@ public:
     // when the connection failed (nothing is deleted without the QUIT that now cannot go).
     virtual int NMailPop3DeleteMails(int handle, const QList<int>& numbers, QStringList& refusals)
     {
+        constexpr int RefusalBufferSize = 8192;
         refusals.clear();
         int marked = 0;
         for (const int number : numbers) {
@@ -115,7 +116,7 @@ public:
                 return result;
             QString refusal;
             if (result < 0)
-                NMailGetMessage(handle, refusal, 0);
+                NMailGetMessage(handle, refusal, RefusalBufferSize);
             else
                 ++marked;
             refusals << refusal;
