@@ -143,6 +143,24 @@ TEST(Pop3SizesTest, AMessageCountNoNumberCanHoldFailsTheLogin)
     mail.NMailPop3Close(handle);
 }
 
+// Commands sent ahead of their replies: each reply may take the time-out from the moment it is its
+// turn, however long the replies before it took.
+TEST_F(HostilePop3Test, EachPipelinedReplyHasTheTimeOutFromItsOwnTurn)
+{
+    mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 2000);
+    const ScriptedServer server(ScriptedServer::pop3({
+        {"CAPA", Answer("+OK\r\nUSER\r\nPIPELINING\r\n.\r\n")},
+        {"STAT", Answer("+OK 8 800\r\n")},
+        {"DELE", Answer("+OK marked\r\n", Then::Listen, {}, 400)},
+    }));
+    handle = mail.NMailPop3Connect(server.address());
+    ASSERT_EQ(mail.NMailPop3Authenticate(handle, QStringLiteral("taro"), QStringLiteral("secret"), 0), 8);
+    const QList<int> numbers{1, 2, 3, 4, 5, 6, 7, 8};
+    QStringList refusals;
+    EXPECT_EQ(mail.NMailPop3DeleteMails(handle, numbers, refusals), 8) << lastError(mail).toStdString();
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0) << lastError(mail).toStdString();
+}
+
 class HostileSmtpTest : public ::testing::Test {
 protected:
     void SetUp() override { mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 2000); }
