@@ -125,7 +125,8 @@ public:
     }
     // The messages the caller is about to fetch, in ascending order, and nothing else until the
     // last of them (deletions after it, with NMailPop3DeleteMails), so that the library may ask the
-    // server for the next ones while one is being handled. Without it, one message at a time.
+    // server for the next ones while one is being handled (and, for a few among many, for their
+    // sizes now). Without it, one message at a time.
     virtual void NMailPop3PlanFetches(int handle, const QList<int>& numbers)
     {
         (void)handle;

@@ -168,17 +168,6 @@ StoreStatus Pop3Session::readCapabilities(const QString& what)
     });
 }
 
-StoreStatus Pop3Session::sendAhead(const std::string& lines, const QString& what)
-{
-    if (StoreStatus skipped = skipRetrievalsBefore(std::nullopt); !skipped.ok())
-        return skipped;
-    refused_ = false;
-    if (!socket_.isOpen())
-        return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
-    const StoreStatus sent = socket_.write(lines);
-    return sent.ok() ? sent : StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, sent.error()));
-}
-
 std::vector<StoreResult<std::string>> Pop3Session::exchange(const std::vector<Command>& commands)
 {
     std::vector<StoreResult<std::string>> replies;
@@ -193,8 +182,18 @@ std::vector<StoreResult<std::string>> Pop3Session::exchange(const std::vector<Co
     std::string lines;
     for (const Command& step : commands)
         lines += step.line + "\r\n";
-    if (StoreStatus sent = sendAhead(lines, commands.front().what); !sent.ok()) {
-        replies.push_back(sent);
+    const QString& what = commands.front().what;
+    if (StoreStatus skipped = skipRetrievalsBefore(std::nullopt); !skipped.ok()) {
+        replies.push_back(skipped);
+        return replies;
+    }
+    refused_ = false;
+    if (!socket_.isOpen()) {
+        replies.push_back(StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what)));
+        return replies;
+    }
+    if (const StoreStatus sent = socket_.write(lines); !sent.ok()) {
+        replies.push_back(StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(what, sent.error())));
         return replies;
     }
     // Every reply is read, even after a refusal, so that the next command meets its own.
@@ -245,19 +244,13 @@ StoreResult<int> Pop3Session::login(const QString& user, const QString& password
     return messageCount_;
 }
 
-StoreStatus Pop3Session::listSizes(bool alreadyAsked)
+StoreStatus Pop3Session::listSizes()
 {
     sizesListed_ = true;
     const QString what = QStringLiteral("メールのサイズの一覧の取得");
     const int maxLines = std::min(messageCount_, INT_MAX - ListingLinesBeyondCount) + ListingLinesBeyondCount;
     const std::size_t maxBytes = static_cast<std::size_t>(maxLines) * ListingLineBytes;
-    StoreResult<std::string> reply = std::string();
-    if (alreadyAsked) {
-        socket_.startReply(static_cast<long long>(maxBytes));
-        reply = readStatusLine(what);
-    } else {
-        reply = command("LIST", what, static_cast<long long>(maxBytes));
-    }
+    auto reply = command("LIST", what, static_cast<long long>(maxBytes));
     // A server that refuses the whole list is asked message by message.
     if (!reply.ok())
         return socket_.isOpen() ? StoreStatus::success() : reply.status();
@@ -276,14 +269,20 @@ StoreResult<long long> Pop3Session::messageSize(int number)
     // A size kept from the list says nothing once the session is gone.
     if (!socket_.isOpen())
         return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(what));
+    if (const auto found = listedSizes_.find(number); found != listedSizes_.end())
+        return found->second;
     if (!sizesListed_) {
         const StoreStatus listed = listSizes();
         if (!listed.ok())
             return listed;
+        if (const auto found = listedSizes_.find(number); found != listedSizes_.end())
+            return found->second;
     }
-    if (const auto found = listedSizes_.find(number); found != listedSizes_.end())
-        return found->second;
-    auto reply = command("LIST " + std::to_string(number), what);
+    return takeSize(number, command("LIST " + std::to_string(number), what), what);
+}
+
+StoreResult<long long> Pop3Session::takeSize(int number, const StoreResult<std::string>& reply, const QString& what)
+{
     if (!reply.ok())
         return reply.status();
     std::string_view text = reply.value();
@@ -303,32 +302,7 @@ StoreResult<std::vector<std::string>> Pop3Session::uniqueIds(int count)
     // "n " and an id of at most 70 characters.
     constexpr std::size_t UidlLineBytes = 84;
     const std::size_t maxBytes = static_cast<std::size_t>(maxLines) * UidlLineBytes;
-    // With a server that pipelines, the sizes are asked for in the same write: the first fetch needs them.
-    const bool sizesAlong = offersPipelining_ && !sizesListed_;
-    StoreResult<std::string> reply = std::string();
-    if (sizesAlong) {
-        if (StoreStatus sent = sendAhead("UIDL\r\nLIST\r\n", what); sent.ok()) {
-            socket_.startReply(static_cast<long long>(maxBytes));
-            reply = readStatusLine(what);
-        } else {
-            reply = sent;
-        }
-    } else {
-        reply = command("UIDL", what, static_cast<long long>(maxBytes));
-    }
-    auto ids = idsFrom(reply, what, count, maxLines, maxBytes);
-    if (sizesAlong && socket_.isOpen()) {
-        const bool idsRefused = refused_;
-        if (StoreStatus listed = listSizes(true); !listed.ok())
-            return listed;
-        refused_ = idsRefused;
-    }
-    return ids;
-}
-
-StoreResult<std::vector<std::string>> Pop3Session::idsFrom(const StoreResult<std::string>& reply, const QString& what, int count,
-    int maxLines, std::size_t maxBytes)
-{
+    auto reply = command("UIDL", what, static_cast<long long>(maxBytes));
     if (!reply.ok())
         return reply.status();
     std::vector<std::string> ids(static_cast<std::size_t>(std::max(count, 0)));
@@ -372,6 +346,23 @@ void Pop3Session::planRetrievals(std::vector<int> numbers)
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     retrievalPlan_ = std::move(numbers);
+    // The RETRs that go ahead need the sizes. A few new messages among many kept on the server ask
+    // for their own sizes, all in one write, rather than for a listing of every message; the sizes
+    // of a larger plan come with the first fetch, in one listing.
+    const std::vector<int>& planned = *retrievalPlan_;
+    if (!offersPipelining_ || sizesListed_ || planned.empty() || planned.size() * SparsePlanShare >= static_cast<std::size_t>(messageCount_))
+        return;
+    for (std::size_t first = 0; first < planned.size(); first += DeletionsPerWrite) {
+        std::vector<Command> asks;
+        for (std::size_t index = first; index < std::min(planned.size(), first + DeletionsPerWrite); ++index)
+            asks.push_back({"LIST " + std::to_string(planned[index]), QStringLiteral("メール %1 のサイズの取得").arg(planned[index])});
+        const auto replies = exchange(asks);
+        // A size the server does not give is asked for again when its message is fetched.
+        for (std::size_t index = 0; index < replies.size(); ++index)
+            (void)takeSize(planned[first + index], replies[index], asks[index].what);
+        if (!socket_.isOpen())
+            return;
+    }
 }
 
 std::optional<int> Pop3Session::plannedAfter(int number) const

@@ -38,7 +38,9 @@ public:
     // caller takes messages, without holding much more than one large message on the way.
     static constexpr long long MaximumBytesInFlight = 4 * 1024 * 1024;
     static constexpr std::size_t MaximumRetrievalsInFlight = 128;
-    // DELEs in one write: about 10 KB of commands and 30 KB of replies, which the socket buffers
+    // A plan of fewer than one message in this many asks for the sizes of its messages alone.
+    static constexpr std::size_t SparsePlanShare = 8;
+    // DELEs (or LISTs) in one write: about 10 KB of commands and 30 KB of replies, which the socket buffers
     // hold while the replies wait to be read after the write.
     static constexpr std::size_t DeletionsPerWrite = 1000;
 
@@ -98,13 +100,9 @@ private:
     // maxBytes bytes drop the connection.
     StoreStatus readLines(const QString& what, int maxLines, std::size_t maxBytes,
         const std::function<void(const std::string&)>& take);
-    // LIST for the sizes of all messages; alreadyAsked: it went out ahead, and its reply is next.
-    StoreStatus listSizes(bool alreadyAsked = false);
-    // The ids of a UIDL listing whose status line is reply.
-    StoreResult<std::vector<std::string>> idsFrom(const StoreResult<std::string>& reply, const QString& what, int count, int maxLines,
-        std::size_t maxBytes);
-    // Writes lines (commands whose replies are read after), once what was on its way is read.
-    StoreStatus sendAhead(const std::string& lines, const QString& what);
+    StoreStatus listSizes();
+    // The size a reply to "LIST number" gives, kept for the session.
+    StoreResult<long long> takeSize(int number, const StoreResult<std::string>& reply, const QString& what);
     struct Command {
         std::string line;
         QString what;
