@@ -5,7 +5,10 @@
 # published in STATE/servers.env for the tests to read. Every start waits until the server answers
 # and every stop until its processes have ended.
 #
-#   mail-servers.sh start STATE                 start both servers (stopping leftovers first)
+#   mail-servers.sh start STATE [SINK_OPTION...]
+#                                               start both servers (stopping leftovers first),
+#                                               the sink with the options given (smtp_sink.py:
+#                                               --pipelining, --chunking)
 #   mail-servers.sh stop STATE                  stop them and remove their files
 #   mail-servers.sh start-dovecot STATE DIR [POP3_PORT POP3S_PORT]
 #                                               one more dovecot over the same users and mailboxes,
@@ -211,15 +214,17 @@ stop_dovecot() {
   rm -f "$dir/dovecot.pid"
 }
 
+# start_sink RUNTIME [SINK_OPTION...]
 # Starts the SMTP sink on free ports, on others when one is taken meanwhile. Sets smtp_port and
 # smtps_port.
 start_sink() {
   local runtime=$1 attempt
+  shift
   for attempt in $(seq 1 20); do
     read -r smtp_port smtps_port < <(free_ports 2)
     setsid "$python" "$here/smtp_sink.py" --port "$smtp_port" --tls-port "$smtps_port" \
       --cert "$runtime/tls/server.pem" --key "$runtime/tls/server.key" --mail-root "$runtime/mail" \
-      --password "$password" --ready-seconds "$ready_seconds" >"$runtime/sink/sink.log" 2>&1 </dev/null &
+      --password "$password" --ready-seconds "$ready_seconds" "$@" >"$runtime/sink/sink.log" 2>&1 </dev/null &
     local sink=$!
     echo "$sink" >"$runtime/sink/sink.pid"
     if wait_for_greeting "$smtp_port" "220" plain "$sink" && wait_for_greeting "$smtps_port" "220" tls "$sink"; then
@@ -251,7 +256,7 @@ case "$command" in
     pop3_port=$started_pop3_port pop3s_port=$started_pop3s_port
     start_dovecot "$runtime" "$runtime/dovecot-notls" notls
     pop3_notls_port=$started_pop3_port
-    start_sink "$runtime"
+    start_sink "$runtime" "${@:3}"
     cat >"$state/servers.env.tmp" <<ENV
 RUNTIME=$runtime
 POP3_PORT=$pop3_port

@@ -2,16 +2,22 @@
 against the test password when a client logs in, and delivers every message into the recipient's
 Maildir below the mail root (the local part names the mailbox), where the test dovecot serves it.
 Beside the Maildir, sent-raw/ keeps each delivery's bytes exactly as they arrived (NAME.eml) and
-its envelope (NAME.json), for tests of what goes on the wire."""
+its envelope (NAME.json), for tests of what goes on the wire.
+
+With --pipelining the EHLO reply offers PIPELINING (RFC 2920): the server reads commands from one
+buffered stream, one after another, so commands sent ahead of their replies were always taken;
+the switch only lets a client know it may. With --chunking it offers CHUNKING (RFC 3030) and takes
+a message as BDAT chunks of a stated size, the last marked LAST."""
 
 import argparse
 import json
 import os
+import re
 import ssl
 import time
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult, LoginPassword
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword, syntax
 
 MAIL_UID = 5000
 
@@ -29,9 +35,15 @@ class Authenticator:
 
 
 class MaildirDelivery:
-    def __init__(self, mail_root):
+    def __init__(self, mail_root, extensions=()):
         self.mail_root = mail_root
+        self.extensions = list(extensions)
         self.counter = 0
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        session.host_name = hostname
+        # The extensions go before the closing "250 HELP" line.
+        return responses[:-1] + ["250-" + extension for extension in self.extensions] + responses[-1:]
 
     def maildir(self, recipient):
         local = recipient.rsplit("@", 1)[0].strip("<>")
@@ -81,6 +93,58 @@ class MaildirDelivery:
         return "250 Message accepted for delivery"
 
 
+class ChunkingSMTP(SMTP):
+    """Takes BDAT besides DATA. Each chunk is read whole, as its size says, whatever the reply to
+    it, so that a refused chunk is never read as commands."""
+
+    @syntax("BDAT size [LAST]")
+    async def smtp_BDAT(self, arg):
+        found = re.fullmatch(r"(\d{1,10})(?: +(LAST))?", (arg or "").strip(), re.IGNORECASE)
+        if not found:
+            # The size of what follows is unknown, so it cannot be skipped: the session ends.
+            await self.push("501 Syntax: BDAT size [LAST]")
+            self.transport.close()
+            return
+        chunk = await self._reader.readexactly(int(found.group(1)))
+        last = found.group(2) is not None
+        if await self.check_helo_needed() or await self.check_auth_needed("BDAT"):
+            return
+        if not self.envelope.rcpt_tos:
+            await self.push("503 Error: need RCPT command")
+            return
+        envelope = self.envelope
+        if not hasattr(envelope, "chunks"):
+            envelope.chunks = bytearray()
+            envelope.too_much = False
+        if not envelope.too_much:
+            envelope.chunks += chunk
+            if self.data_size_limit and len(envelope.chunks) > self.data_size_limit:
+                envelope.too_much = True
+                envelope.chunks = bytearray()
+        if not last:
+            await self.push("250 %d octets received" % len(chunk))
+            return
+        if envelope.too_much:
+            status = "552 Error: Too much mail data"
+        else:
+            envelope.original_content = envelope.content = bytes(envelope.chunks)
+            status = await self._call_handler_hook("DATA")
+        self._set_post_data_state()
+        await self.push(status if isinstance(status, str) else "250 OK")
+
+    @syntax("DATA")
+    async def smtp_DATA(self, arg):
+        if hasattr(self.envelope, "chunks"):
+            await self.push("503 Error: BDAT chunks already sent")
+            return
+        await super().smtp_DATA(arg)
+
+
+class ChunkingController(Controller):
+    def factory(self):
+        return ChunkingSMTP(self.handler, **self.SMTP_kwargs)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, required=True)
@@ -91,17 +155,21 @@ def main():
     parser.add_argument("--password", required=True)
     # The controllers give up when their own first connection takes longer, as on a loaded machine.
     parser.add_argument("--ready-seconds", type=float, default=180)
+    parser.add_argument("--pipelining", action="store_true", help="offer PIPELINING in the EHLO reply")
+    parser.add_argument("--chunking", action="store_true", help="offer CHUNKING and take BDAT")
     options = parser.parse_args()
 
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(options.cert, options.key)
-    delivery = MaildirDelivery(options.mail_root)
+    extensions = (["PIPELINING"] if options.pipelining else []) + (["CHUNKING"] if options.chunking else [])
+    delivery = MaildirDelivery(options.mail_root, extensions)
     authenticator = Authenticator(options.password)
     common = dict(hostname="127.0.0.1", authenticator=authenticator, auth_required=False,
                   ready_timeout=options.ready_seconds)
-    plain = Controller(delivery, port=options.port, tls_context=context, require_starttls=False,
+    controller = ChunkingController if options.chunking else Controller
+    plain = controller(delivery, port=options.port, tls_context=context, require_starttls=False,
                        auth_require_tls=True, **common)
-    implicit = Controller(delivery, port=options.tls_port, ssl_context=context, auth_require_tls=False, **common)
+    implicit = controller(delivery, port=options.tls_port, ssl_context=context, auth_require_tls=False, **common)
     plain.start()
     implicit.start()
     print("ready", flush=True)
