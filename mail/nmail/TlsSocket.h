@@ -43,8 +43,17 @@ public:
     // The reply about to be read answers a command written earlier, behind other replies: its
     // deadline runs from now, for a reply of at most bytes (as expectReply).
     void startReply(long long bytes);
+    // The reply about to be read may come after a silence of up to milliseconds (an SMTP server's
+    // answer to a whole message): its deadline, and every wait within it, run that long from now.
+    void startLongReply(int milliseconds);
     // The last failed read ran past the reply's deadline while bytes were still coming.
     bool replyTooSlow() const;
+    // The last failed read or write ran out of time, rather than finding the connection gone.
+    bool timedOut() const;
+    // Open, with nothing read ahead and nothing waiting to be read: a connection kept between
+    // commands that the server has neither closed nor spoken on (a server that gives up on an idle
+    // client says so, or just hangs up).
+    bool isIdle() const;
     int minimumBytesPerSecond() const;
 
     // One line without its CR LF. A line longer than maxLength fails the connection, or, when cut
