@@ -225,9 +225,15 @@ std::optional<SmtpSender::Trouble> SmtpSender::authenticate(const Settings& sett
     const QByteArray user = settings.user.toUtf8();
     const QByteArray password = settings.password.toUtf8();
     Reply reply;
+    // The credentials wait for the server's go-ahead rather than ride on the AUTH line: some
+    // servers take no initial response.
     if (offers_.authPlain) {
-        if (auto trouble = command("AUTH PLAIN " + base64(QByteArray(1, '\0') + user + '\0' + password) + "\r\n", reply))
+        if (auto trouble = command("AUTH PLAIN\r\n", reply))
             return trouble;
+        if (reply.code == 334) {
+            if (auto trouble = command(base64(QByteArray(1, '\0') + user + '\0' + password) + "\r\n", reply))
+                return trouble;
+        }
     } else if (offers_.authLogin) {
         if (auto trouble = command("AUTH LOGIN\r\n", reply))
             return trouble;
@@ -251,12 +257,15 @@ std::optional<SmtpSender::Trouble> SmtpSender::authenticate(const Settings& sett
         QStringLiteral("SMTP サーバー %1 で認証に失敗しました。ID とパスワードを確認してください。\r\n%2").arg(serverName_, serverSaid(reply.text))};
 }
 
-std::optional<SmtpSender::Trouble> SmtpSender::open(const ServerAddress& server, const Settings& settings)
+std::optional<SmtpSender::Trouble> SmtpSender::open(const ServerAddress& server, const Settings& settings, bool needsUtf8)
 {
     const Connection wanted{server.host, server.port, server.tlsFromStart, settings.timeoutMilliseconds, settings.extraCaFile,
         settings.user, settings.password};
-    if (connection_ && *connection_ == wanted && socket_.isIdle() && Clock::now() - lastUse_ < IdleReuseLimit)
+    if (connection_ && *connection_ == wanted && socket_.isIdle() && Clock::now() - lastUse_ < IdleReuseLimit) {
+        if (needsUtf8 && !offers_.utf8)
+            return Trouble{Failure::Other, utf8RefusedText(serverName_)};
         return std::nullopt;
+    }
     close();
 
     TlsSocket::Settings socketSettings;
@@ -305,6 +314,10 @@ std::optional<SmtpSender::Trouble> SmtpSender::open(const ServerAddress& server,
             return socketFailed(encrypted);
         if (auto trouble = greet())
             return beforeAnyMessage(*trouble);
+    }
+    if (needsUtf8 && !offers_.utf8) {
+        close();
+        return Trouble{Failure::Other, utf8RefusedText(serverName_)};
     }
     if (!settings.user.isEmpty() && !socket_.isEncrypted() && !settings.allowPlainPassword) {
         close();
@@ -425,9 +438,7 @@ StoreStatus SmtpSender::send(const ServerAddress& server, const OutgoingMessage&
     serverName_ = server.display();
     timeoutMilliseconds_ = settings.timeoutMilliseconds;
     endOfDataMilliseconds_ = settings.endOfDataMilliseconds;
-    std::optional<Trouble> trouble = open(server, settings);
-    if (!trouble && message.needsUtf8() && !offers_.utf8)
-        trouble = Trouble{Failure::Other, utf8RefusedText(serverName_)};
+    std::optional<Trouble> trouble = open(server, settings, message.needsUtf8());
     if (!trouble)
         trouble = transfer(message);
     lastUse_ = Clock::now();

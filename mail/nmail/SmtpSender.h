@@ -101,7 +101,10 @@ private:
         bool auth = false;
     };
 
-    std::optional<Trouble> open(const ServerAddress& server, const Settings& settings);
+    // Connects, greets, starts TLS and logs in, or keeps the connection already open for the same
+    // server and settings. A message that needs SMTPUTF8 is refused here when the server lacks it,
+    // before a password is sent or held back.
+    std::optional<Trouble> open(const ServerAddress& server, const Settings& settings, bool needsUtf8);
     std::optional<Trouble> greet();
     std::optional<Trouble> authenticate(const Settings& settings);
     std::optional<Trouble> transfer(const OutgoingMessage& message);
