@@ -390,9 +390,10 @@ std::optional<SmtpSender::Trouble> SmtpSender::transfer(const OutgoingMessage& m
     if (auto trouble = write(group))
         return trouble;
     std::optional<Reply> firstRefusal;
+    // Each reply's deadline runs from when it is awaited: the write before the first may have
+    // taken long on a slow link, with the message in it.
     for (std::size_t i = 0; i < envelope.size(); ++i) {
-        if (i > 0)
-            socket_.startReply(0);
+        socket_.startReply(0);
         Reply reply;
         if (auto trouble = read(reply, messageAlong))
             return trouble;
