@@ -201,7 +201,8 @@ std::optional<SmtpSender::Trouble> SmtpSender::greet()
         return std::nullopt;
     }
     for (std::size_t i = 1; i < reply.lines.size(); ++i) {
-        const std::string offer = upper(reply.lines[i].substr(4));
+        const std::string& line = reply.lines[i];
+        const std::string offer = upper(line.size() > 4 ? line.substr(4) : std::string());
         const std::string keyword = offer.substr(0, offer.find_first_of(" ="));
         offers_.startTls = offers_.startTls || keyword == "STARTTLS";
         offers_.utf8 = offers_.utf8 || keyword == "SMTPUTF8";

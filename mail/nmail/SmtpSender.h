@@ -72,7 +72,6 @@ private:
         // The last line, which says why.
         std::string text;
         std::vector<std::string> lines;
-        bool positive() const { return code >= 200 && code < 400; }
     };
     // What a failed send tells the caller.
     struct Trouble {
