@@ -392,9 +392,13 @@ std::optional<SmtpSender::Trouble> SmtpSender::transfer(const OutgoingMessage& m
         return trouble;
     std::optional<Reply> firstRefusal;
     // Each reply's deadline runs from when it is awaited: the write before the first may have
-    // taken long on a slow link, with the message in it.
+    // taken long on a slow link. A server may hold its replies to MAIL and RCPT until it has dealt
+    // with the message that came with them, so then each may take as long as the answer to it.
     for (std::size_t i = 0; i < envelope.size(); ++i) {
-        socket_.startReply(0);
+        if (messageAlong)
+            socket_.startLongReply(endOfDataMilliseconds_);
+        else
+            socket_.startReply(0);
         Reply reply;
         if (auto trouble = read(reply, messageAlong))
             return trouble;
