@@ -116,6 +116,25 @@ TEST_F(SmtpPipeliningTest, WithChunkingTheMessageGoesAsOneExactlySizedBdatWithNo
     }
 }
 
+TEST_F(SmtpPipeliningTest, AChunkSentWithItsEnvelopeAndNeverAnsweredMayHaveGoneAndTheNextGoesOverANewConnection)
+{
+    mail.NMailSetOption(NMailApi::OptionSmtpEndOfDataWaitMilliseconds, 300);
+    // Silent from MAIL on: the replies to MAIL and RCPT may wait for the message's.
+    const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, OffersBoth}, {{1, "MAIL"}, {{}, Answer::Then::Hang}}}));
+    EXPECT_EQ(send(server), NMailApi::ResultSentUnconfirmed);
+    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("0.3 秒待っても"))) << lastError(mail).toStdString();
+    EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
+    EXPECT_EQ(server.connections(), 2);
+}
+
+TEST_F(SmtpPipeliningTest, RepliesHeldBackUntilTheMessageIsDealtWithMayTakeAsLongAsItsAnswer)
+{
+    mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 300);
+    mail.NMailSetOption(NMailApi::OptionSmtpEndOfDataWaitMilliseconds, 60000);
+    const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, OffersBoth}, {{0, "MAIL"}, {"250 OK\r\n", Answer::Then::Listen, {}, 1500}}}));
+    EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
+}
+
 TEST(SmtpDataTransfer, LineEndsBecomeCrLfAndALeadingDotIsDoubled)
 {
     struct Case {
