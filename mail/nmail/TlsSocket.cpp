@@ -7,6 +7,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -249,6 +251,10 @@ StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& se
             continue;
         }
         impl_->fd = fd;
+        if (settings.writesWhole) {
+            const int on = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        }
         if (::connect(fd, entry->ai_addr, entry->ai_addrlen) == 0) {
             freeaddrinfo(found);
             return StoreStatus::success();
