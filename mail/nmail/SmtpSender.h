@@ -24,10 +24,12 @@
 // an address whose local part is beyond ASCII goes with SMTPUTF8 when the server offers it, and is
 // refused right after EHLO, before MAIL FROM, when it does not.
 //
-// Where the server offers PIPELINING, MAIL FROM, every RCPT TO and DATA go in one write, and with
-// CHUNKING the message itself goes with them as one BDAT, so that a message costs one round trip
-// on a distant server. A recipient the server refuses refuses the whole message, as a server
-// without PIPELINING has it: nothing is delivered to the others.
+// Where the server offers PIPELINING, MAIL FROM, every RCPT TO and DATA go in one write; with
+// CHUNKING and one recipient (each message of a bulk send) the message itself goes with them as
+// one BDAT, so that it costs one round trip on a distant server. A recipient the server refuses
+// refuses the whole message, as without PIPELINING: nothing is delivered to the others, so with
+// several recipients the BDAT waits for their answers, and a DATA answered "354" after a refusal
+// is ended by hanging up.
 class SmtpSender {
 public:
     struct Settings {
