@@ -1,6 +1,5 @@
 #include "MailLibraries.h"
 
-#include <curl/curl.h>
 #include <gmime/gmime.h>
 
 #include <mutex>
@@ -10,10 +9,7 @@ namespace MailLibraries {
 void ensureInitialized()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        g_mime_init();
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-    });
+    std::call_once(once, [] { g_mime_init(); });
 }
 
 } // namespace MailLibraries

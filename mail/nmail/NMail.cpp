@@ -575,7 +575,7 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
     if (!message.ok())
         return fail(message.error());
     SmtpSender::Failure failure = SmtpSender::Failure::Other;
-    const StoreStatus sent = SmtpSender::send(*address, message.value(),
+    const StoreStatus sent = smtp_.send(*address, message.value(),
         SmtpSender::Settings{timeoutMilliseconds_, trustedCaFile_, smtpUser_, smtpPassword_, allowPlainPassword_,
             smtpEndOfDataWaitMilliseconds_, waitHook_},
         &failure);
@@ -606,5 +606,6 @@ int NMail::NMailEndWinSock()
     for (auto& [handle, open] : sessions_)
         open->pop3.abort();
     sessions_.clear();
+    smtp_.close();
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NMailApi.h"
+#include "SmtpSender.h"
 
 #include <map>
 #include <memory>
@@ -100,6 +101,8 @@ private:
     long long maximumMessageBytes_ = 32LL * 1024 * 1024;
     QString smtpUser_;
     QString smtpPassword_;
+    // Kept open from one send to the next to the same server, so a bulk send logs in once.
+    SmtpSender smtp_;
     QString trustedCaFile_;
     NetworkWaitHook waitHook_;
     // The message fetched last, with its session and number: the attachment step works on its raw

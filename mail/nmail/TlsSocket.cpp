@@ -7,6 +7,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -72,7 +74,11 @@ public:
         commandStart = std::chrono::steady_clock::now();
         commandBytes = 0;
         expectedReplyBytes = 0;
+        replyWaitMilliseconds = -1;
     }
+
+    // The longest silence the reply now awaited may keep.
+    long long silenceMilliseconds() const { return replyWaitMilliseconds >= 0 ? replyWaitMilliseconds : settings.timeoutMilliseconds; }
 
     // What is left of the time the reply to the current command may take. It is fixed when the
     // command goes out, from the size the reply may have: bytes that arrive do not extend it, or a
@@ -84,7 +90,7 @@ public:
         const long long rate = std::max(1, settings.minimumBytesPerSecond);
         const long long expected = std::min(expectedReplyBytes, LargestExpectedReply);
         const long long allowed = expected / rate * 1000 + expected % rate * 1000 / rate;
-        return settings.timeoutMilliseconds + allowed - elapsed;
+        return silenceMilliseconds() + allowed - elapsed;
     }
 
     // Waits until the socket is ready for events, at most the time-out (or the given time) from
@@ -93,7 +99,7 @@ public:
     bool waitFor(short events, long long milliseconds = -1)
     {
         pollfd entry{fd, events, 0};
-        const long long wait = milliseconds < 0 ? settings.timeoutMilliseconds : std::min<long long>(milliseconds, settings.timeoutMilliseconds);
+        const long long wait = milliseconds < 0 ? settings.timeoutMilliseconds : std::min<long long>(milliseconds, silenceMilliseconds());
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
         for (;;) {
             if (std::chrono::steady_clock::now() - lastHookCall >= HookInterval) {
@@ -145,7 +151,9 @@ public:
     std::chrono::steady_clock::time_point commandStart = std::chrono::steady_clock::now();
     std::size_t commandBytes = 0;
     long long expectedReplyBytes = 0;
+    long long replyWaitMilliseconds = -1;
     bool replyTooSlow = false;
+    bool timedOut = false;
     // Far beyond any message, and small enough that the time it allows cannot overflow.
     static constexpr long long LargestExpectedReply = 1LL << 50;
     std::chrono::steady_clock::time_point lastHookCall = std::chrono::steady_clock::now();
@@ -188,7 +196,24 @@ void TlsSocket::startReply(long long bytes)
     expectReply(bytes);
 }
 
+void TlsSocket::startLongReply(int milliseconds)
+{
+    startReply(0);
+    impl_->replyWaitMilliseconds = std::max(0, milliseconds);
+}
+
 bool TlsSocket::replyTooSlow() const { return impl_->replyTooSlow; }
+
+bool TlsSocket::timedOut() const { return impl_->timedOut; }
+
+bool TlsSocket::isIdle() const
+{
+    const Impl& d = *impl_;
+    if (d.fd < 0 || d.bufferStart < d.buffer.size() || (d.ssl && SSL_pending(d.ssl) > 0))
+        return false;
+    pollfd entry{d.fd, POLLIN, 0};
+    return ::poll(&entry, 1, 0) == 0;
+}
 
 int TlsSocket::minimumBytesPerSecond() const { return impl_->settings.minimumBytesPerSecond; }
 
@@ -237,6 +262,10 @@ StoreStatus TlsSocket::connect(const QString& host, int port, const Settings& se
             continue;
         }
         impl_->fd = fd;
+        if (settings.writesWhole) {
+            const int on = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        }
         if (::connect(fd, entry->ai_addr, entry->ai_addrlen) == 0) {
             freeaddrinfo(found);
             return StoreStatus::success();
@@ -327,6 +356,7 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
         *cut = false;
     Impl& d = *impl_;
     d.replyTooSlow = false;
+    d.timedOut = false;
     if (d.fd < 0)
         return StoreStatus::failure(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 との接続が切れています。").arg(serverName_));
     std::size_t scanned = d.bufferStart;
@@ -407,6 +437,7 @@ StoreResult<std::string> TlsSocket::readLine(std::size_t maxLength, bool* cut)
     const bool tooSlow = d.commandBytes > 0 && d.commandMillisecondsLeft() <= 0;
     d.close();
     d.replyTooSlow = tooSlow;
+    d.timedOut = true;
     if (tooSlow)
         return StoreStatus::failure(QStringLiteral("サーバー %1 からの転送が遅すぎるため、打ち切りました（毎秒 %2 バイト未満）。")
                                         .arg(serverName_)
@@ -426,6 +457,7 @@ StoreStatus TlsSocket::write(std::string_view bytes)
         return StoreStatus::failure(stoppedText(serverName_));
     }
     d.startCommand();
+    d.timedOut = false;
     while (!bytes.empty()) {
         long sent = 0;
         if (d.ssl) {
@@ -434,9 +466,10 @@ StoreStatus TlsSocket::write(std::string_view bytes)
                 sent = result;
             } else {
                 const int error = SSL_get_error(d.ssl, result);
-                if ((error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE)
-                    && d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
+                const bool mustWait = error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE;
+                if (mustWait && d.waitFor(error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT))
                     continue;
+                d.timedOut = mustWait && !d.stopped;
                 d.close();
                 return StoreStatus::failure(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
             }
@@ -444,9 +477,10 @@ StoreStatus TlsSocket::write(std::string_view bytes)
             const ssize_t result = ::send(d.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (result >= 0) {
                 sent = result;
-            } else if ((errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) && d.waitFor(POLLOUT)) {
+            } else if (const bool mustWait = errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; mustWait && d.waitFor(POLLOUT)) {
                 continue;
             } else {
+                d.timedOut = mustWait && !d.stopped;
                 d.close();
                 return StoreStatus::failure(d.stopped ? stoppedText(serverName_) : QStringLiteral("サーバー %1 への送信に失敗しました。").arg(serverName_));
             }

@@ -26,6 +26,10 @@ public:
         // Called before every write and every few milliseconds of every wait; when it returns true
         // the connection is dropped and the call fails with stoppedByUser() set.
         NetworkWaitHook waitHook;
+        // The caller writes each group of commands whole, in one write: the last piece of it goes
+        // out at once instead of waiting for the server to acknowledge the piece before (Nagle's
+        // algorithm), which costs a round trip's worth of time on a distant server.
+        bool writesWhole = false;
     };
 
     TlsSocket();
@@ -43,8 +47,17 @@ public:
     // The reply about to be read answers a command written earlier, behind other replies: its
     // deadline runs from now, for a reply of at most bytes (as expectReply).
     void startReply(long long bytes);
+    // The reply about to be read may come after a silence of up to milliseconds (an SMTP server's
+    // answer to a whole message): its deadline, and every wait within it, run that long from now.
+    void startLongReply(int milliseconds);
     // The last failed read ran past the reply's deadline while bytes were still coming.
     bool replyTooSlow() const;
+    // The last failed read or write ran out of time, rather than finding the connection gone.
+    bool timedOut() const;
+    // Open, with nothing read ahead and nothing waiting to be read: a connection kept between
+    // commands that the server has neither closed nor spoken on (a server that gives up on an idle
+    // client says so, or just hangs up).
+    bool isIdle() const;
     int minimumBytesPerSecond() const;
 
     // One line without its CR LF. A line longer than maxLength fails the connection, or, when cut

@@ -255,3 +255,14 @@ TEST_F(HostileSmtpTest, AStartTlsOfferedAndThenRefusedSendsNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HostileSmtpTest, AnEhloLineWithNothingAfterItsCodeOffersNothing)
+{
+    const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, {"250-scripted\r\n250-\r\n250\r\n"}}}));
+    EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
+    EXPECT_TRUE(heardAny(server, "DATA"));
+}
+
+} // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 
 namespace {
 
@@ -57,16 +58,28 @@ ScriptedServer::Script ScriptedServer::pop3(std::map<std::string, Answer> answer
 ScriptedServer::Script ScriptedServer::smtp(std::map<std::pair<int, std::string>, Answer> answers)
 {
     return [answers = std::move(answers), inData = false](int connection, const std::string& line, bool opened) mutable {
-        if (opened)
+        if (opened) {
+            inData = false;
             return Answer("220 scripted ESMTP\r\n");
+        }
         if (inData && line != ".")
             return Answer();
         inData = false;
         std::string verb = line.substr(0, line.find_first_of(" :"));
         std::transform(verb.begin(), verb.end(), verb.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        // "BDAT 1234 LAST": the chunk is taken whatever the answer to it.
+        const std::size_t chunkBytes = verb == "BDAT" ? std::strtoull(line.c_str() + 4, nullptr, 10) : 0;
         for (const int on : {connection, 0}) {
-            if (const auto found = answers.find({on, verb}); found != answers.end())
-                return found->second;
+            if (const auto found = answers.find({on, verb}); found != answers.end()) {
+                Answer answer = found->second;
+                answer.chunkBytes = chunkBytes;
+                return answer;
+            }
+        }
+        if (verb == "BDAT") {
+            Answer answer("250 chunk queued\r\n");
+            answer.chunkBytes = chunkBytes;
+            return answer;
         }
         if (verb == "EHLO")
             return Answer("250-scripted\r\n250 8BITMIME\r\n");
@@ -103,6 +116,18 @@ std::vector<std::string> ScriptedServer::heard() const
 {
     const std::lock_guard lock(mutex_);
     return heard_;
+}
+
+std::vector<std::string> ScriptedServer::heardAhead() const
+{
+    const std::lock_guard lock(mutex_);
+    return heardAhead_;
+}
+
+std::vector<std::string> ScriptedServer::chunks() const
+{
+    const std::lock_guard lock(mutex_);
+    return chunks_;
 }
 
 void ScriptedServer::serve()
@@ -145,7 +170,28 @@ void ScriptedServer::converse(int connection, int number)
 {
     Answer answer = script_(number, std::string(), true);
     std::string pending;
+    // Reads until pending holds at least the given number of bytes, or a whole line.
+    const auto receive = [&](std::size_t bytes) {
+        while (bytes > 0 ? pending.size() < bytes : pending.find('\n') == std::string::npos) {
+            if (!waitFor(connection, POLLIN, stopping_))
+                return false;
+            char chunk[4096];
+            const ssize_t n = ::recv(connection, chunk, sizeof chunk, 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+                return false;
+            if (n > 0)
+                pending.append(chunk, static_cast<std::size_t>(n));
+        }
+        return true;
+    };
     for (;;) {
+        if (answer.chunkBytes > 0) {
+            if (!receive(answer.chunkBytes))
+                return;
+            const std::lock_guard lock(mutex_);
+            chunks_.push_back(pending.substr(0, answer.chunkBytes));
+            pending.erase(0, answer.chunkBytes);
+        }
         if (!pause(answer.pauseMilliseconds) || !sendAll(connection, answer.bytes))
             return;
         switch (answer.then) {
@@ -161,19 +207,12 @@ void ScriptedServer::converse(int connection, int number)
         }
         const bool hanging = answer.then == Answer::Then::Hang;
         answer = {};
-        // The next line the client sends; while hanging, everything it sends is only heard.
-        std::size_t end = pending.find('\n');
-        while (end == std::string::npos) {
-            if (!waitFor(connection, POLLIN, stopping_))
-                return;
-            char chunk[4096];
-            const ssize_t n = ::recv(connection, chunk, sizeof chunk, 0);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-                return;
-            if (n > 0)
-                pending.append(chunk, static_cast<std::size_t>(n));
-            end = pending.find('\n');
-        }
+        // The next line the client sends; while hanging, everything it sends is only heard. A line
+        // already here was sent before the answer just given.
+        const bool ahead = pending.find('\n') != std::string::npos;
+        if (!receive(0))
+            return;
+        const std::size_t end = pending.find('\n');
         std::string line = pending.substr(0, end);
         pending.erase(0, end + 1);
         if (!line.empty() && line.back() == '\r')
@@ -181,6 +220,8 @@ void ScriptedServer::converse(int connection, int number)
         {
             const std::lock_guard lock(mutex_);
             heard_.push_back(line);
+            if (ahead)
+                heardAhead_.push_back(line);
         }
         if (hanging)
             answer.then = Answer::Then::Hang;

@@ -38,6 +38,8 @@ public:
         std::string endless;
         // Before bytes, and between two sendings of endless.
         int pauseMilliseconds;
+        // Bytes the client sends after the line, taken whole before the answer goes (a BDAT chunk).
+        std::size_t chunkBytes = 0;
     };
     // Called with the connection's number (from 1) and the line without its CR LF; with an empty
     // line and `opened` when a connection begins, for the greeting.
@@ -46,8 +48,9 @@ public:
     // A POP3 mailbox of two messages of 100 and 200 bytes by LIST; answers maps a command line,
     // or its verb, to what the test wants instead.
     static Script pop3(std::map<std::string, Answer> answers = {});
-    // An SMTP server that takes every message; answers maps a command verb, or "." for the end of
-    // a message, to what the test wants instead, on the connection of that number (0: on all).
+    // An SMTP server that takes every message, by DATA or by BDAT; answers maps a command verb, or
+    // "." for the end of a message, to what the test wants instead, on the connection of that
+    // number (0: on all).
     static Script smtp(std::map<std::pair<int, std::string>, Answer> answers = {});
 
     explicit ScriptedServer(Script script);
@@ -59,6 +62,11 @@ public:
     QString address() const;
     // Every line the clients sent, in order.
     std::vector<std::string> heard() const;
+    // The lines that had come before the answer to the line heard before them went: the client
+    // sent them ahead (PIPELINING).
+    std::vector<std::string> heardAhead() const;
+    // The bytes of every chunk taken after a line (chunkBytes), in order.
+    std::vector<std::string> chunks() const;
     int connections() const { return connections_; }
 
 private:
@@ -74,5 +82,7 @@ private:
     std::atomic<int> connections_ = 0;
     mutable std::mutex mutex_;
     std::vector<std::string> heard_;
+    std::vector<std::string> heardAhead_;
+    std::vector<std::string> chunks_;
     std::thread thread_;
 };

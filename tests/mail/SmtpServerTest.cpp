@@ -9,7 +9,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 
 namespace {
@@ -249,4 +255,110 @@ TEST_F(SmtpServerTest, AddressesBeyondAsciiGoOnlyToAServerThatOffersSmtpUtf8)
     ScriptedSmtpServer asciiOnly;
     EXPECT_EQ(sendTo(asciiOnly, QStringLiteral("taro@例え.jp")), 0) << lastError(mail).toStdString();
     EXPECT_NE(asciiOnly.received().find("RCPT TO:<taro@xn--r8jz45g.jp>\r\n"), std::string::npos) << asciiOnly.received();
+}
+
+namespace {
+
+// Ports free on loopback a moment ago.
+std::vector<int> freePorts(int count)
+{
+    std::vector<int> sockets;
+    std::vector<int> ports;
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+            || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            ports.push_back(0);
+        else
+            ports.push_back(ntohs(address.sin_port));
+        sockets.push_back(fd);
+    }
+    for (const int fd : sockets) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return ports;
+}
+
+// The test sink on ports of its own, offering PIPELINING and CHUNKING, delivering into the same
+// mailboxes as the shared one.
+class PipeliningSink {
+public:
+    PipeliningSink(const TestMailServers& servers, const QString& password)
+    {
+        const QString runtime = servers.runtimeDirectory();
+        const QString sink = QFileInfo(servers.script()).absolutePath() + QStringLiteral("/smtp_sink.py");
+        // A port taken by someone else meanwhile ends the sink at once: it is tried on others.
+        for (int attempt = 0; attempt < 10 && port_ == 0; ++attempt) {
+            const std::vector<int> ports = freePorts(2);
+            process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            process_.start(QStringLiteral("/usr/bin/python3"),
+                {sink, QStringLiteral("--port"), QString::number(ports[0]), QStringLiteral("--tls-port"), QString::number(ports[1]),
+                    QStringLiteral("--cert"), runtime + QStringLiteral("/tls/server.pem"), QStringLiteral("--key"),
+                    runtime + QStringLiteral("/tls/server.key"), QStringLiteral("--mail-root"), runtime + QStringLiteral("/mail"),
+                    QStringLiteral("--password"), password, QStringLiteral("--pipelining"), QStringLiteral("--chunking")});
+            QByteArray said;
+            while (!said.contains("ready\n") && process_.waitForReadyRead(180000))
+                said += process_.readAllStandardOutput();
+            if (said.contains("ready\n"))
+                port_ = ports[0];
+            else
+                stop();
+        }
+    }
+    ~PipeliningSink() { stop(); }
+
+    bool ok() const { return port_ != 0; }
+    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+
+private:
+    void stop()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        if (!process_.waitForFinished(30000)) {
+            process_.kill();
+            process_.waitForFinished(-1);
+        }
+    }
+
+    QProcess process_;
+    int port_ = 0;
+};
+
+} // namespace
+
+TEST_F(SmtpServerTest, ASinkThatTakesCommandsAheadAndChunksGetsEveryByteOfABulkSend)
+{
+    PipeliningSink sink(servers, box->password());
+    ASSERT_TRUE(sink.ok());
+    QByteArray binary(100 * 1024, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>(i * 13 + i / 256);
+    const QString attachment = writeFile(QStringLiteral("data.bin"), binary);
+    mail.NMailSetOptionText(NMailApi::OptionSmtpUser, box->user());
+    mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, box->password());
+
+    constexpr int Messages = 3;
+    for (int i = 0; i < Messages; ++i)
+        ASSERT_EQ(send(sink.server(), QStringLiteral("一括 %1").arg(i), QStringLiteral("本文"), attachment), 0) << lastError(mail).toStdString();
+
+    const auto deliveries = box->deliveries();
+    ASSERT_EQ(deliveries.size(), static_cast<std::size_t>(Messages));
+    const std::string attachmentBase64 = binary.toBase64().toStdString();
+    for (const TestMailbox::Delivery& delivery : deliveries) {
+        // The size told ahead is the size that came, and the attachment came whole.
+        EXPECT_EQ(delivery.mailOptions, QStringList{QStringLiteral("SIZE=%1").arg(delivery.raw.size())});
+        std::string unfolded = delivery.raw;
+        std::erase(unfolded, '\r');
+        std::erase(unfolded, '\n');
+        EXPECT_NE(unfolded.find(attachmentBase64), std::string::npos);
+        EXPECT_TRUE(delivery.raw.starts_with("From: taro@example.jp\r\n")) << delivery.raw.substr(0, 100);
+        EXPECT_TRUE(delivery.raw.ends_with("--\r\n")) << delivery.raw.substr(delivery.raw.size() - 100);
+    }
 }

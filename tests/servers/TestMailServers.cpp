@@ -120,9 +120,11 @@ std::vector<TestMailbox::Delivery> TestMailbox::deliveries() const
         if (!raw.open(QIODevice::ReadOnly) || !envelope.open(QIODevice::ReadOnly))
             continue;
         const QJsonObject described = QJsonDocument::fromJson(envelope.readAll()).object();
-        Delivery delivery{raw.readAll().toStdString(), described.value(QStringLiteral("mail_from")).toString(), {}};
+        Delivery delivery{raw.readAll().toStdString(), described.value(QStringLiteral("mail_from")).toString(), {}, {}};
         for (const QJsonValue& recipient : described.value(QStringLiteral("rcpt_tos")).toArray())
             delivery.recipients.append(recipient.toString());
+        for (const QJsonValue& option : described.value(QStringLiteral("mail_options")).toArray())
+            delivery.mailOptions.append(option.toString());
         found.push_back(std::move(delivery));
     }
     return found;

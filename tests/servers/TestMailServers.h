@@ -47,6 +47,8 @@ public:
         std::string raw;
         QString mailFrom;
         QStringList recipients;
+        // The parameters of MAIL FROM ("SIZE=1234").
+        QStringList mailOptions;
     };
     // Every delivery since the mailbox was created, oldest first, whether received since or not.
     std::vector<Delivery> deliveries() const;
