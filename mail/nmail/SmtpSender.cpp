@@ -272,7 +272,6 @@ std::optional<SmtpSender::Trouble> SmtpSender::open(const ServerAddress& server,
     TlsSocket::Settings socketSettings;
     socketSettings.timeoutMilliseconds = settings.timeoutMilliseconds;
     socketSettings.extraCaFile = settings.extraCaFile;
-    socketSettings.writesWhole = true;
     socketSettings.waitHook = [this] {
         if (waitHook_)
             (void)waitHook_();

@@ -26,10 +26,6 @@ public:
         // Called before every write and every few milliseconds of every wait; when it returns true
         // the connection is dropped and the call fails with stoppedByUser() set.
         NetworkWaitHook waitHook;
-        // The caller writes each group of commands whole, in one write: the last piece of it goes
-        // out at once instead of waiting for the server to acknowledge the piece before (Nagle's
-        // algorithm), which costs a round trip's worth of time on a distant server.
-        bool writesWhole = false;
     };
 
     TlsSocket();
