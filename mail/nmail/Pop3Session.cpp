@@ -352,9 +352,9 @@ void Pop3Session::planRetrievals(std::vector<int> numbers)
     const std::vector<int>& planned = *retrievalPlan_;
     if (!offersPipelining_ || sizesListed_ || planned.empty() || planned.size() * SparsePlanShare >= static_cast<std::size_t>(messageCount_))
         return;
-    for (std::size_t first = 0; first < planned.size(); first += DeletionsPerWrite) {
+    for (std::size_t first = 0; first < planned.size(); first += CommandsPerWrite) {
         std::vector<Command> asks;
-        for (std::size_t index = first; index < std::min(planned.size(), first + DeletionsPerWrite); ++index)
+        for (std::size_t index = first; index < std::min(planned.size(), first + CommandsPerWrite); ++index)
             asks.push_back({"LIST " + std::to_string(planned[index]), QStringLiteral("メール %1 のサイズの取得").arg(planned[index])});
         const auto replies = exchange(asks);
         // A size the server does not give is asked for again when its message is fetched.
@@ -571,30 +571,19 @@ StoreStatus Pop3Session::markDeleted(int number)
 
 StoreResult<std::vector<QString>> Pop3Session::markDeleted(const std::vector<int>& numbers)
 {
-    if (StoreStatus skipped = skipRetrievalsBefore(std::nullopt); !skipped.ok())
-        return skipped;
     std::vector<QString> refusals;
     refusals.reserve(numbers.size());
-    const std::size_t perWrite = offersPipelining_ ? DeletionsPerWrite : 1;
+    // One at a time, a refusal must not keep the DELEs after it from going.
+    const std::size_t perWrite = offersPipelining_ ? CommandsPerWrite : 1;
     for (std::size_t first = 0; first < numbers.size(); first += perWrite) {
-        const std::size_t end = std::min(numbers.size(), first + perWrite);
-        std::string requests;
-        for (std::size_t index = first; index < end; ++index)
-            requests += "DELE " + std::to_string(numbers[index]) + "\r\n";
-        const QString firstWhat = QStringLiteral("メール %1 の削除").arg(numbers[first]);
-        if (!socket_.isOpen())
-            return StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(firstWhat));
-        if (const StoreStatus sent = socket_.write(requests); !sent.ok())
-            return StoreStatus::failure(QStringLiteral("%1に失敗しました。%2").arg(firstWhat, sent.error()));
-        for (std::size_t index = first; index < end; ++index) {
-            socket_.startReply(0);
-            auto reply = readStatusLine(QStringLiteral("メール %1 の削除").arg(numbers[index]));
-            if (reply.ok())
-                refusals.emplace_back();
-            else if (socket_.isOpen())
-                refusals.push_back(reply.error());
-            else
-                return reply.status();
+        std::vector<Command> deletions;
+        for (std::size_t index = first; index < std::min(numbers.size(), first + perWrite); ++index)
+            deletions.push_back({"DELE " + std::to_string(numbers[index]), QStringLiteral("メール %1 の削除").arg(numbers[index])});
+        for (const StoreResult<std::string>& reply : exchange(deletions)) {
+            if (!socket_.isOpen())
+                return reply.status().ok() ? StoreStatus::failure(QStringLiteral("%1に失敗しました。サーバーとの接続が切れています。").arg(deletions.front().what))
+                                           : reply.status();
+            refusals.push_back(reply.ok() ? QString() : reply.error());
         }
     }
     refused_ = false;

@@ -40,9 +40,9 @@ public:
     static constexpr std::size_t MaximumRetrievalsInFlight = 128;
     // A plan of fewer than one message in this many asks for the sizes of its messages alone.
     static constexpr std::size_t SparsePlanShare = 8;
-    // DELEs (or LISTs) in one write: about 10 KB of commands and 30 KB of replies, which the socket buffers
-    // hold while the replies wait to be read after the write.
-    static constexpr std::size_t DeletionsPerWrite = 1000;
+    // DELEs or LISTs in one write: about 10 KB of commands and 30 KB of replies, which the socket
+    // buffers hold while the replies wait to be read after the write.
+    static constexpr std::size_t CommandsPerWrite = 1000;
 
     // Greeting, capabilities, and STLS whenever the server offers it on a plain connection.
     StoreStatus open(const ServerAddress& server, const TlsSocket::Settings& settings);
