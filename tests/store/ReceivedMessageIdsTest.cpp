@@ -74,6 +74,8 @@ TEST(ReceivedMessageIds, AFileThatIsNotWholeOrWellFormedIsRefusedNotReadAsEmpty)
         {"last line cut", "s\tu\t2026-12-07\tS\tid1\ns\tu\t2026-12-07\tS\tid"},
         {"a field missing", "s\tu\t2026-12-07\tid1\n"},
         {"a bad day", "s\tu\t2026-13-07\tS\tid1\n"},
+        {"a day written otherwise", "s\tu\t2026-1-007\tS\tid1\n"},
+        {"a day with a sign", "s\tu\t2026-+1-07\tS\tid1\n"},
         {"an unknown state", "s\tu\t2026-12-07\tX\tid1\n"},
         {"a blank in the id", "s\tu\t2026-12-07\tS\tid 1\n"},
         {"an id twice for one account", "s\tu\t2026-12-07\tS\tid1\ns\tu\t2026-12-08\tS\tid1\n"},
