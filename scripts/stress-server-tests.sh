@@ -31,9 +31,10 @@ print(",".join(numbers))
 logs=$root/build/stress
 rm -rf "$logs"
 mkdir -p "$logs"
+. "$root/scripts/memory-scratch.sh"
 stress-ng --cpu 2 --quiet &
 load=$!
-trap 'kill "$load" 2>/dev/null || true; wait "$load" 2>/dev/null || true' EXIT
+trap 'kill "$load" 2>/dev/null || true; wait "$load" 2>/dev/null || true; [ -z "$memory_scratch" ] || rm -rf "$memory_scratch"' EXIT
 
 echo "$(date -u +%H:%M:%S) $runs runs under stress-ng --cpu 2; load: $(cut -d" " -f1-3 /proc/loadavg)"
 for run in $(seq 1 "$runs"); do
