@@ -3,7 +3,7 @@
 #include <iconv.h>
 
 #include <array>
-#include <cerrno>
+#include <cstdint>
 #include <memory>
 
 namespace {
@@ -85,8 +85,9 @@ const DecodeTable& decodeTable()
 
 bool isSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 
-// For every character of the basic plane: what it reads back as after a trip through code page 932,
-// and whether it survives the trip at all. Filled once from iconv, like the decode table.
+// For every character of the basic plane: its bytes in code page 932, what it reads back as after
+// a trip through the code page, and whether it survives the trip at all. Filled once from iconv, like
+// the decode table, so encoding is iconv's mapping exactly without an iconv call per text.
 class RoundTripTable {
 public:
     RoundTripTable()
@@ -109,22 +110,27 @@ public:
                 continue;
             const std::size_t written = sizeof output - outLeft;
             const auto first = static_cast<unsigned char>(output[0]);
+            const auto second = static_cast<unsigned char>(output[1]);
             if (written == 1)
                 storedAs_[unit] = first < 0x80 ? first : decoding.single(first);
             else if (written == 2)
-                storedAs_[unit] = decoding.pair(first, static_cast<unsigned char>(output[1]));
+                storedAs_[unit] = decoding.pair(first, second);
             else
                 continue;
-            holds_[unit] = true;
+            bytes_[unit] = {static_cast<char>(first), static_cast<char>(second)};
+            width_[unit] = static_cast<std::uint8_t>(written);
         }
     }
 
     char16_t storedAs(char16_t unit) const { return storedAs_[unit]; }
-    bool holds(char16_t unit) const { return holds_[unit]; }
+    bool holds(char16_t unit) const { return width_[unit] != 0; }
+    // The unit's bytes; 0 bytes when the code page cannot hold it.
+    std::string_view bytes(char16_t unit) const { return {bytes_[unit].data(), width_[unit]}; }
 
 private:
     std::array<char16_t, 65536> storedAs_{};
-    std::array<bool, 65536> holds_{};
+    std::array<std::array<char, 2>, 65536> bytes_{};
+    std::array<std::uint8_t, 65536> width_{};
 };
 
 const RoundTripTable& roundTripTable()
@@ -151,47 +157,57 @@ bool isLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (
 std::string encode(QStringView text)
 {
     std::string result;
+    result.reserve(static_cast<std::size_t>(text.size()));
     if (isAscii(text)) {
-        result.reserve(static_cast<std::size_t>(text.size()));
         for (const QChar c : text)
             result.push_back(static_cast<char>(c.unicode()));
         return result;
     }
 
-    thread_local const IconvHandle converter("CP932", "UTF-16LE");
-    converter.reset();
-    auto* in = const_cast<char*>(reinterpret_cast<const char*>(text.utf16()));
-    std::size_t inLeft = static_cast<std::size_t>(text.size()) * 2;
-    result.resize(static_cast<std::size_t>(text.size()) * 2 + 8);
-    std::size_t written = 0;
-    while (inLeft > 0) {
-        char* out = result.data() + written;
-        std::size_t outLeft = result.size() - written;
-        const std::size_t rc = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
-        written = result.size() - outLeft;
-        if (rc != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            result.resize(result.size() * 2);
+    const RoundTripTable& table = roundTripTable();
+    const char16_t* in = text.utf16();
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = in[i];
+        if (unit < 0x80) {
+            result.push_back(static_cast<char>(unit));
+            continue;
+        }
+        const std::string_view bytes = table.bytes(unit);
+        if (!bytes.empty()) {
+            result.append(bytes);
             continue;
         }
         // A character code page 932 cannot hold, or half of a surrogate pair: one "?" for the
         // whole character, as Windows writes it.
-        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8));
-        std::size_t skip = 2;
-        if (unit >= 0xD800 && unit <= 0xDBFF && inLeft >= 4) {
-            const auto low = static_cast<char16_t>(static_cast<unsigned char>(in[2]) | (static_cast<unsigned char>(in[3]) << 8));
-            if (low >= 0xDC00 && low <= 0xDFFF)
-                skip = 4;
-        }
-        in += skip;
-        inLeft -= skip;
-        if (written + 1 > result.size())
-            result.resize(result.size() * 2);
-        result[written++] = '?';
-        converter.reset();
+        if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(in[i + 1]))
+            ++i;
+        result.push_back('?');
     }
-    result.resize(written);
+    return result;
+}
+
+QString readBack(QStringView text)
+{
+    const RoundTripTable& table = roundTripTable();
+    QString result(text.size(), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(result.data());
+    const char16_t* in = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = in[i];
+        if (unit < 0x80) {
+            out[length++] = unit;
+        } else if (table.holds(unit)) {
+            out[length++] = table.storedAs(unit);
+        } else {
+            if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(in[i + 1]))
+                ++i;
+            out[length++] = u'?';
+        }
+    }
+    result.truncate(length);
     return result;
 }
 

@@ -14,6 +14,10 @@ namespace Cp932Codec {
 // Converts to code page 932; a character it cannot hold becomes "?", as on Windows.
 std::string encode(QStringView text);
 
+// What encoding the text and decoding its bytes gives back, made without the bytes: "?" for a
+// character the code page cannot hold, the read-back form (storedForm) of every other.
+QString readBack(QStringView text);
+
 // Converts from code page 932; a byte sequence without a character becomes U+30FB, as on Windows.
 QString decode(std::string_view bytes);
 
