@@ -30,13 +30,13 @@ QString AttachmentWorkFile::linesOf(const QString& text)
 {
     // Text written by write() ends its lines with CR LF unless the message itself holds a lone CR
     // or LF: then only a missing last line end is added, without copying the text line by line.
+    // Each line end is found by a whole-text search, the part of a megabyte body that costs.
+    const QStringView view(text);
     bool onlyCrLf = true;
-    for (qsizetype i = 0; i < text.size() && onlyCrLf; ++i) {
-        if (text[i] == u'\r')
-            onlyCrLf = i + 1 < text.size() && text[++i] == u'\n';
-        else if (text[i] == u'\n')
-            onlyCrLf = false;
-    }
+    for (qsizetype lf = view.indexOf(u'\n'); lf >= 0 && onlyCrLf; lf = view.indexOf(u'\n', lf + 1))
+        onlyCrLf = lf > 0 && view[lf - 1] == u'\r';
+    for (qsizetype cr = view.indexOf(u'\r'); cr >= 0 && onlyCrLf; cr = view.indexOf(u'\r', cr + 1))
+        onlyCrLf = cr + 1 < view.size() && view[cr + 1] == u'\n';
     if (onlyCrLf)
         return text.isEmpty() || text.endsWith(QStringLiteral("\r\n")) ? text : text + QStringLiteral("\r\n");
 

@@ -15,8 +15,9 @@ namespace Cp932Codec {
 std::string encode(QStringView text);
 
 // What encoding the text and decoding its bytes gives back, made without the bytes: "?" for a
-// character the code page cannot hold, the read-back form (storedForm) of every other.
-QString readBack(QStringView text);
+// character the code page cannot hold, the read-back form (storedForm) of every other. A text that
+// reads back unchanged is shared, not copied.
+QString readBack(const QString& text);
 
 // Converts from code page 932; a byte sequence without a character becomes U+30FB, as on Windows.
 QString decode(std::string_view bytes);
