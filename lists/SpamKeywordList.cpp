@@ -83,5 +83,5 @@ StoreResult<std::optional<SpamHit>> SpamKeywordList::IsSpam(QStringView subject,
     const auto matcher = ReadMatcher();
     if (!matcher.ok())
         return matcher.status();
-    return matcher.value().firstHit(subject, sender, body);
+    return matcher.value().firstHit(subject.toString(), sender.toString(), body.toString());
 }

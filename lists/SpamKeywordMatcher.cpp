@@ -34,7 +34,7 @@ SpamKeywordMatcher::SpamKeywordMatcher(const std::vector<QString>& keywordFields
     }
 }
 
-std::optional<SpamHit> SpamKeywordMatcher::firstHit(QStringView subject, QStringView sender, QStringView body) const
+std::optional<SpamHit> SpamKeywordMatcher::firstHit(const QString& subject, const QString& sender, const QString& body) const
 {
     if (keywords_.empty())
         return std::nullopt;

@@ -27,7 +27,7 @@ public:
     // order) contains, compared character for character: case and full-width/half-width forms
     // differ, but two characters that code page 932 stores as the same bytes are one (WAVE DASH and
     // FULLWIDTH TILDE). A keyword that SpamKeywordList::matchesNothing() never matches.
-    std::optional<SpamHit> firstHit(QStringView subject, QStringView sender, QStringView body) const;
+    std::optional<SpamHit> firstHit(const QString& subject, const QString& sender, const QString& body) const;
 
 private:
     struct Keyword {

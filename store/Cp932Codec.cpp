@@ -161,6 +161,28 @@ std::uint64_t fourUnits(const char16_t* units)
 // Whatever the byte order, each unit's bits above 0x7F are under the mask.
 bool isAsciiFour(std::uint64_t four) { return (four & 0xFF80FF80FF80FF80ULL) == 0; }
 
+// The first unit of the text that keeps(table, unit) says changes; ASCII never does. Most text reads
+// back as itself, and is then shared rather than copied.
+template <typename Keeps>
+const char16_t* firstChanged(const char16_t* in, const char16_t* end, Keeps keeps)
+{
+    const RoundTripTable* table = nullptr;
+    while (in < end) {
+        if (end - in >= 4 && isAsciiFour(fourUnits(in))) {
+            in += 4;
+            continue;
+        }
+        if (*in >= 0x80) {
+            if (!table)
+                table = &roundTripTable();
+            if (!keeps(*table, *in))
+                return in;
+        }
+        ++in;
+    }
+    return end;
+}
+
 } // namespace
 
 namespace Cp932Codec {
@@ -217,23 +239,9 @@ QString readBack(const QString& text)
 {
     const auto* const start = reinterpret_cast<const char16_t*>(text.utf16());
     const char16_t* const end = start + text.size();
-    const RoundTripTable* table = nullptr;
-    // Most text, and all ASCII, reads back as itself: it is then shared, not copied.
-    const char16_t* in = start;
-    while (in < end) {
-        if (end - in >= 4 && isAsciiFour(fourUnits(in))) {
-            in += 4;
-            continue;
-        }
-        const char16_t unit = *in;
-        if (unit >= 0x80) {
-            if (!table)
-                table = &roundTripTable();
-            if (!table->holds(unit) || table->storedAs(unit) != unit)
-                break;
-        }
-        ++in;
-    }
+    const char16_t* in = firstChanged(start, end, [](const RoundTripTable& table, char16_t unit) {
+        return table.holds(unit) && table.storedAs(unit) == unit;
+    });
     if (in == end)
         return text;
 
@@ -241,6 +249,7 @@ QString readBack(const QString& text)
     auto* const begin = reinterpret_cast<char16_t*>(result.data());
     std::copy(start, in, begin);
     char16_t* out = begin + (in - start);
+    const RoundTripTable* table = nullptr;
     while (in < end) {
         const char16_t unit = *in++;
         if (unit < 0x80) {
@@ -301,14 +310,20 @@ QString unstorableCharacters(QStringView text)
     return found;
 }
 
-QString storedForm(QStringView text)
+QString storedForm(const QString& text)
 {
+    const auto* const start = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* const end = start + text.size();
+    const char16_t* const changed =
+        firstChanged(start, end, [](const RoundTripTable& table, char16_t unit) { return table.storedAs(unit) == unit; });
+    if (changed == end)
+        return text;
     const RoundTripTable& table = roundTripTable();
     QString result(text.size(), Qt::Uninitialized);
-    auto* out = reinterpret_cast<char16_t*>(result.data());
-    const char16_t* in = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i)
-        out[i] = table.storedAs(in[i]);
+    auto* const out = reinterpret_cast<char16_t*>(result.data());
+    std::copy(start, changed, out);
+    for (qsizetype i = changed - start; i < text.size(); ++i)
+        out[i] = table.storedAs(start[i]);
     return result;
 }
 

@@ -35,8 +35,9 @@ QString unstorableCharacters(QStringView text);
 // The text as code page 932 stores it and reads it back: every character it holds becomes the one
 // its bytes decode to (WAVE DASH becomes FULLWIDTH TILDE, MINUS SIGN becomes FULLWIDTH HYPHEN-MINUS),
 // so two forms the code page stores as the same bytes compare equal; a character it cannot hold
-// stays as it is, never "?". Always one character for one, so positions carry over.
-QString storedForm(QStringView text);
+// stays as it is, never "?". Always one character for one, so positions carry over. A text already
+// in that form is shared, not copied.
+QString storedForm(const QString& text);
 
 // True when every byte sequence is a character of code page 932 (decode marks none as unreadable).
 bool isWellFormed(std::string_view bytes);
