@@ -4,20 +4,29 @@
 #include "SpamKeywordList.h"
 #include "TextHelpers.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
 
 // The text trimmed of blanks, with the number of blanks cut in front.
 struct TrimmedText {
     QStringView text;
     qsizetype offset = 0;
+    // A keyword with a character beyond ASCII cannot be in it: a base64 body of megabytes is not
+    // searched fifty times for Japanese keywords.
+    bool ascii = false;
 };
 
 TrimmedText trimmed(QStringView text)
 {
     const QStringView kept = TrimBlanksView(text);
-    return {kept, kept.isEmpty() ? 0 : kept.data() - text.data()};
+    return {kept, kept.isEmpty() ? 0 : kept.data() - text.data(), isAscii(kept)};
 }
 
 } // namespace
@@ -30,7 +39,8 @@ SpamKeywordMatcher::SpamKeywordMatcher(const std::vector<QString>& keywordFields
         if (keyword.isEmpty() || SpamKeywordList::matchesNothing(keyword))
             continue;
         QString stored = Cp932Codec::storedForm(keyword);
-        keywords_.push_back({std::move(keyword), std::move(stored)});
+        const bool ascii = isAscii(stored);
+        keywords_.push_back({std::move(keyword), std::move(stored), ascii});
     }
 }
 
@@ -50,6 +60,8 @@ std::optional<SpamHit> SpamKeywordMatcher::firstHit(const QString& subject, cons
     }};
     for (const Keyword& keyword : keywords_) {
         for (const auto& [field, text] : fields) {
+            if (text.ascii && !keyword.ascii)
+                continue;
             const qsizetype found = text.text.indexOf(keyword.stored, 0, Qt::CaseSensitive);
             if (found >= 0)
                 return SpamHit{field, text.offset + found, keyword.trimmed.size(), keyword.trimmed};

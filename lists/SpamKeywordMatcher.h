@@ -34,6 +34,7 @@ private:
         QString trimmed;
         // As the code page stores it: what the texts' stored forms are searched for.
         QString stored;
+        bool ascii = false;
     };
     std::vector<Keyword> keywords_;
 };
