@@ -4,11 +4,32 @@
 
 #include <QFile>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
+
+namespace {
+
+// Whether one of four UTF-16 units is CR or LF, tested at once: the line ends of a megabyte body
+// are looked for on every receive.
+bool holdsCrOrLf(const char16_t* units)
+{
+    std::uint64_t four = 0;
+    std::memcpy(&four, units, sizeof four);
+    constexpr std::uint64_t ones = 0x0001000100010001ULL;
+    constexpr std::uint64_t highs = 0x8000800080008000ULL;
+    const auto holdsZero = [](std::uint64_t lanes) { return ((lanes - ones) & ~lanes & highs) != 0; };
+    return holdsZero(four ^ (ones * u'\r')) || holdsZero(four ^ (ones * u'\n'));
+}
+
+} // namespace
 
 QString AttachmentWorkFile::write(const QString& path, const QString& header, const QString& body)
 {
-    QString text = header + QStringLiteral("\r\n") + body + QStringLiteral("\r\n");
+    const QString lineEnd = QStringLiteral("\r\n");
+    QString text;
+    text.reserve(header.size() + body.size() + 2 * lineEnd.size());
+    text.append(header).append(lineEnd).append(body).append(lineEnd);
     QFile work(path);
     // Written over the previous message's text and then cut to length, so the file keeps its
     // blocks instead of giving them back and taking them again for every message.
@@ -30,13 +51,20 @@ QString AttachmentWorkFile::linesOf(const QString& text)
 {
     // Text written by write() ends its lines with CR LF unless the message itself holds a lone CR
     // or LF: then only a missing last line end is added, without copying the text line by line.
-    // Each line end is found by a whole-text search, the part of a megabyte body that costs.
-    const QStringView view(text);
+    const auto* const units = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype size = text.size();
     bool onlyCrLf = true;
-    for (qsizetype lf = view.indexOf(u'\n'); lf >= 0 && onlyCrLf; lf = view.indexOf(u'\n', lf + 1))
-        onlyCrLf = lf > 0 && view[lf - 1] == u'\r';
-    for (qsizetype cr = view.indexOf(u'\r'); cr >= 0 && onlyCrLf; cr = view.indexOf(u'\r', cr + 1))
-        onlyCrLf = cr + 1 < view.size() && view[cr + 1] == u'\n';
+    for (qsizetype i = 0; i < size && onlyCrLf;) {
+        if (size - i >= 4 && !holdsCrOrLf(units + i)) {
+            i += 4;
+            continue;
+        }
+        if (units[i] == u'\r')
+            onlyCrLf = i + 1 < size && units[i + 1] == u'\n';
+        else if (units[i] == u'\n')
+            onlyCrLf = i > 0 && units[i - 1] == u'\r';
+        ++i;
+    }
     if (onlyCrLf)
         return text.isEmpty() || text.endsWith(QStringLiteral("\r\n")) ? text : text + QStringLiteral("\r\n");
 

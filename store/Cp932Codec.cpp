@@ -367,7 +367,9 @@ std::string encodeField(QStringView text, int width)
 {
     const auto fieldWidth = static_cast<std::size_t>(width);
     std::string bytes = encode(text.first(std::min<qsizetype>(text.size(), width)));
-    bytes.resize(wholeCharacterPrefix(bytes, fieldWidth));
+    // Shorter than the field, the bytes are whole characters to the end, as encoded.
+    if (bytes.size() >= fieldWidth)
+        bytes.resize(wholeCharacterPrefix(bytes, fieldWidth));
     bytes.resize(fieldWidth, ' ');
     return bytes;
 }
