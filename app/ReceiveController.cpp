@@ -33,6 +33,7 @@ void ReceiveController::ReceiveMail()
         // From the account to the QUIT nothing else may run; the final status lets the user act again.
         const OperationInProgress operation(form_);
         const ReceiveAccount account = takeAccount();
+        sessionKeywords_.reset();
         ReceiveSession session(
             form_.paths(), services.mail, services.messageBoxes,
             [this](const QString& subject, const QString& sender, const QString& body) { return IsSpam(subject, sender, body); },
@@ -90,12 +91,20 @@ void ReceiveController::showForSpamTest(const QString& subject, const QString& s
 
 bool ReceiveController::IsSpam(const QString& subject, const QString& sender, const QString& body)
 {
-    const auto hit = SpamKeywordList(form_.paths()).IsSpam(subject, sender, body);
-    // A keyword file that cannot be read condemns nothing: the message is kept rather than lost.
-    if (!hit.ok() || !hit.value())
+    // Read once a session: input is blocked while it runs, so the list cannot change meanwhile.
+    if (!sessionKeywords_) {
+        auto read = SpamKeywordList(form_.paths()).ReadMatcher();
+        // A keyword file that cannot be read condemns nothing: the message is kept rather than
+        // lost, and the next message tries the file again.
+        if (!read.ok())
+            return false;
+        sessionKeywords_ = std::move(read.value());
+    }
+    const std::optional<SpamHit> hit = sessionKeywords_->firstHit(subject, sender, body);
+    if (!hit)
         return false;
     // The keyword found is selected where the message was put for the test.
-    const SpamHit& found = *hit.value();
+    const SpamHit& found = *hit;
     if (found.field != SpamHit::Field::Body) {
         auto* field = form_.findChild<QLineEdit*>(found.field == SpamHit::Field::Subject ? Names::Text7 : Names::Text9);
         field->setSelection(static_cast<int>(found.position), static_cast<int>(found.length));

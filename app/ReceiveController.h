@@ -1,8 +1,11 @@
 #pragma once
 
 #include "ReceiveSession.h"
+#include "SpamKeywordMatcher.h"
 
 #include <QObject>
+
+#include <optional>
 
 class MainForm;
 
@@ -36,4 +39,6 @@ private:
     MainForm& form_;
     QString captionBeforeSession_;
     bool running_ = false;
+    // The spam keywords as read for the running session.
+    std::optional<SpamKeywordMatcher> sessionKeywords_;
 };

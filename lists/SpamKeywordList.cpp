@@ -1,32 +1,9 @@
 #include "SpamKeywordList.h"
 
-#include "Cp932Codec.h"
 #include "RecordLayouts.h"
 #include "TextHelpers.h"
 
-#include <array>
-
-namespace {
-
 using RecordLayouts::KeywordField;
-
-// The text trimmed of blanks, as a view into the text, with the number of blanks cut in front.
-struct TrimmedText {
-    QStringView text;
-    qsizetype offset = 0;
-};
-
-TrimmedText trimmed(QStringView text)
-{
-    const QString kept = TrimBlanks(text);
-    if (kept.isEmpty())
-        return {};
-    // Only blanks precede the kept text, so its first occurrence is where it begins.
-    const qsizetype offset = text.indexOf(kept);
-    return {text.sliced(offset, kept.size()), offset};
-}
-
-} // namespace
 
 SpamKeywordList::SpamKeywordList(const ProgramPaths& paths) : paths_(paths) {}
 
@@ -89,36 +66,22 @@ bool SpamKeywordList::matchesNothing(QStringView keyword)
     return true;
 }
 
-StoreResult<std::optional<SpamHit>> SpamKeywordList::IsSpam(QStringView subject, QStringView sender, QStringView body) const
+StoreResult<SpamKeywordMatcher> SpamKeywordList::ReadMatcher() const
 {
-    // Compared as the code page stores them, so the forms of one character that Shift_JIS and
-    // UTF-8 mail decode to (WAVE DASH and FULLWIDTH TILDE) meet; positions stay those of the texts.
-    const QString storedSubject = Cp932Codec::storedForm(subject);
-    const QString storedSender = Cp932Codec::storedForm(sender);
-    const QString storedBody = Cp932Codec::storedForm(body);
-    const std::array<std::pair<SpamHit::Field, TrimmedText>, 3> fields{{
-        {SpamHit::Field::Subject, trimmed(storedSubject)},
-        {SpamHit::Field::Sender, trimmed(storedSender)},
-        {SpamHit::Field::Body, trimmed(storedBody)},
-    }};
-    std::optional<SpamHit> hit;
+    std::vector<QString> fields;
     const StoreStatus status = file().forEach([&](int, std::string_view bytes) {
-        const Record record(RecordLayouts::Keyword, std::string(bytes));
-        const QString keyword = TrimBlanks(record.text(KeywordField::Keyword));
-        // An empty keyword is found in every text: it would condemn every message unseen.
-        if (keyword.isEmpty() || matchesNothing(keyword))
-            return true;
-        const QString stored = Cp932Codec::storedForm(keyword);
-        for (const auto& [field, text] : fields) {
-            const qsizetype found = text.text.indexOf(stored, 0, Qt::CaseSensitive);
-            if (found >= 0) {
-                hit = SpamHit{field, text.offset + found, keyword.size(), keyword};
-                return false;
-            }
-        }
+        fields.push_back(Record(RecordLayouts::Keyword, std::string(bytes)).text(KeywordField::Keyword));
         return true;
     });
     if (!status.ok())
         return status;
-    return hit;
+    return SpamKeywordMatcher(fields);
+}
+
+StoreResult<std::optional<SpamHit>> SpamKeywordList::IsSpam(QStringView subject, QStringView sender, QStringView body) const
+{
+    const auto matcher = ReadMatcher();
+    if (!matcher.ok())
+        return matcher.status();
+    return matcher.value().firstHit(subject.toString(), sender.toString(), body.toString());
 }

@@ -2,6 +2,7 @@
 
 #include "ProgramPaths.h"
 #include "RecordFile.h"
+#include "SpamKeywordMatcher.h"
 #include "StoreResult.h"
 
 #include <QList>
@@ -9,16 +10,6 @@
 #include <QStringView>
 
 #include <optional>
-
-// Where a keyword was found in an incoming message. The position counts from the start of the text
-// as it was handed in (before trimming), so a field that holds that text can select the hit.
-struct SpamHit {
-    enum class Field { Subject, Sender, Body };
-    Field field = Field::Subject;
-    qsizetype position = 0;
-    qsizetype length = 0;
-    QString keyword;
-};
 
 // One row of the keyword list: the whole 200-byte field, untrimmed.
 struct KeywordRow {
@@ -44,11 +35,10 @@ public:
     // Marks record n for removal when remove is true, then compacts the file in either case.
     StoreStatus DeleteKeyword(int recordNumber, bool remove) const;
 
-    // The first keyword, in file order, that the trimmed subject, sender or body (tested in that
-    // order) contains, compared character for character: case and full-width/half-width forms
-    // differ, but two characters that code page 932 stores as the same bytes are one (WAVE DASH and
-    // FULLWIDTH TILDE). A keyword that matchesNothing() never matches. The file is read afresh on
-    // every call; a missing one is created empty and matches nothing.
+    // The keywords as they are now, ready to test many messages; a missing file is created empty and
+    // matches nothing.
+    StoreResult<SpamKeywordMatcher> ReadMatcher() const;
+    // The first keyword that matches (SpamKeywordMatcher::firstHit), the file read afresh.
     StoreResult<std::optional<SpamHit>> IsSpam(QStringView subject, QStringView sender, QStringView body) const;
 
     // A keyword that is blank once trimmed, which the matcher ignores.

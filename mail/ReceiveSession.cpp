@@ -1,7 +1,7 @@
 #include "ReceiveSession.h"
 
 #include "AtomicFile.h"
-#include "Cp932Codec.h"
+#include "AttachmentWorkFile.h"
 #include "ReceiveJournal.h"
 #include "TextHelpers.h"
 
@@ -17,40 +17,6 @@ namespace {
 
 const QString ErrorTitle = QStringLiteral("エラー");
 const QString WorkFileName = QStringLiteral("0.txt");
-// The work file's lines, each followed by CR LF, as a line-by-line reading gives them back: a line
-// ends at CR LF, CR or LF.
-QString linesOf(const QString& text)
-{
-    // Text read back from the file mostly ends its lines with CR LF already: then only a missing
-    // last line end is added, without copying the text line by line.
-    bool onlyCrLf = true;
-    for (qsizetype i = 0; i < text.size() && onlyCrLf; ++i) {
-        if (text[i] == u'\r')
-            onlyCrLf = i + 1 < text.size() && text[++i] == u'\n';
-        else if (text[i] == u'\n')
-            onlyCrLf = false;
-    }
-    if (onlyCrLf)
-        return text.isEmpty() || text.endsWith(QStringLiteral("\r\n")) ? text : text + QStringLiteral("\r\n");
-
-    QString lines;
-    lines.reserve(text.size() + 2);
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        lines.append(QStringView(text).mid(start, end - start));
-        if (end == text.size())
-            break;
-        lines += QStringLiteral("\r\n");
-        start = end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
-    }
-    if (!lines.isEmpty() && !lines.endsWith(QStringLiteral("\r\n")))
-        lines += QStringLiteral("\r\n");
-    return lines;
-}
-
 // The marker word of a message that carries an attachment, looked for in the raw text.
 bool carriesAttachment(const QString& bodyAsFetched) { return bodyAsFetched.contains(QStringLiteral("attachment"), Qt::CaseSensitive); }
 
@@ -395,31 +361,9 @@ bool ReceiveSession::ExtractAttachments(int number, Incoming& message)
 {
     const QString folder = paths_.attachmentFolder();
     const QString workFile = workFilePath();
-    // The work text is the work file read back line by line; a folder that cannot take the work
-    // file leaves it empty, and the library then reports what it cannot write. Each copy of the
-    // text is let go as soon as the next is made: a large message is held in several forms here.
-    QString workText;
-    QFile work(workFile);
-    // Written over the previous message's text and then cut to length, so the file keeps its
-    // blocks instead of giving them back and taking them again for every message.
-    if (work.open(QIODevice::ReadWrite)) {
-        qint64 length = -1;
-        {
-            const std::string bytes = Cp932Codec::encode(message.header + QStringLiteral("\r\n") + message.body + QStringLiteral("\r\n"));
-            if (work.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()))
-                length = static_cast<qint64>(bytes.size());
-        }
-        if (length >= 0 && work.resize(length) && work.seek(0)) {
-            QString text;
-            {
-                const QByteArray written = work.readAll();
-                text = Cp932Codec::decode(std::string_view(written.constData(), static_cast<std::size_t>(written.size())));
-            }
-            workText = linesOf(text);
-        }
-        work.close();
-    }
-
+    // A folder that cannot take the work file leaves the work text empty, and the library then
+    // reports what it cannot write.
+    QString workText = AttachmentWorkFile::write(workFile, message.header, message.body);
     const int result = mail_.NMailAttachmentFileFirst(0, message.subject, message.date, message.from, message.header,
         message.body, folder + u'/', workFile, workText, 0);
     mail_.NMailAttachmentFileClose(0);

@@ -2,8 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -85,8 +87,9 @@ const DecodeTable& decodeTable()
 
 bool isSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 
-// For every character of the basic plane: what it reads back as after a trip through code page 932,
-// and whether it survives the trip at all. Filled once from iconv, like the decode table.
+// For every character of the basic plane: its bytes in code page 932, what it reads back as after
+// a trip through the code page, and whether it survives the trip at all. Filled once from iconv, like
+// the decode table, so encoding is iconv's mapping exactly without an iconv call per text.
 class RoundTripTable {
 public:
     RoundTripTable()
@@ -109,22 +112,27 @@ public:
                 continue;
             const std::size_t written = sizeof output - outLeft;
             const auto first = static_cast<unsigned char>(output[0]);
+            const auto second = static_cast<unsigned char>(output[1]);
             if (written == 1)
                 storedAs_[unit] = first < 0x80 ? first : decoding.single(first);
             else if (written == 2)
-                storedAs_[unit] = decoding.pair(first, static_cast<unsigned char>(output[1]));
+                storedAs_[unit] = decoding.pair(first, second);
             else
                 continue;
-            holds_[unit] = true;
+            bytes_[unit] = {static_cast<char>(first), static_cast<char>(second)};
+            width_[unit] = static_cast<std::uint8_t>(written);
         }
     }
 
     char16_t storedAs(char16_t unit) const { return storedAs_[unit]; }
-    bool holds(char16_t unit) const { return holds_[unit]; }
+    bool holds(char16_t unit) const { return width_[unit] != 0; }
+    // The unit's bytes; 0 bytes when the code page cannot hold it.
+    std::string_view bytes(char16_t unit) const { return {bytes_[unit].data(), width_[unit]}; }
 
 private:
     std::array<char16_t, 65536> storedAs_{};
-    std::array<bool, 65536> holds_{};
+    std::array<std::array<char, 2>, 65536> bytes_{};
+    std::array<std::uint8_t, 65536> width_{};
 };
 
 const RoundTripTable& roundTripTable()
@@ -142,6 +150,39 @@ bool isAscii(QStringView text)
     return true;
 }
 
+// Four UTF-16 units at once, for the ASCII runs that make up most of a message.
+std::uint64_t fourUnits(const char16_t* units)
+{
+    std::uint64_t four = 0;
+    std::memcpy(&four, units, sizeof four);
+    return four;
+}
+
+// Whatever the byte order, each unit's bits above 0x7F are under the mask.
+bool isAsciiFour(std::uint64_t four) { return (four & 0xFF80FF80FF80FF80ULL) == 0; }
+
+// The first unit of the text that keeps(table, unit) says changes; ASCII never does. Most text reads
+// back as itself, and is then shared rather than copied.
+template <typename Keeps>
+const char16_t* firstChanged(const char16_t* in, const char16_t* end, Keeps keeps)
+{
+    const RoundTripTable* table = nullptr;
+    while (in < end) {
+        if (end - in >= 4 && isAsciiFour(fourUnits(in))) {
+            in += 4;
+            continue;
+        }
+        if (*in >= 0x80) {
+            if (!table)
+                table = &roundTripTable();
+            if (!keeps(*table, *in))
+                return in;
+        }
+        ++in;
+    }
+    return end;
+}
+
 } // namespace
 
 namespace Cp932Codec {
@@ -150,48 +191,82 @@ bool isLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (
 
 std::string encode(QStringView text)
 {
-    std::string result;
-    if (isAscii(text)) {
-        result.reserve(static_cast<std::size_t>(text.size()));
-        for (const QChar c : text)
-            result.push_back(static_cast<char>(c.unicode()));
-        return result;
-    }
-
-    thread_local const IconvHandle converter("CP932", "UTF-16LE");
-    converter.reset();
-    auto* in = const_cast<char*>(reinterpret_cast<const char*>(text.utf16()));
-    std::size_t inLeft = static_cast<std::size_t>(text.size()) * 2;
-    result.resize(static_cast<std::size_t>(text.size()) * 2 + 8);
-    std::size_t written = 0;
-    while (inLeft > 0) {
-        char* out = result.data() + written;
-        std::size_t outLeft = result.size() - written;
-        const std::size_t rc = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
-        written = result.size() - outLeft;
-        if (rc != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            result.resize(result.size() * 2);
+    const char16_t* in = text.utf16();
+    const char16_t* const end = in + text.size();
+    // At most two bytes a character; written through a pointer and cut to length once, since a
+    // message body of megabytes passes here on every receive.
+    std::string result(static_cast<std::size_t>(text.size()) * 2, '\0');
+    char* out = result.data();
+    // Taken on the first character beyond ASCII: a program that writes only ASCII never fills it.
+    const RoundTripTable* table = nullptr;
+    while (in < end) {
+        if (end - in >= 4) {
+            if (isAsciiFour(fourUnits(in))) {
+                out[0] = static_cast<char>(in[0]);
+                out[1] = static_cast<char>(in[1]);
+                out[2] = static_cast<char>(in[2]);
+                out[3] = static_cast<char>(in[3]);
+                out += 4;
+                in += 4;
+                continue;
+            }
+        }
+        const char16_t unit = *in++;
+        if (unit < 0x80) {
+            *out++ = static_cast<char>(unit);
+            continue;
+        }
+        if (!table)
+            table = &roundTripTable();
+        const std::string_view bytes = table->bytes(unit);
+        if (!bytes.empty()) {
+            *out++ = bytes[0];
+            if (bytes.size() == 2)
+                *out++ = bytes[1];
             continue;
         }
         // A character code page 932 cannot hold, or half of a surrogate pair: one "?" for the
         // whole character, as Windows writes it.
-        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8));
-        std::size_t skip = 2;
-        if (unit >= 0xD800 && unit <= 0xDBFF && inLeft >= 4) {
-            const auto low = static_cast<char16_t>(static_cast<unsigned char>(in[2]) | (static_cast<unsigned char>(in[3]) << 8));
-            if (low >= 0xDC00 && low <= 0xDFFF)
-                skip = 4;
-        }
-        in += skip;
-        inLeft -= skip;
-        if (written + 1 > result.size())
-            result.resize(result.size() * 2);
-        result[written++] = '?';
-        converter.reset();
+        if (QChar::isHighSurrogate(unit) && in < end && QChar::isLowSurrogate(*in))
+            ++in;
+        *out++ = '?';
     }
-    result.resize(written);
+    result.resize(static_cast<std::size_t>(out - result.data()));
+    return result;
+}
+
+QString readBack(const QString& text)
+{
+    const auto* const start = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* const end = start + text.size();
+    const char16_t* in = firstChanged(start, end, [](const RoundTripTable& table, char16_t unit) {
+        return table.holds(unit) && table.storedAs(unit) == unit;
+    });
+    if (in == end)
+        return text;
+
+    QString result(text.size(), Qt::Uninitialized);
+    auto* const begin = reinterpret_cast<char16_t*>(result.data());
+    std::copy(start, in, begin);
+    char16_t* out = begin + (in - start);
+    const RoundTripTable* table = nullptr;
+    while (in < end) {
+        const char16_t unit = *in++;
+        if (unit < 0x80) {
+            *out++ = unit;
+            continue;
+        }
+        if (!table)
+            table = &roundTripTable();
+        if (table->holds(unit)) {
+            *out++ = table->storedAs(unit);
+        } else {
+            if (QChar::isHighSurrogate(unit) && in < end && QChar::isLowSurrogate(*in))
+                ++in;
+            *out++ = u'?';
+        }
+    }
+    result.truncate(out - begin);
     return result;
 }
 
@@ -235,14 +310,20 @@ QString unstorableCharacters(QStringView text)
     return found;
 }
 
-QString storedForm(QStringView text)
+QString storedForm(const QString& text)
 {
+    const auto* const start = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* const end = start + text.size();
+    const char16_t* const changed =
+        firstChanged(start, end, [](const RoundTripTable& table, char16_t unit) { return table.storedAs(unit) == unit; });
+    if (changed == end)
+        return text;
     const RoundTripTable& table = roundTripTable();
     QString result(text.size(), Qt::Uninitialized);
-    auto* out = reinterpret_cast<char16_t*>(result.data());
-    const char16_t* in = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i)
-        out[i] = table.storedAs(in[i]);
+    auto* const out = reinterpret_cast<char16_t*>(result.data());
+    std::copy(start, changed, out);
+    for (qsizetype i = changed - start; i < text.size(); ++i)
+        out[i] = table.storedAs(start[i]);
     return result;
 }
 
@@ -286,7 +367,9 @@ std::string encodeField(QStringView text, int width)
 {
     const auto fieldWidth = static_cast<std::size_t>(width);
     std::string bytes = encode(text.first(std::min<qsizetype>(text.size(), width)));
-    bytes.resize(wholeCharacterPrefix(bytes, fieldWidth));
+    // Shorter than the field, the bytes are whole characters to the end, as encoded.
+    if (bytes.size() >= fieldWidth)
+        bytes.resize(wholeCharacterPrefix(bytes, fieldWidth));
     bytes.resize(fieldWidth, ' ');
     return bytes;
 }

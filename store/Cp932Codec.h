@@ -15,8 +15,9 @@ namespace Cp932Codec {
 std::string encode(QStringView text);
 
 // What encoding the text and decoding its bytes gives back, made without the bytes: "?" for a
-// character the code page cannot hold, the read-back form (storedForm) for every other.
-QString readBack(QStringView text);
+// character the code page cannot hold, the read-back form (storedForm) of every other. A text that
+// reads back unchanged is shared, not copied.
+QString readBack(const QString& text);
 
 // Converts from code page 932; a byte sequence without a character becomes U+30FB, as on Windows.
 QString decode(std::string_view bytes);
@@ -34,8 +35,9 @@ QString unstorableCharacters(QStringView text);
 // The text as code page 932 stores it and reads it back: every character it holds becomes the one
 // its bytes decode to (WAVE DASH becomes FULLWIDTH TILDE, MINUS SIGN becomes FULLWIDTH HYPHEN-MINUS),
 // so two forms the code page stores as the same bytes compare equal; a character it cannot hold
-// stays as it is, never "?". Always one character for one, so positions carry over.
-QString storedForm(QStringView text);
+// stays as it is, never "?". Always one character for one, so positions carry over. A text already
+// in that form is shared, not copied.
+QString storedForm(const QString& text);
 
 // True when every byte sequence is a character of code page 932 (decode marks none as unreadable).
 bool isWellFormed(std::string_view bytes);

@@ -31,7 +31,9 @@ QString CutAtNul(const QString& text)
     return nul < 0 ? text : text.first(nul);
 }
 
-QString TrimBlanks(QStringView text)
+QString TrimBlanks(QStringView text) { return TrimBlanksView(text).toString(); }
+
+QStringView TrimBlanksView(QStringView text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -39,7 +41,7 @@ QString TrimBlanks(QStringView text)
         ++begin;
     while (end > begin && isBlank(text[end - 1]))
         --end;
-    return text.sliced(begin, end - begin).toString();
+    return text.sliced(begin, end - begin);
 }
 
 double LeadingNumber(QStringView text)

@@ -16,6 +16,8 @@ QString CutAtNul(const QString& text);
 
 // Trims leading and trailing blanks: ASCII spaces and full-width spaces (U+3000) alike.
 QString TrimBlanks(QStringView text);
+// The same, as a view into the text.
+QStringView TrimBlanksView(QStringView text);
 
 // The leading number of a text as the settings files read it ("1abc" is 1, "" and "x" are 0).
 double LeadingNumber(QStringView text);

@@ -4,6 +4,9 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <QDateTime>
+#include <QFileInfo>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -18,6 +21,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -37,6 +41,48 @@ QString lastTlsError()
     char text[256] = {};
     ERR_error_string_n(code, text, sizeof text);
     return QString::fromLatin1(text);
+}
+
+// The client context for a CA file: built once and shared by every connection, since loading the
+// system's trust store costs more than the rest of a short receive. A context holds only what every
+// connection verifies against; the host name is set on each connection. A CA file that changes on
+// disk (another path, time or size) gets a new context. The context returned carries a reference
+// of the caller's own.
+SSL_CTX* sharedContext(const QString& extraCaFile, QString& error)
+{
+    struct Cached {
+        QString caFile;
+        QDateTime modified;
+        qint64 size = -1;
+        SSL_CTX* context = nullptr;
+    };
+    static std::mutex guard;
+    static Cached cached;
+    const QFileInfo caInfo(extraCaFile);
+    const QDateTime modified = extraCaFile.isEmpty() ? QDateTime() : caInfo.lastModified();
+    const qint64 size = extraCaFile.isEmpty() ? -1 : caInfo.size();
+
+    const std::lock_guard lock(guard);
+    if (!cached.context || cached.caFile != extraCaFile || cached.modified != modified || cached.size != size) {
+        SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+        if (!context) {
+            error = QStringLiteral("TLS を準備できません（%1）。").arg(lastTlsError());
+            return nullptr;
+        }
+        SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+        SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+        SSL_CTX_set_default_verify_paths(context);
+        if (!extraCaFile.isEmpty() && SSL_CTX_load_verify_locations(context, extraCaFile.toLocal8Bit().constData(), nullptr) != 1) {
+            error = QStringLiteral("CA 証明書ファイル「%1」を読めません（%2）。").arg(extraCaFile, lastTlsError());
+            SSL_CTX_free(context);
+            return nullptr;
+        }
+        if (cached.context)
+            SSL_CTX_free(cached.context);
+        cached = {extraCaFile, modified, size, context};
+    }
+    SSL_CTX_up_ref(cached.context);
+    return cached.context;
 }
 
 bool isIpAddress(const QByteArray& host)
@@ -305,15 +351,10 @@ StoreStatus TlsSocket::startTls()
         d.close();
         return StoreStatus::failure(text);
     };
-    d.context = SSL_CTX_new(TLS_client_method());
+    QString contextError;
+    d.context = sharedContext(d.settings.extraCaFile, contextError);
     if (!d.context)
-        return fail(QStringLiteral("TLS を準備できません（%1）。").arg(lastTlsError()));
-    SSL_CTX_set_min_proto_version(d.context, TLS1_2_VERSION);
-    SSL_CTX_set_verify(d.context, SSL_VERIFY_PEER, nullptr);
-    SSL_CTX_set_default_verify_paths(d.context);
-    if (!d.settings.extraCaFile.isEmpty()
-        && SSL_CTX_load_verify_locations(d.context, d.settings.extraCaFile.toLocal8Bit().constData(), nullptr) != 1)
-        return fail(QStringLiteral("CA 証明書ファイル「%1」を読めません（%2）。").arg(d.settings.extraCaFile, lastTlsError()));
+        return fail(contextError);
 
     d.ssl = SSL_new(d.context);
     if (!d.ssl)

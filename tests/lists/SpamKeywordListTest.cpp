@@ -172,6 +172,7 @@ INSTANTIATE_TEST_SUITE_P(Keywords, SpamMatching,
         MatchCase{"ASecondByteIsNoCharacter", {QStringLiteral("A")}, QStringLiteral("\u30a2\u30a2"), QString(), QString(), std::nullopt},
         MatchCase{"QuestionMarksAndBlanksMatchNothing", {QStringLiteral("?"), QStringLiteral("? \u3000?")}, QStringLiteral("Really? ? ?"), QString(), QString(), std::nullopt},
         MatchCase{"AQuestionMarkWithTextStillMatches", {QStringLiteral("10?OFF")}, QStringLiteral("10?OFF"), QString(), QString(), SpamHit{Field::Subject, 0, 6, QStringLiteral("10?OFF")}},
+        MatchCase{"AnAsciiBodyIsSearchedOnlyForAsciiKeywords", {QStringLiteral("未承諾"), QStringLiteral("ZnJlZQ")}, QString(), QString(), QStringLiteral("Content-Transfer-Encoding: base64\r\n\r\nZnJlZQ=="), SpamHit{Field::Body, 37, 6, QStringLiteral("ZnJlZQ")}},
         MatchCase{"AnUnstorableCharacterIsNoQuestionMark", {QStringLiteral("a?b")}, QStringLiteral("a\U0001F600b a\u00e9b"), QString(), QString(), std::nullopt}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return std::string(info.param.name); });
 

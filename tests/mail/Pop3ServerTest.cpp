@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QString>
 #include <QTemporaryDir>
@@ -98,6 +99,39 @@ TEST_F(Pop3ServerTest, StartTlsIsUsedWhenOfferedSoAnUntrustedCertificateStopsThe
     EXPECT_TRUE(lastError(untrusting).contains(QStringLiteral("証明書を信頼できません"))) << lastError(untrusting).toStdString();
     EXPECT_EQ(untrusting.NMailPop3Connect(servers.pop3sServer()), -1);
     EXPECT_TRUE(lastError(untrusting).contains(QStringLiteral("証明書を信頼できません")));
+}
+
+// Connections share one TLS context per CA file; the trust they check must still follow the file.
+TEST_F(Pop3ServerTest, TrustFollowsTheCaFileAsItIsAtEachConnect)
+{
+    QTemporaryDir folder;
+    const QString caFile = folder.filePath(QStringLiteral("ca.pem"));
+    const auto connectTrusting = [&](const QByteArray& caContents) {
+        QFile file(caFile);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(caContents);
+        file.close();
+        NMail trusting;
+        trusting.NMailSetOptionText(NMailApi::OptionTrustedCaFile, caFile);
+        const int handle = trusting.NMailPop3Connect(servers.pop3Server());
+        if (handle > 0)
+            trusting.NMailPop3Close(handle);
+        return handle > 0;
+    };
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray trusted = contents(servers.caFile());
+    // The server's own certificate is no authority: trusting only it trusts nothing it signed.
+    const QByteArray other = contents(QFileInfo(servers.caFile()).dir().filePath(QStringLiteral("server.pem")));
+    ASSERT_FALSE(trusted.isEmpty());
+    ASSERT_FALSE(other.isEmpty());
+
+    EXPECT_TRUE(connectTrusting(trusted));
+    EXPECT_TRUE(connectTrusting(trusted));
+    EXPECT_FALSE(connectTrusting(other));
+    EXPECT_TRUE(connectTrusting(trusted));
 }
 
 TEST_F(Pop3ServerTest, AWrongPasswordFailsWithTheServersOwnReply)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <QString>
 
 #include <string>
@@ -107,6 +109,42 @@ TEST(Cp932Codec, UnstorableCharactersAreListedOnceEachInOrder)
     EXPECT_EQ(Cp932Codec::unstorableCharacters(u"限定\U0001F600セール€ caf\u00e9 \U0001F600 \u301c\u2460\uff71"),
         QString::fromUtf16(u"\U0001F600\u20ac\u00e9"));
     EXPECT_EQ(Cp932Codec::unstorableCharacters(u"plain ascii ?"), QString());
+}
+
+// iconv's own conversion of one character, "?" when it has none: what the codec's tables must give.
+std::string iconvBytes(char16_t unit)
+{
+    const iconv_t converter = iconv_open("CP932", "UTF-16LE");
+    char input[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    char output[4] = {};
+    char* in = input;
+    std::size_t inLeft = sizeof input;
+    char* out = output;
+    std::size_t outLeft = sizeof output;
+    const bool converted = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0;
+    iconv_close(converter);
+    return converted ? std::string(output, sizeof output - outLeft) : std::string("?");
+}
+
+TEST(Cp932Codec, EveryCharacterEncodesAsIconvAndReadsBackAsItsBytesDecode)
+{
+    QString everyCharacter;
+    std::string expected;
+    for (char32_t unit = 1; unit <= 0xFFFF; ++unit) {
+        const auto character = static_cast<char16_t>(unit);
+        if (QChar::isSurrogate(character))
+            continue;
+        everyCharacter += QChar(character);
+        expected += iconvBytes(character);
+    }
+    // Awkward neighbours: a pair for a character beyond the basic plane is one "?", a lone half is one too.
+    everyCharacter += QString::fromUtf16(u"\U0001F600x") + QChar(0xDC00) + QChar(0xD83D) + u'\\' + QChar(0xD83D);
+    expected += "?x??\\?";
+
+    const std::string encoded = Cp932Codec::encode(everyCharacter);
+    ASSERT_EQ(encoded.size(), expected.size());
+    EXPECT_TRUE(encoded == expected);
+    EXPECT_EQ(Cp932Codec::readBack(everyCharacter), Cp932Codec::decode(encoded));
 }
 
 } // namespace
