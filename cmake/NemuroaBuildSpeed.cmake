@@ -10,6 +10,17 @@
 
 option(NEMUROA_PRECOMPILED_HEADERS "Precompile the Qt, standard and GoogleTest headers" ON)
 option(NEMUROA_FAST_LINKER "Link with lld when it is installed" ON)
+option(NEMUROA_UNITY_BUILD "Compile the sources of a target in batches, each one compilation" ON)
+
+# A batch reads the headers its sources share once. The sources of a target keep their own
+# unnamed namespaces apart by giving each helper a name of its own.
+set(CMAKE_UNITY_BUILD ${NEMUROA_UNITY_BUILD})
+set(CMAKE_UNITY_BUILD_BATCH_SIZE 8)
+# GCC takes a source included into a batch for a header, and warns when a class of it holds a type
+# of the source's unnamed namespace, as a header's class must not.
+if(NEMUROA_UNITY_BUILD)
+  add_compile_options(-Wno-subobject-linkage)
+endif()
 
 include(CheckLinkerFlag)
 if(NEMUROA_FAST_LINKER)

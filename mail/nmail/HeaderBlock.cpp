@@ -4,7 +4,7 @@ namespace {
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
 // The end of the line starting at position, after its line end.
 std::size_t nextLine(std::string_view text, std::size_t position)
@@ -55,7 +55,7 @@ HeaderBlock::HeaderBlock(std::string_view message)
     while (position < scanned.size() && fields_.size() < MaximumFields) {
         const std::size_t start = position;
         std::size_t end = nextLine(scanned, position);
-        while (end < scanned.size() && isBlank(scanned[end]))
+        while (end < scanned.size() && isSpaceOrTab(scanned[end]))
             end = nextLine(scanned, end);
         position = end;
         const std::string_view raw = scanned.substr(start, end - start);
@@ -64,19 +64,19 @@ HeaderBlock::HeaderBlock(std::string_view message)
             continue;
         Field field;
         std::string_view name = raw.substr(0, colon);
-        while (!name.empty() && isBlank(name.back()))
+        while (!name.empty() && isSpaceOrTab(name.back()))
             name.remove_suffix(1);
         field.name = std::string(name);
         field.raw = raw;
         std::string_view rest = raw.substr(colon + 1);
-        while (!rest.empty() && isBlank(rest.front()))
+        while (!rest.empty() && isSpaceOrTab(rest.front()))
             rest.remove_prefix(1);
         field.value.reserve(rest.size());
         for (const char c : rest) {
             if (c != '\r' && c != '\n')
                 field.value += c;
         }
-        while (!field.value.empty() && isBlank(field.value.back()))
+        while (!field.value.empty() && isSpaceOrTab(field.value.back()))
             field.value.pop_back();
         fields_.push_back(std::move(field));
     }

@@ -37,7 +37,7 @@ std::optional<long long> numberAfterOk(std::string_view line)
 
 QString serverText(const std::string& line) { return QString::fromUtf8(line).trimmed(); }
 
-bool holdsLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0)); }
+bool breaksTheCommandLine(const QString& text) { return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0)); }
 
 } // namespace
 
@@ -215,7 +215,7 @@ StoreResult<int> Pop3Session::login(const QString& user, const QString& password
         return StoreStatus::failure(
             QStringLiteral("POP3 サーバー %1 は暗号化（TLS）に対応していないため、パスワードを送りませんでした。").arg(serverName_));
     }
-    if (holdsLineBreak(user) || holdsLineBreak(password))
+    if (breaksTheCommandLine(user) || breaksTheCommandLine(password))
         return StoreStatus::failure(QStringLiteral("ユーザー ID またはパスワードに改行文字が含まれています。"));
     const std::string userBytes = user.toUtf8().toStdString();
     std::vector<Command> steps;

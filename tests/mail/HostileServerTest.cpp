@@ -1,3 +1,4 @@
+#include "LibraryMessage.h"
 #include "NMail.h"
 #include "Pop3Session.h"
 #include "ScriptedServer.h"
@@ -16,19 +17,6 @@ namespace {
 
 using Answer = ScriptedServer::Answer;
 using Then = Answer::Then;
-
-QString lastError(NMail& mail)
-{
-    QString text;
-    (void)mail.NMailGetMessage(0, text, 8192);
-    return text;
-}
-
-bool heardAny(const ScriptedServer& server, const std::string& prefix)
-{
-    const auto heard = server.heard();
-    return std::any_of(heard.begin(), heard.end(), [&](const std::string& line) { return line.starts_with(prefix); });
-}
 
 std::string lines(const std::string& line, std::size_t count)
 {
@@ -91,14 +79,14 @@ TEST_F(HostilePop3Test, RepliesPastTheirBoundsDropTheConnectionKeepNothingAndSay
         {
             const ScriptedServer server(ScriptedServer::pop3(c.answers));
             EXPECT_EQ(fetchFirst(server), c.expected);
-            EXPECT_TRUE(lastError(mail).contains(QString::fromUtf8(c.why))) << lastError(mail).toStdString();
+            EXPECT_TRUE(lastLibraryMessage(mail).contains(QString::fromUtf8(c.why))) << lastLibraryMessage(mail).toStdString();
             if (handle > 0) {
                 EXPECT_LT(mail.NMailPop3DeleteMail(handle, 1), 0);
                 mail.NMailPop3Close(handle);
             }
             // Dropped, not closed: the server deletes nothing.
-            EXPECT_FALSE(heardAny(server, "QUIT"));
-            EXPECT_FALSE(heardAny(server, "DELE"));
+            EXPECT_FALSE(server.heardLineStartingWith("QUIT"));
+            EXPECT_FALSE(server.heardLineStartingWith("DELE"));
         }
     }
 }
@@ -108,7 +96,7 @@ TEST_F(HostilePop3Test, AMessageALittleOverItsListSizeIsKeptWhole)
     const std::string body = lines("本文の行です。", 1000);
     const ScriptedServer server(ScriptedServer::pop3({{"RETR", {"+OK\r\nSubject: long\r\n\r\n" + body + ".\r\n"}},
         {"LIST", {"+OK\r\n1 " + std::to_string(body.size() * 95 / 100) + "\r\n.\r\n"}}}));
-    EXPECT_EQ(fetchFirst(server), 1) << lastError(mail).toStdString();
+    EXPECT_EQ(fetchFirst(server), 1) << lastLibraryMessage(mail).toStdString();
     QString subject, date, from, header, text;
     EXPECT_EQ(mail.NMailPop3GetMail(handle, 1, subject, date, from, header, text, 0, 0), 1);
     EXPECT_EQ(text.count(QStringLiteral("本文の行です。")), 1000);
@@ -139,7 +127,7 @@ TEST(Pop3SizesTest, AMessageCountNoNumberCanHoldFailsTheLogin)
     const int handle = mail.NMailPop3Connect(server.address());
     ASSERT_GT(handle, 0);
     EXPECT_LT(mail.NMailPop3Authenticate(handle, QStringLiteral("taro"), QStringLiteral("secret"), 0), 0);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("99999999999999999999"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("99999999999999999999"))) << lastLibraryMessage(mail).toStdString();
     mail.NMailPop3Close(handle);
 }
 
@@ -157,8 +145,8 @@ TEST_F(HostilePop3Test, EachPipelinedReplyHasTheTimeOutFromItsOwnTurn)
     ASSERT_EQ(mail.NMailPop3Authenticate(handle, QStringLiteral("taro"), QStringLiteral("secret"), 0), 8);
     const QList<int> numbers{1, 2, 3, 4, 5, 6, 7, 8};
     QStringList refusals;
-    EXPECT_EQ(mail.NMailPop3DeleteMails(handle, numbers, refusals), 8) << lastError(mail).toStdString();
-    EXPECT_EQ(mail.NMailPop3Close(handle), 0) << lastError(mail).toStdString();
+    EXPECT_EQ(mail.NMailPop3DeleteMails(handle, numbers, refusals), 8) << lastLibraryMessage(mail).toStdString();
+    EXPECT_EQ(mail.NMailPop3Close(handle), 0) << lastLibraryMessage(mail).toStdString();
 }
 
 class HostileSmtpTest : public ::testing::Test {
@@ -190,13 +178,13 @@ TEST_F(HostileSmtpTest, AMessageTakenWithoutAnAnswerMayHaveGoneAndTheNextGoesOve
         SCOPED_TRACE(c.name);
         const ScriptedServer server(ScriptedServer::smtp({{{1, "."}, c.afterTheMessage}}));
         EXPECT_EQ(send(server, QStringLiteral("first@example.jp")), NMailApi::ResultSentUnconfirmed);
-        const QString text = lastError(mail);
+        const QString text = lastLibraryMessage(mail);
         EXPECT_TRUE(text.contains(QString::fromUtf8(c.why))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("送信履歴"))) << text.toStdString();
         // The answer to DATA is not the answer to the message. The server's port may hold "354" by chance.
         EXPECT_FALSE(QString(text).remove(server.address()).contains(QStringLiteral("354"))) << text.toStdString();
         EXPECT_FALSE(text.contains(QStringLiteral("go ahead"))) << text.toStdString();
-        EXPECT_EQ(send(server, QStringLiteral("second@example.jp")), 0) << lastError(mail).toStdString();
+        EXPECT_EQ(send(server, QStringLiteral("second@example.jp")), 0) << lastLibraryMessage(mail).toStdString();
         EXPECT_EQ(server.connections(), 2);
     }
 }
@@ -206,7 +194,7 @@ TEST_F(HostileSmtpTest, TheAnswerToAMessageMayTakeLongerThanAnyOtherReply)
     mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 300);
     mail.NMailSetOption(NMailApi::OptionSmtpEndOfDataWaitMilliseconds, 60000);
     const ScriptedServer server(ScriptedServer::smtp({{{0, "."}, {"250 queued at last\r\n", Then::Listen, {}, 1500}}}));
-    EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
+    EXPECT_EQ(send(server), 0) << lastLibraryMessage(mail).toStdString();
 }
 
 TEST_F(HostileSmtpTest, ARefusedOrLateReplyToAnyOtherCommandEndsTheSendWithItsOwnReason)
@@ -229,8 +217,8 @@ TEST_F(HostileSmtpTest, ARefusedOrLateReplyToAnyOtherCommandEndsTheSendWithItsOw
         SCOPED_TRACE(c.name);
         const ScriptedServer server(ScriptedServer::smtp({{{0, c.verb}, c.answer}}));
         EXPECT_EQ(send(server), NMailApi::SendNotConnected);
-        EXPECT_TRUE(lastError(mail).contains(QString::fromUtf8(c.why))) << lastError(mail).toStdString();
-        EXPECT_FALSE(heardAny(server, "DATA"));
+        EXPECT_TRUE(lastLibraryMessage(mail).contains(QString::fromUtf8(c.why))) << lastLibraryMessage(mail).toStdString();
+        EXPECT_FALSE(server.heardLineStartingWith("DATA"));
     }
 }
 
@@ -245,12 +233,12 @@ TEST_F(HostileSmtpTest, AStartTlsOfferedAndThenRefusedSendsNothing)
         const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, offersTls}, {{0, "STARTTLS"}, refusesTls}}));
         // Not ResultPasswordNeedsTls: the user is not asked to send the password in clear.
         EXPECT_EQ(send(server), NMailApi::SendNotConnected);
-        const QString text = lastError(mail);
+        const QString text = lastLibraryMessage(mail);
         EXPECT_TRUE(text.contains(QStringLiteral("STARTTLS"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("454 4.7.0"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("送信しませんでした"))) << text.toStdString();
-        EXPECT_FALSE(heardAny(server, "AUTH"));
-        EXPECT_FALSE(heardAny(server, "MAIL"));
+        EXPECT_FALSE(server.heardLineStartingWith("AUTH"));
+        EXPECT_FALSE(server.heardLineStartingWith("MAIL"));
     }
 }
 
@@ -261,8 +249,8 @@ namespace {
 TEST_F(HostileSmtpTest, AnEhloLineWithNothingAfterItsCodeOffersNothing)
 {
     const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, {"250-scripted\r\n250-\r\n250\r\n"}}}));
-    EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
-    EXPECT_TRUE(heardAny(server, "DATA"));
+    EXPECT_EQ(send(server), 0) << lastLibraryMessage(mail).toStdString();
+    EXPECT_TRUE(server.heardLineStartingWith("DATA"));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "LibraryMessage.h"
 #include "NMail.h"
 #include "TestMailServers.h"
 
@@ -28,13 +29,6 @@ std::string message(const std::string& subject, const std::string& body)
         + "\nDate: Mon, 1 Apr 2024 09:00:00 +0900\nMessage-ID: <" + subject + "@example.jp>\n\n" + body + "\n";
 }
 
-QString lastError(NMail& mail)
-{
-    QString text;
-    (void)mail.NMailGetMessage(0, text, 8192);
-    return text;
-}
-
 class Pop3ServerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -56,11 +50,11 @@ protected:
     int login(const QString& server, int apop = 0)
     {
         const int handle = mail.NMailPop3Connect(server);
-        EXPECT_GT(handle, 0) << lastError(mail).toStdString();
+        EXPECT_GT(handle, 0) << lastLibraryMessage(mail).toStdString();
         if (handle <= 0)
             return -1;
         const int count = mail.NMailPop3Authenticate(handle, box->user(), box->password(), apop);
-        EXPECT_GE(count, 0) << lastError(mail).toStdString();
+        EXPECT_GE(count, 0) << lastLibraryMessage(mail).toStdString();
         return count < 0 ? -1 : handle;
     }
 
@@ -85,10 +79,10 @@ TEST_F(Pop3ServerTest, EveryWayOfLoggingInCountsTheWaitingMessages)
     for (const Way& way : ways) {
         SCOPED_TRACE(way.server.toStdString() + (way.apop ? " APOP" : " USER/PASS"));
         const int handle = mail.NMailPop3Connect(way.server);
-        ASSERT_GT(handle, 0) << lastError(mail).toStdString();
+        ASSERT_GT(handle, 0) << lastLibraryMessage(mail).toStdString();
         EXPECT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), way.apop), 3)
-            << lastError(mail).toStdString();
-        EXPECT_EQ(mail.NMailPop3Close(handle), 0) << lastError(mail).toStdString();
+            << lastLibraryMessage(mail).toStdString();
+        EXPECT_EQ(mail.NMailPop3Close(handle), 0) << lastLibraryMessage(mail).toStdString();
     }
 }
 
@@ -96,9 +90,9 @@ TEST_F(Pop3ServerTest, StartTlsIsUsedWhenOfferedSoAnUntrustedCertificateStopsThe
 {
     NMail untrusting;
     EXPECT_EQ(untrusting.NMailPop3Connect(servers.pop3Server()), -1);
-    EXPECT_TRUE(lastError(untrusting).contains(QStringLiteral("証明書を信頼できません"))) << lastError(untrusting).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(untrusting).contains(QStringLiteral("証明書を信頼できません"))) << lastLibraryMessage(untrusting).toStdString();
     EXPECT_EQ(untrusting.NMailPop3Connect(servers.pop3sServer()), -1);
-    EXPECT_TRUE(lastError(untrusting).contains(QStringLiteral("証明書を信頼できません")));
+    EXPECT_TRUE(lastLibraryMessage(untrusting).contains(QStringLiteral("証明書を信頼できません")));
 }
 
 // Connections share one TLS context per CA file; the trust they check must still follow the file.
@@ -139,9 +133,9 @@ TEST_F(Pop3ServerTest, AWrongPasswordFailsWithTheServersOwnReply)
     const int handle = mail.NMailPop3Connect(servers.pop3Server());
     ASSERT_GT(handle, 0);
     EXPECT_LT(mail.NMailPop3Authenticate(handle, box->user(), QStringLiteral("wrong"), 0), 0);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("-ERR [AUTH]"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("-ERR [AUTH]"))) << lastLibraryMessage(mail).toStdString();
     EXPECT_LT(mail.NMailPop3Authenticate(handle, box->user(), QStringLiteral("wrong"), -1), 0);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("APOP"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("APOP"))) << lastLibraryMessage(mail).toStdString();
     mail.NMailPop3Close(handle);
 }
 
@@ -179,7 +173,7 @@ TEST_F(Pop3ServerTest, ACommandTheServerRefusesIsReportedAndTheSessionGoesOn)
     ASSERT_GT(handle, 0);
     QString subject, date, from, header, body;
     EXPECT_EQ(mail.NMailPop3GetMailSize(handle, 5), NMailApi::ResultMessageRefusedByServer);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("-ERR"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("-ERR"))) << lastLibraryMessage(mail).toStdString();
     EXPECT_EQ(mail.NMailPop3GetMail(handle, 5, subject, date, from, header, body, 0, 0), NMailApi::ResultMessageRefusedByServer);
     EXPECT_EQ(mail.NMailPop3GetMailStatus(handle, 5, subject, date, from, header, 0), NMailApi::ResultMessageRefusedByServer);
     EXPECT_EQ(mail.NMailPop3DeleteMail(handle, 5), NMailApi::ResultMessageRefusedByServer);
@@ -197,7 +191,7 @@ TEST_F(Pop3ServerTest, UidlGivesEveryMessageAnIdOfItsOwnThatOutlastsTheSession)
     for (QStringList* ids : {&first, &second}) {
         const int handle = login(servers.pop3Server());
         ASSERT_GT(handle, 0);
-        EXPECT_EQ(mail.NMailPop3GetUidl(handle, *ids), 3) << lastError(mail).toStdString();
+        EXPECT_EQ(mail.NMailPop3GetUidl(handle, *ids), 3) << lastLibraryMessage(mail).toStdString();
         EXPECT_EQ(mail.NMailPop3Close(handle), 0);
     }
     EXPECT_EQ(first, second);
@@ -254,7 +248,7 @@ TEST_F(Pop3ServerTest, AServerStoppedMidSessionFailsEveryLaterCallAndKeepsEveryM
     PrivateDovecot server(servers);
     ASSERT_TRUE(server.start());
     const int handle = mail.NMailPop3Connect(server.pop3Server());
-    ASSERT_GT(handle, 0) << lastError(mail).toStdString();
+    ASSERT_GT(handle, 0) << lastLibraryMessage(mail).toStdString();
     ASSERT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), 0), 3);
     QString subject, date, from, header, body;
     ASSERT_EQ(mail.NMailPop3GetMail(handle, 1, subject, date, from, header, body, 0, 0), 1);
@@ -262,7 +256,7 @@ TEST_F(Pop3ServerTest, AServerStoppedMidSessionFailsEveryLaterCallAndKeepsEveryM
 
     ASSERT_TRUE(server.stop());
     EXPECT_LT(mail.NMailPop3GetMailStatus(handle, 2, subject, date, from, header, 0), 0);
-    EXPECT_FALSE(lastError(mail).isEmpty());
+    EXPECT_FALSE(lastLibraryMessage(mail).isEmpty());
     EXPECT_LT(mail.NMailPop3GetMailSize(handle, 2), 0);
     EXPECT_LT(mail.NMailPop3GetMail(handle, 2, subject, date, from, header, body, 0, 0), 0);
     EXPECT_LT(mail.NMailPop3DeleteMail(handle, 2), 0);
@@ -366,7 +360,7 @@ TEST_F(Pop3ServerTest, AServerThatTricklesItsReplyIsCutOffAtTheMinimumRate)
     mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 3000);
     mail.NMailSetOption(NMailApi::OptionMinimumBytesPerSecond, 1000);
     EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port))), -1);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("遅すぎる"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("遅すぎる"))) << lastLibraryMessage(mail).toStdString();
     trickler.join();
     ::close(listener);
 }
@@ -386,13 +380,13 @@ TEST_F(Pop3ServerTest, UnreachableAndSilentServersFailWithinTheTimeOut)
 
     mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 150);
     EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("127.0.0.1:%1").arg(port)), -1);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("時間切れ"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("時間切れ"))) << lastLibraryMessage(mail).toStdString();
     ::close(silent);
 
     EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("127.0.0.1:%1").arg(port)), -1);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("接続できません"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("接続できません"))) << lastLibraryMessage(mail).toStdString();
     EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("no-such-host.invalid")), -1);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("見つかりません"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("見つかりません"))) << lastLibraryMessage(mail).toStdString();
     EXPECT_EQ(mail.NMailPop3Connect(QStringLiteral("imap://127.0.0.1")), -1);
 }
 
@@ -427,10 +421,10 @@ TEST_F(Pop3ServerTest, APasswordGoesToAServerWithoutTlsOnlyWhenAllowed)
         SCOPED_TRACE(c.what);
         ASSERT_EQ(mail.NMailSetOption(NMailApi::OptionAllowPlainPassword, c.allowPlainPassword), 0);
         const int handle = mail.NMailPop3Connect(servers.pop3NoTlsServer());
-        ASSERT_GT(handle, 0) << lastError(mail).toStdString();
+        ASSERT_GT(handle, 0) << lastLibraryMessage(mail).toStdString();
         EXPECT_EQ(mail.NMailPop3Authenticate(handle, box->user(), box->password(), c.apop), c.expected);
         if (c.expected < 0) {
-            EXPECT_TRUE(lastError(mail).contains(servers.pop3NoTlsServer())) << lastError(mail).toStdString();
+            EXPECT_TRUE(lastLibraryMessage(mail).contains(servers.pop3NoTlsServer())) << lastLibraryMessage(mail).toStdString();
         }
         EXPECT_EQ(mail.NMailPop3Close(handle), 0);
     }

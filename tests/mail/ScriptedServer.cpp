@@ -118,6 +118,12 @@ std::vector<std::string> ScriptedServer::heard() const
     return heard_;
 }
 
+bool ScriptedServer::heardLineStartingWith(std::string_view prefix) const
+{
+    const std::lock_guard lock(mutex_);
+    return std::any_of(heard_.begin(), heard_.end(), [&](const std::string& line) { return line.starts_with(prefix); });
+}
+
 std::vector<std::string> ScriptedServer::heardAhead() const
 {
     const std::lock_guard lock(mutex_);

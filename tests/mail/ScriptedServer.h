@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -62,6 +63,8 @@ public:
     QString address() const;
     // Every line the clients sent, in order.
     std::vector<std::string> heard() const;
+    // Whether any line a client sent starts with the prefix (a command's name, say).
+    bool heardLineStartingWith(std::string_view prefix) const;
     // The lines that had come before the answer to the line heard before them went: the client
     // sent them ahead (PIPELINING).
     std::vector<std::string> heardAhead() const;

@@ -1,3 +1,4 @@
+#include "LibraryMessage.h"
 #include "NMail.h"
 #include "ScriptedServer.h"
 #include "SmtpSender.h"
@@ -20,13 +21,6 @@ const Answer OffersPipelining{"250-scripted\r\n250-PIPELINING\r\n250 8BITMIME\r\
 const Answer OffersChunking{"250-scripted\r\n250 CHUNKING\r\n"};
 const Answer OffersBoth{"250-scripted\r\n250-PIPELINING\r\n250-SIZE 10000000\r\n250 CHUNKING\r\n"};
 
-QString lastError(NMail& mail)
-{
-    QString text;
-    (void)mail.NMailGetMessage(0, text, 8192);
-    return text;
-}
-
 std::string verb(const std::string& line) { return line.substr(0, line.find_first_of(" :")); }
 
 // The commands among the lines the client sent before the answer to the line before them.
@@ -39,12 +33,6 @@ std::vector<std::string> commandsSentAhead(const ScriptedServer& server)
             ahead.push_back(line);
     }
     return ahead;
-}
-
-bool heardAny(const ScriptedServer& server, const std::string& prefix)
-{
-    const auto heard = server.heard();
-    return std::any_of(heard.begin(), heard.end(), [&](const std::string& line) { return line.starts_with(prefix); });
 }
 
 class SmtpPipeliningTest : public ::testing::Test {
@@ -75,8 +63,8 @@ TEST_F(SmtpPipeliningTest, OnlyAServerThatOffersPipeliningGetsTheEnvelopeAndData
         SCOPED_TRACE(c.name);
         const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, c.ehlo}}));
         // Two messages of a bulk send: one connection, one greeting.
-        EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
-        EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
+        EXPECT_EQ(send(server), 0) << lastLibraryMessage(mail).toStdString();
+        EXPECT_EQ(send(server), 0) << lastLibraryMessage(mail).toStdString();
         EXPECT_EQ(commandsSentAhead(server), c.ahead);
         EXPECT_EQ(server.connections(), 1);
         const auto heard = server.heard();
@@ -99,20 +87,20 @@ TEST_F(SmtpPipeliningTest, WithChunkingTheMessageGoesAsOneExactlySizedBdatWithNo
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, c.ehlo}}));
-        ASSERT_EQ(send(server), 0) << lastError(mail).toStdString();
+        ASSERT_EQ(send(server), 0) << lastLibraryMessage(mail).toStdString();
         const auto chunks = server.chunks();
         ASSERT_EQ(chunks.size(), 1U);
         const std::string& chunk = chunks.front();
-        EXPECT_TRUE(heardAny(server, "BDAT " + std::to_string(chunk.size()) + " LAST"));
+        EXPECT_TRUE(server.heardLineStartingWith("BDAT " + std::to_string(chunk.size()) + " LAST"));
         EXPECT_TRUE(chunk.starts_with("From: "));
         EXPECT_TRUE(chunk.ends_with("\r\n"));
         // No end-of-data line after it, and no DATA.
         EXPECT_FALSE(chunk.ends_with("\r\n.\r\n"));
-        EXPECT_FALSE(heardAny(server, "DATA"));
+        EXPECT_FALSE(server.heardLineStartingWith("DATA"));
         const auto ahead = commandsSentAhead(server);
         EXPECT_EQ(std::find(ahead.begin(), ahead.end(), "BDAT " + std::to_string(chunk.size()) + " LAST") != ahead.end(), c.chunkSentAhead);
         // The server offering SIZE is told the size.
-        EXPECT_EQ(heardAny(server, "MAIL FROM:<taro@example.jp> SIZE=" + std::to_string(chunk.size())), c.offersSize);
+        EXPECT_EQ(server.heardLineStartingWith("MAIL FROM:<taro@example.jp> SIZE=" + std::to_string(chunk.size())), c.offersSize);
     }
 }
 
@@ -122,8 +110,8 @@ TEST_F(SmtpPipeliningTest, AChunkSentWithItsEnvelopeAndNeverAnsweredMayHaveGoneA
     // Silent from MAIL on: the replies to MAIL and RCPT may wait for the message's.
     const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, OffersBoth}, {{1, "MAIL"}, {{}, Answer::Then::Hang}}}));
     EXPECT_EQ(send(server), NMailApi::ResultSentUnconfirmed);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("0.3 秒待っても"))) << lastError(mail).toStdString();
-    EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("0.3 秒待っても"))) << lastLibraryMessage(mail).toStdString();
+    EXPECT_EQ(send(server), 0) << lastLibraryMessage(mail).toStdString();
     EXPECT_EQ(server.connections(), 2);
 }
 
@@ -132,7 +120,7 @@ TEST_F(SmtpPipeliningTest, RepliesHeldBackUntilTheMessageIsDealtWithMayTakeAsLon
     mail.NMailSetOption(NMailApi::OptionTimeoutMilliseconds, 300);
     mail.NMailSetOption(NMailApi::OptionSmtpEndOfDataWaitMilliseconds, 60000);
     const ScriptedServer server(ScriptedServer::smtp({{{0, "EHLO"}, OffersBoth}, {{0, "MAIL"}, {"250 OK\r\n", Answer::Then::Listen, {}, 1500}}}));
-    EXPECT_EQ(send(server), 0) << lastError(mail).toStdString();
+    EXPECT_EQ(send(server), 0) << lastLibraryMessage(mail).toStdString();
 }
 
 TEST(SmtpDataTransfer, LineEndsBecomeCrLfAndALeadingDotIsDoubled)
@@ -204,16 +192,16 @@ TEST_F(SmtpPipeliningTest, ARefusalInsideAGroupRefusesTheWholeMessageAndSendsNon
         SCOPED_TRACE(c.name);
         const ScriptedServer server(refusing(c.refusedLine, c.ehlo));
         EXPECT_EQ(send(server, c.to), -1);
-        EXPECT_TRUE(lastError(mail).contains(QStringLiteral("550 5.1.1 refused here"))) << lastError(mail).toStdString();
+        EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("550 5.1.1 refused here"))) << lastLibraryMessage(mail).toStdString();
         // Nothing of the message was taken: no header line went as DATA, and any chunk went only
         // along with a MAIL that the server refused.
-        EXPECT_FALSE(heardAny(server, "From: "));
-        EXPECT_FALSE(heardAny(server, "."));
+        EXPECT_FALSE(server.heardLineStartingWith("From: "));
+        EXPECT_FALSE(server.heardLineStartingWith("."));
         if (c.refusedLine != "MAIL") {
             EXPECT_TRUE(server.chunks().empty());
         }
 
-        EXPECT_EQ(send(server, QStringLiteral("c@example.jp")), 0) << lastError(mail).toStdString();
+        EXPECT_EQ(send(server, QStringLiteral("c@example.jp")), 0) << lastLibraryMessage(mail).toStdString();
         EXPECT_EQ(server.connections(), c.connectionsAfterTheNext);
     }
 }

@@ -1,3 +1,4 @@
+#include "LibraryMessage.h"
 #include "NMail.h"
 #include "PlainPasswordConsent.h"
 #include "ScriptedSmtpServer.h"
@@ -19,13 +20,6 @@
 
 
 namespace {
-
-QString lastError(NMail& mail)
-{
-    QString text;
-    (void)mail.NMailGetMessage(0, text, 8192);
-    return text;
-}
 
 QByteArray fileBytes(const QString& path)
 {
@@ -78,7 +72,7 @@ TEST_F(SmtpServerTest, SentMailComesBackWithItsJapaneseSubjectBodyAndFileNamesEx
 
     mail.NMailSetOptionText(NMailApi::OptionSmtpUser, box->user());
     mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, box->password());
-    ASSERT_EQ(send(servers.smtpServer(), subject, body, attachments), 0) << lastError(mail).toStdString();
+    ASSERT_EQ(send(servers.smtpServer(), subject, body, attachments), 0) << lastLibraryMessage(mail).toStdString();
     ASSERT_EQ(box->count(), 1);
 
     const int handle = mail.NMailPop3Connect(servers.pop3Server());
@@ -97,7 +91,7 @@ TEST_F(SmtpServerTest, SentMailComesBackWithItsJapaneseSubjectBodyAndFileNamesEx
     EXPECT_EQ(mail.NMailAttachmentFileFirst(0, gotSubject, date, from, header, gotBody, folder, folder + QStringLiteral("0.txt"),
                   workText, 0),
         1)
-        << lastError(mail).toStdString();
+        << lastLibraryMessage(mail).toStdString();
     EXPECT_EQ(gotBody, body);
     mail.NMailAttachmentFileClose(0);
     EXPECT_EQ(fileBytes(folder + japaneseName), QByteArray("見積の中身\r\n"));
@@ -110,7 +104,7 @@ TEST_F(SmtpServerTest, SentMailComesBackWithItsJapaneseSubjectBodyAndFileNamesEx
 TEST_F(SmtpServerTest, SmtpsSendsFromTheFirstByte)
 {
     ASSERT_EQ(send(servers.smtpsServer(), QStringLiteral("件名"), QStringLiteral("本文"), QString()), 0)
-        << lastError(mail).toStdString();
+        << lastLibraryMessage(mail).toStdString();
     ASSERT_EQ(box->count(), 1);
     EXPECT_NE(box->messages()[0].find("Content-Transfer-Encoding: base64"), std::string::npos);
 }
@@ -141,7 +135,7 @@ TEST_F(SmtpServerTest, RefusedSendsReachNoMailbox)
         EXPECT_LT(mail.NMailSmtpSendMail(servers.smtpServer(), c.to, nullptr, nullptr, QStringLiteral("taro@example.jp"), c.subject,
                       QStringLiteral("本文"), nullptr, c.attachments, 0),
             0);
-        EXPECT_TRUE(lastError(mail).contains(c.expected)) << lastError(mail).toStdString();
+        EXPECT_TRUE(lastLibraryMessage(mail).contains(c.expected)) << lastLibraryMessage(mail).toStdString();
     }
     EXPECT_EQ(box->count(), 0);
 }
@@ -151,13 +145,13 @@ TEST_F(SmtpServerTest, AuthenticationAndCertificateFailuresAreNamed)
     mail.NMailSetOptionText(NMailApi::OptionSmtpUser, box->user());
     mail.NMailSetOptionText(NMailApi::OptionSmtpPassword, QStringLiteral("wrong"));
     EXPECT_LT(send(servers.smtpServer(), QStringLiteral("件名"), QStringLiteral("本文"), QString()), 0);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("認証に失敗"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("認証に失敗"))) << lastLibraryMessage(mail).toStdString();
 
     NMail untrusting;
     EXPECT_LT(untrusting.NMailSmtpSendMail(servers.smtpsServer(), box->address(), nullptr, nullptr, QStringLiteral("taro@example.jp"),
                   QStringLiteral("件名"), QStringLiteral("本文"), nullptr, QString(), 0),
         0);
-    EXPECT_TRUE(lastError(untrusting).contains(QStringLiteral("証明書"))) << lastError(untrusting).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(untrusting).contains(QStringLiteral("証明書"))) << lastLibraryMessage(untrusting).toStdString();
     EXPECT_EQ(box->count(), 0);
 }
 
@@ -201,7 +195,7 @@ TEST_F(SmtpServerTest, SendingAsksOnceForAServerWithoutTlsAndRemembersAYes)
     PlainPasswordConsent consent(settings, settingsFile, yes, mail);
     const auto sendOnce = [&] { return send(server.server(), QStringLiteral("件名"), QStringLiteral("本文"), QString()); };
 
-    EXPECT_EQ(consent.run(server.server(), sendOnce), 0) << lastError(mail).toStdString();
+    EXPECT_EQ(consent.run(server.server(), sendOnce), 0) << lastLibraryMessage(mail).toStdString();
     EXPECT_EQ(yes.questions, QStringList{PlainPasswordConsent::question(server.server())});
     EXPECT_TRUE(fileBytes(settingsFile).contains("PLAINPASS=" + server.server().toUtf8() + "\r\n"));
     EXPECT_EQ(consent.run(server.server(), sendOnce), 0);
@@ -230,7 +224,7 @@ TEST_F(SmtpServerTest, AServerThatCannotBeUsedIsToldApartFromARefusedRecipient)
     const int refused = mail.NMailSmtpSendMail(servers.smtpServer(), QStringLiteral("no/body@localhost"), nullptr, nullptr,
         QStringLiteral("taro@example.jp"), QStringLiteral("件名"), QStringLiteral("本文"), nullptr, QString(), 0);
     EXPECT_EQ(refused, -1);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("550"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("550"))) << lastLibraryMessage(mail).toStdString();
 }
 
 TEST_F(SmtpServerTest, AddressesBeyondAsciiGoOnlyToAServerThatOffersSmtpUtf8)
@@ -240,7 +234,7 @@ TEST_F(SmtpServerTest, AddressesBeyondAsciiGoOnlyToAServerThatOffersSmtpUtf8)
             QStringLiteral("本文"), nullptr, QString(), 0);
     };
     ScriptedSmtpServer offering(true);
-    EXPECT_EQ(sendTo(offering, QStringLiteral("山田 <山田@例え.jp>")), 0) << lastError(mail).toStdString();
+    EXPECT_EQ(sendTo(offering, QStringLiteral("山田 <山田@例え.jp>")), 0) << lastLibraryMessage(mail).toStdString();
     const std::string accepted = offering.received();
     EXPECT_NE(accepted.find("MAIL FROM:<taro@example.jp> SMTPUTF8\r\n"), std::string::npos) << accepted;
     EXPECT_NE(accepted.find("RCPT TO:<山田@xn--r8jz45g.jp>"), std::string::npos) << accepted;
@@ -248,12 +242,12 @@ TEST_F(SmtpServerTest, AddressesBeyondAsciiGoOnlyToAServerThatOffersSmtpUtf8)
 
     ScriptedSmtpServer plain;
     EXPECT_LT(sendTo(plain, QStringLiteral("山田@例え.jp")), 0);
-    EXPECT_TRUE(lastError(mail).contains(QStringLiteral("SMTPUTF8"))) << lastError(mail).toStdString();
+    EXPECT_TRUE(lastLibraryMessage(mail).contains(QStringLiteral("SMTPUTF8"))) << lastLibraryMessage(mail).toStdString();
     EXPECT_EQ(plain.received().find("MAIL FROM"), std::string::npos) << plain.received();
 
     // An ASCII local part with a Japanese domain needs nothing of the server: the domain goes as punycode.
     ScriptedSmtpServer asciiOnly;
-    EXPECT_EQ(sendTo(asciiOnly, QStringLiteral("taro@例え.jp")), 0) << lastError(mail).toStdString();
+    EXPECT_EQ(sendTo(asciiOnly, QStringLiteral("taro@例え.jp")), 0) << lastLibraryMessage(mail).toStdString();
     EXPECT_NE(asciiOnly.received().find("RCPT TO:<taro@xn--r8jz45g.jp>\r\n"), std::string::npos) << asciiOnly.received();
 }
 
@@ -346,7 +340,7 @@ TEST_F(SmtpServerTest, ASinkThatTakesCommandsAheadAndChunksGetsEveryByteOfABulkS
 
     constexpr int Messages = 3;
     for (int i = 0; i < Messages; ++i)
-        ASSERT_EQ(send(sink.server(), QStringLiteral("一括 %1").arg(i), QStringLiteral("本文"), attachment), 0) << lastError(mail).toStdString();
+        ASSERT_EQ(send(sink.server(), QStringLiteral("一括 %1").arg(i), QStringLiteral("本文"), attachment), 0) << lastLibraryMessage(mail).toStdString();
 
     const auto deliveries = box->deliveries();
     ASSERT_EQ(deliveries.size(), static_cast<std::size_t>(Messages));
