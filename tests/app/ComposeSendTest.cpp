@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "AddressBook.h"
 #include "ComposeScreen.h"
 #include "FolderFiles.h"
@@ -339,5 +340,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ComposeSendTest)
+NEMUROA_QTEST_SUITE(ComposeSendTest)
 #include "ComposeSendTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "BoxKeyAnswerer.h"
 #include "DemoProgramFolder.h"
 #include "MainFormHarness.h"
@@ -169,5 +170,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(DemoMailboxTest)
+NEMUROA_QTEST_SUITE(DemoMailboxTest)
 #include "DemoMailboxTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "Cp932Codec.h"
 #include "EditorToolBar.h"
 #include "FolderFiles.h"
@@ -489,5 +490,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(EditorTest)
+NEMUROA_QTEST_SUITE(EditorTest)
 #include "EditorTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "MainFormHarness.h"
 #include "TestProgramFolder.h"
 #include "Twips.h"
@@ -198,5 +199,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(HintLineTest)
+NEMUROA_QTEST_SUITE(HintLineTest)
 #include "HintLineTest.moc"

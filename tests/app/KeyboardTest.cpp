@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
 #include "TabStrip.h"
@@ -290,5 +291,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(KeyboardTest)
+NEMUROA_QTEST_SUITE(KeyboardTest)
 #include "KeyboardTest.moc"

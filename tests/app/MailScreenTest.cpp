@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
@@ -496,5 +497,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MailScreenTest)
+NEMUROA_QTEST_SUITE(MailScreenTest)
 #include "MailScreenTest.moc"

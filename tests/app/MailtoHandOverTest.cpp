@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "MainFormHarness.h"
 #include "QtMessageBoxService.h"
 #include "RunningCopyLink.h"
@@ -197,5 +198,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MailtoHandOverTest)
+NEMUROA_QTEST_SUITE(MailtoHandOverTest)
 #include "MailtoHandOverTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "ClockText.h"
 #include "ExplanationText.h"
 #include "MainFormHarness.h"
@@ -157,5 +158,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainScreenActionsTest)
+NEMUROA_QTEST_SUITE(MainScreenActionsTest)
 #include "MainScreenActionsTest.moc"

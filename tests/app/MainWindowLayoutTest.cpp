@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "MainFormHarness.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
@@ -23,7 +24,7 @@ namespace Names = WidgetNames;
 namespace {
 
 // Nine rule names of 13 to 16 full-width characters, as a new user might name the folders.
-QList<SortRule> longRuleNames()
+QList<SortRule> companyRuleNames()
 {
     const QStringList names{
         QStringLiteral("株式会社ヤフーオークション事務局"),
@@ -145,7 +146,7 @@ private slots:
         QLocale::setDefault(locale);
         TestProgramFolder folder;
         folder.putServerSettings("POP3=p\r\n");
-        folder.putSortRules(longRuleNames());
+        folder.putSortRules(companyRuleNames());
         MainFormHarness harness(folder);
         QVERIFY(harness.start());
         QVERIFY(QTest::qWaitForWindowExposed(&harness.form()));
@@ -210,7 +211,7 @@ private slots:
     {
         TestProgramFolder folder;
         folder.putServerSettings("POP3=p\r\n");
-        folder.putSortRules(longRuleNames());
+        folder.putSortRules(companyRuleNames());
         MainFormHarness harness(folder);
         QVERIFY(harness.start());
         TabStrip& strip = harness.form().tabStrip();
@@ -280,5 +281,5 @@ private:
     }
 };
 
-QTEST_MAIN(MainWindowLayoutTest)
+NEMUROA_QTEST_SUITE(MainWindowLayoutTest)
 #include "MainWindowLayoutTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "MainFormHarness.h"
 #include "TestProgramFolder.h"
 #include "Twips.h"
@@ -168,5 +169,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainWindowWidgetsTest)
+NEMUROA_QTEST_SUITE(MainWindowWidgetsTest)
 #include "MainWindowWidgetsTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "QtFileDialogs.h"
 
 #include <QApplication>
@@ -81,5 +82,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(QtFileDialogsTest)
+NEMUROA_QTEST_SUITE(QtFileDialogsTest)
 #include "QtFileDialogsTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "ClockText.h"
 #include "QtJapaneseTranslation.h"
 
@@ -33,5 +34,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(QtJapaneseTranslationTest)
+NEMUROA_QTEST_SUITE(QtJapaneseTranslationTest)
 #include "QtJapaneseTranslationTest.moc"

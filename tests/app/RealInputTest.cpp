@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "AddressBook.h"
 #include "BoxKeyAnswerer.h"
 #include "FolderFiles.h"
@@ -368,5 +369,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(RealInputTest)
+NEMUROA_QTEST_SUITE(RealInputTest)
 #include "RealInputTest.moc"

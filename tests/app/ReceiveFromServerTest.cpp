@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "FolderFiles.h"
 #include "LoopbackPort.h"
 #include "MainFormHarness.h"
@@ -572,5 +573,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ReceiveFromServerTest)
+NEMUROA_QTEST_SUITE(ReceiveFromServerTest)
 #include "ReceiveFromServerTest.moc"

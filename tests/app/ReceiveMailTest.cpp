@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
@@ -33,14 +34,6 @@ FakeNMail::Message mail(const QString& from, const QString& subject, const QStri
     message.header = QStringLiteral("From: ") + from;
     message.body = body;
     return message;
-}
-
-SortRule rule(const QString& name, const QString& address)
-{
-    SortRule rule;
-    rule.Name = name;
-    rule.RuleAddress = address;
-    return rule;
 }
 
 } // namespace
@@ -82,8 +75,8 @@ private slots:
         folder->put(QStringLiteral("★MailData/iniIdPass.ini"), "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n");
         QList<SortRule> rules;
         for (int k = 1; k <= 9; ++k)
-            rules.append(rule(QStringLiteral("rule %1").arg(k), QStringLiteral("sender%1@example.jp").arg(k)));
-        rules.append(rule(QStringLiteral("その他"), QString()));
+            rules.append(TestProgramFolder::sortRule(QStringLiteral("rule %1").arg(k), QStringLiteral("sender%1@example.jp").arg(k)));
+        rules.append(TestProgramFolder::sortRule(QStringLiteral("その他"), QString()));
         folder->putSortRules(rules);
     }
     void cleanup()
@@ -488,5 +481,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ReceiveMailTest)
+NEMUROA_QTEST_SUITE(ReceiveMailTest)
 #include "ReceiveMailTest.moc"

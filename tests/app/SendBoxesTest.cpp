@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "BoxKeyAnswerer.h"
 #include "ComposeScreen.h"
 #include "FolderFiles.h"
@@ -171,5 +172,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SendBoxesTest)
+NEMUROA_QTEST_SUITE(SendBoxesTest)
 #include "SendBoxesTest.moc"

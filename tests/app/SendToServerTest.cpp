@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "AddressBook.h"
 #include "BoxKeyAnswerer.h"
 #include "ComposeScreen.h"
@@ -246,5 +247,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SendToServerTest)
+NEMUROA_QTEST_SUITE(SendToServerTest)
 #include "SendToServerTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "IdPassForm.h"
 #include "NMailApi.h"
 #include "MainFormHarness.h"
@@ -338,5 +339,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SettingsWindowsTest)
+NEMUROA_QTEST_SUITE(SettingsWindowsTest)
 #include "SettingsWindowsTest.moc"

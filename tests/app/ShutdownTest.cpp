@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "MainFormHarness.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
@@ -91,5 +92,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ShutdownTest)
+NEMUROA_QTEST_SUITE(ShutdownTest)
 #include "ShutdownTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
 #include "TabStrip.h"
@@ -16,15 +17,6 @@ namespace Names = WidgetNames;
 namespace {
 
 constexpr int MessageRecordLength = 32284;
-
-SortRule rule(const QString& name, const QString& address, const QString& memo = {})
-{
-    SortRule result;
-    result.Name = name;
-    result.RuleAddress = address;
-    result.Memo = memo;
-    return result;
-}
 
 QStringList entriesBelow(const QString& folder)
 {
@@ -108,15 +100,15 @@ private slots:
     {
         TestProgramFolder folder;
         QList<SortRule> rules;
-        rules.append(rule(QStringLiteral("ヤフーオークションのお知らせ係の皆様へ"), QStringLiteral(" auction@example.jp ")));
-        rules.append(rule(QStringLiteral("Vector"), QStringLiteral("<news@vector.example>")));
+        rules.append(TestProgramFolder::sortRule(QStringLiteral("ヤフーオークションのお知らせ係の皆様へ"), QStringLiteral(" auction@example.jp ")));
+        rules.append(TestProgramFolder::sortRule(QStringLiteral("Vector"), QStringLiteral("<news@vector.example>")));
         for (int n = 3; n <= 9; ++n)
-            rules.append(rule(QStringLiteral("Rule %1").arg(n), QStringLiteral("rule%1@example.jp").arg(n)));
-        SortRule others = rule(QStringLiteral("その他"), QStringLiteral("others@example.jp"), QStringLiteral("a//b"));
+            rules.append(TestProgramFolder::sortRule(QStringLiteral("Rule %1").arg(n), QStringLiteral("rule%1@example.jp").arg(n)));
+        SortRule others = TestProgramFolder::sortRule(QStringLiteral("その他"), QStringLiteral("others@example.jp"), QStringLiteral("a//b"));
         others.Details[0] = QStringLiteral("山田　太郎");
         others.Details[8] = QStringLiteral("番地 1-2-3");
         rules.append(others);
-        rules.append(rule(QStringLiteral("eleventh"), QString()));
+        rules.append(TestProgramFolder::sortRule(QStringLiteral("eleventh"), QString()));
         folder.putSortRules(rules);
         folder.putFolderBytes(1, 2 * MessageRecordLength);
         folder.putFolderBytes(2, MessageRecordLength + MessageRecordLength / 2);
@@ -165,7 +157,7 @@ private slots:
         TestProgramFolder folder;
         QList<SortRule> rules;
         for (int n = 1; n <= 10; ++n)
-            rules.append(rule(QStringLiteral("R%1").arg(n), QStringLiteral("r%1@example.jp").arg(n)));
+            rules.append(TestProgramFolder::sortRule(QStringLiteral("R%1").arg(n), QStringLiteral("r%1@example.jp").arg(n)));
         folder.putSortRules(rules);
         MainFormHarness harness(folder);
         QVERIFY(harness.start());
@@ -173,7 +165,7 @@ private slots:
         QCOMPARE(harness.find<QLineEdit>(Names::Text16)->text(), QString());
 
         TestProgramFolder shortFolder;
-        shortFolder.putSortRules({rule(QStringLiteral("Only"), QStringLiteral("only@example.jp"))});
+        shortFolder.putSortRules({TestProgramFolder::sortRule(QStringLiteral("Only"), QStringLiteral("only@example.jp"))});
         MainFormHarness shortHarness(shortFolder);
         QVERIFY(shortHarness.start());
         QCOMPARE(shortHarness.form().tabStrip().tabText(7), QStringLiteral("Only            "));
@@ -188,7 +180,7 @@ private slots:
         TestProgramFolder folder;
         QList<SortRule> rules;
         for (int n = 1; n <= 10; ++n)
-            rules.append(rule(QStringLiteral("R%1").arg(n), QString()));
+            rules.append(TestProgramFolder::sortRule(QStringLiteral("R%1").arg(n), QString()));
         folder.putSortRules(rules);
         MainFormHarness harness(folder);
         int handlerRuns = 0;
@@ -263,5 +255,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(StartUpTest)
+NEMUROA_QTEST_SUITE(StartUpTest)
 #include "StartUpTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "HintLine.h"
 #include "MainFormHarness.h"
 #include "TabStrip.h"
@@ -27,7 +28,7 @@ QAccessibleInterface* findRole(QAccessibleInterface* node, QAccessible::Role rol
     return nullptr;
 }
 
-QList<SortRule> longRuleNames()
+QList<SortRule> nineLongRuleNames()
 {
     // Nine names of 13 to 16 full-width characters.
     QList<SortRule> rules;
@@ -49,7 +50,7 @@ private slots:
     {
         TestProgramFolder folder;
         folder.putServerSettings("POP3=p\r\n");
-        folder.putSortRules(longRuleNames());
+        folder.putSortRules(nineLongRuleNames());
         MainFormHarness harness(folder);
         QVERIFY(harness.start());
         const TabStrip& strip = harness.form().tabStrip();
@@ -190,5 +191,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TabStripAccessibilityTest)
+NEMUROA_QTEST_SUITE(TabStripAccessibilityTest)
 #include "TabStripAccessibilityTest.moc"

@@ -1,3 +1,4 @@
+#include "QtTestSuites.h"
 #include "MainFormHarness.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
@@ -177,5 +178,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TabSwitchTest)
+NEMUROA_QTEST_SUITE(TabSwitchTest)
 #include "TabSwitchTest.moc"

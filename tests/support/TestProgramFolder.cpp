@@ -39,6 +39,15 @@ QByteArray TestProgramFolder::contents(const QString& tail) const
 
 bool TestProgramFolder::exists(const QString& tail) const { return QFileInfo::exists(path(tail)); }
 
+SortRule TestProgramFolder::sortRule(const QString& name, const QString& address, const QString& memo)
+{
+    SortRule rule;
+    rule.Name = name;
+    rule.RuleAddress = address;
+    rule.Memo = memo;
+    return rule;
+}
+
 void TestProgramFolder::putSortRules(const QList<SortRule>& rules) const
 {
     QByteArray bytes;

@@ -35,6 +35,7 @@ public:
 
     // vbmdata.data with one record per rule, in order.
     void putSortRules(const QList<SortRule>& rules) const;
+    static SortRule sortRule(const QString& name, const QString& address, const QString& memo = {});
     // The trimmed subjects of folder 1 to 10's records, in record order.
     QStringList storedSubjects(int folder) const;
     // A folder file of exactly that many bytes (of spaces).
