@@ -1,5 +1,8 @@
-# Build speed: precompiled Qt, standard library and GoogleTest headers, compiled once per folder and
-# shared by the folder's targets that use the same ones, and a faster linker where one is installed.
+# Build speed: sources compiled in batches (a unity build), and a faster linker where one is
+# installed. For a build that is edited and rebuilt again and again, -DNEMUROA_UNITY_BUILD=OFF
+# compiles each source alone, and then precompiled Qt, standard library and GoogleTest headers take
+# the batches' place: a batch reads the headers once for all its sources, and a precompiled header
+# no longer pays for itself over the few compilations that remain.
 #
 # Nothing to do for a new target: nemuroa_precompile_headers(), called once at the end of the top
 # CMakeLists.txt, walks every target of the project and gives each the header set its libraries
@@ -8,12 +11,18 @@
 # refused (-Winvalid-pch, an error under -Werror), give the target NEMUROA_OWN_PRECOMPILED_HEADER ON
 # (set_target_properties) and it shares with none.
 
-option(NEMUROA_PRECOMPILED_HEADERS "Precompile the Qt, standard and GoogleTest headers" ON)
-option(NEMUROA_FAST_LINKER "Link with lld when it is installed" ON)
 option(NEMUROA_UNITY_BUILD "Compile the sources of a target in batches, each one compilation" ON)
+if(NEMUROA_UNITY_BUILD)
+  set(NEMUROA_PRECOMPILED_HEADERS_BY_DEFAULT OFF)
+else()
+  set(NEMUROA_PRECOMPILED_HEADERS_BY_DEFAULT ON)
+endif()
+option(NEMUROA_PRECOMPILED_HEADERS "Precompile the Qt, standard and GoogleTest headers"
+  ${NEMUROA_PRECOMPILED_HEADERS_BY_DEFAULT})
+option(NEMUROA_FAST_LINKER "Link with lld when it is installed" ON)
 
-# A batch reads the headers its sources share once. The sources of a target keep their own
-# unnamed namespaces apart by giving each helper a name of its own.
+# The sources of a target keep their unnamed namespaces apart in a batch by giving each helper a
+# name of its own.
 set(CMAKE_UNITY_BUILD ${NEMUROA_UNITY_BUILD})
 set(CMAKE_UNITY_BUILD_BATCH_SIZE 8)
 # GCC takes a source included into a batch for a header, and warns when a class of it holds a type

@@ -13,11 +13,11 @@ mkdir -p "$work/program/★MAilData"
 printf 'POP3=p\r\n' > "$work/vbmail.ini"
 cd "$work"
 
-# A free display number: the first whose lock file does not exist.
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-export DISPLAY=":$display"
+# A free display number, picked by the server itself, which takes it by its lock file: two runs at
+# once (the test passes run side by side) never meet on one display.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+for _ in $(seq 1 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -n 1 "$work/display")"
 for _ in $(seq 1 200); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 for _ in $(seq 1 200); do
