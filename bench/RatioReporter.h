@@ -16,6 +16,8 @@ public:
             if (!run.error_occurred && run.run_type == Run::RT_Iteration && run.iterations > 0) {
                 seconds_[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
                 cpuSeconds_[run.run_name.function_name] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+                for (const auto& [name, counter] : run.counters)
+                    counters_[run.run_name.function_name][name] = counter.value;
             }
         }
         ConsoleReporter::ReportRuns(reports);
@@ -26,6 +28,23 @@ public:
     {
         const auto found = seconds_.find(function);
         return found == seconds_.end() ? 0.0 : found->second;
+    }
+
+    // Mean CPU time of the benchmark's own thread per iteration; 0 when it did not run or failed.
+    double cpuSeconds(const std::string& function) const
+    {
+        const auto found = cpuSeconds_.find(function);
+        return found == cpuSeconds_.end() ? 0.0 : found->second;
+    }
+
+    // A counter a benchmark function reported; 0 when it reported none.
+    double counter(const std::string& function, const std::string& name) const
+    {
+        const auto found = counters_.find(function);
+        if (found == counters_.end())
+            return 0.0;
+        const auto value = found->second.find(name);
+        return value == found->second.end() ? 0.0 : value->second;
     }
 
     // How many of items per iteration a benchmark function did in a second; 0 when it did not run.
@@ -64,4 +83,5 @@ private:
 
     std::map<std::string, double> seconds_;
     std::map<std::string, double> cpuSeconds_;
+    std::map<std::string, std::map<std::string, double>> counters_;
 };

@@ -100,9 +100,10 @@ StoreStatus RecordFile::write(int recordNumber, const Record& record) const
     if (!file.writeAt(record.bytes().data(), record.bytes().size(), offset)) {
         const int error = errno;
         // A full disk can take part of a record: what grew the file is cut off again, so no torn
-        // record is left at its end.
-        if (before.st_size < offset + static_cast<off_t>(record.bytes().size()))
-            (void)::ftruncate(file.get(), before.st_size);
+        // record is left at its end. Should even that fail, the user hears that part of one is there.
+        const bool grew = before.st_size < offset + static_cast<off_t>(record.bytes().size());
+        if (grew && ::ftruncate(file.get(), before.st_size) != 0)
+            return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めず、書きかけのレコードが末尾に残りました"), error));
         return StoreStatus::failure(failure(QStringLiteral("ファイルに書き込めません"), error));
     }
     if (!file.close())
