@@ -26,25 +26,20 @@ public:
     // Mean wall time per iteration of a benchmark function; 0 when it did not run or failed.
     double seconds(const std::string& function) const
     {
-        const auto found = seconds_.find(function);
-        return found == seconds_.end() ? 0.0 : found->second;
+        return valueOf(seconds_, function);
     }
 
     // Mean CPU time of the benchmark's own thread per iteration; 0 when it did not run or failed.
     double cpuSeconds(const std::string& function) const
     {
-        const auto found = cpuSeconds_.find(function);
-        return found == cpuSeconds_.end() ? 0.0 : found->second;
+        return valueOf(cpuSeconds_, function);
     }
 
     // A counter a benchmark function reported; 0 when it reported none.
     double counter(const std::string& function, const std::string& name) const
     {
         const auto found = counters_.find(function);
-        if (found == counters_.end())
-            return 0.0;
-        const auto value = found->second.find(name);
-        return value == found->second.end() ? 0.0 : value->second;
+        return found == counters_.end() ? 0.0 : valueOf(found->second, name);
     }
 
     // How many of items per iteration a benchmark function did in a second; 0 when it did not run.
@@ -68,6 +63,12 @@ public:
     }
 
 private:
+    static double valueOf(const std::map<std::string, double>& values, const std::string& key)
+    {
+        const auto found = values.find(key);
+        return found == values.end() ? 0.0 : found->second;
+    }
+
     static double print(const char* clock, const std::map<std::string, double>& times, const std::string& measured,
         const std::string& yardstick, double target)
     {

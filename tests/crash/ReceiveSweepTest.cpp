@@ -92,7 +92,7 @@ Mailbox sweptMailbox()
 {
     Mailbox box;
     // Three records in each of two folders: every further plain message would repeat the same
-    // calls on the same files, and each costs the sweeps a dozen more points.
+    // calls on the same files, and each costs the sweeps about seven more points.
     for (int n = 1; n <= 6; ++n) {
         const std::string token = "m" + std::to_string(100 + n);
         box.raw.push_back(plain(token, n % 2 ? FriendAddress.toStdString() : "other@example.jp"));
