@@ -49,6 +49,12 @@ struct BenchMailServers {
     const char* fetchDecodeDeleteAll(int expectedCount) const
     {
         NMail library;
+        return fetchDecodeDeleteAll(expectedCount, library);
+    }
+
+    // The same through library, a mail library of the caller's or one that wraps it.
+    const char* fetchDecodeDeleteAll(int expectedCount, NMailApi& library) const
+    {
         library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, servers->caFile());
         const int handle = library.NMailPop3Connect(servers->pop3Server());
         const int count = library.NMailPop3Authenticate(handle, mailbox->user(), mailbox->password(), 0);

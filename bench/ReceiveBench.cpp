@@ -22,6 +22,7 @@
 
 #include "RatioReporter.h"
 #include "SilentReceiveSeams.h"
+#include "TimedMailLibrary.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,6 +31,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -126,11 +128,30 @@ void reportServerCpu(benchmark::State& state, double serverCpuBefore)
             (servers().dovecotCpuSeconds() - serverCpuBefore) * 1e3 / static_cast<double>(state.iterations());
 }
 
+// The time spent in each step's library calls, summed over the iterations.
+using StepTimes = std::array<double, TimedMailLibrary::StepCount>;
+
+void addStepTimes(StepTimes& sums, const TimedMailLibrary& library)
+{
+    for (int step = 0; step < TimedMailLibrary::StepCount; ++step)
+        sums[static_cast<std::size_t>(step)] += library.milliseconds(static_cast<TimedMailLibrary::Step>(step));
+}
+
+// Each step's time per iteration, as the counters TimedMailLibrary names.
+void reportStepTimes(benchmark::State& state, const StepTimes& sums)
+{
+    if (state.iterations() == 0)
+        return;
+    for (std::size_t step = 0; step < sums.size(); ++step)
+        state.counters[TimedMailLibrary::CounterNames[step]] = sums[step] / static_cast<double>(state.iterations());
+}
+
 // The session receiving from the server named as a user types it.
 void receiveSession(benchmark::State& state, const QString& server)
 {
     const TestMailServers& mail = *servers().servers;
     const double serverCpuBefore = servers().dovecotCpuSeconds();
+    StepTimes stepTimes{};
     for (auto _ : state) {
         state.PauseTiming();
         ProgramFolder folder;
@@ -140,6 +161,7 @@ void receiveSession(benchmark::State& state, const QString& server)
         }
         NMail library;
         library.NMailSetOptionText(NMailApi::OptionTrustedCaFile, mail.caFile());
+        TimedMailLibrary timedLibrary(library);
         const SpamKeywordList keywords(folder.paths);
         const SortRuleBook rules(folder.paths);
         std::array<QString, 9> addresses;
@@ -151,7 +173,7 @@ void receiveSession(benchmark::State& state, const QString& server)
 
         // Read once a session, as the receive tab does.
         const auto matcher = keywords.ReadMatcher();
-        ReceiveSession session(folder.paths, library, messageBoxes,
+        ReceiveSession session(folder.paths, timedLibrary, messageBoxes,
             [&matcher](const QString& subject, const QString& sender, const QString& body) {
                 return matcher.ok() && matcher.value().firstHit(subject, sender, body).has_value();
             },
@@ -163,9 +185,11 @@ void receiveSession(benchmark::State& state, const QString& server)
             state.SkipWithError("the session did not receive every message");
             break;
         }
+        addStepTimes(stepTimes, timedLibrary);
     }
     state.SetItemsProcessed(state.iterations() * MessageCount);
     reportServerCpu(state, serverCpuBefore);
+    reportStepTimes(state, stepTimes);
 }
 
 void BM_ReceiveSession(benchmark::State& state)
@@ -187,20 +211,25 @@ void BM_LibraryFetchDecodeDelete(benchmark::State& state)
     if (!servers().readyFor(state))
         return;
     const double serverCpuBefore = servers().dovecotCpuSeconds();
+    StepTimes stepTimes{};
     for (auto _ : state) {
         state.PauseTiming();
         if (!fillMailbox()) {
             state.SkipWithError("cannot fill the bench mailbox");
             break;
         }
+        NMail library;
+        TimedMailLibrary timedLibrary(library);
         state.ResumeTiming();
-        if (const char* failure = servers().fetchDecodeDeleteAll(MessageCount)) {
+        if (const char* failure = servers().fetchDecodeDeleteAll(MessageCount, timedLibrary)) {
             state.SkipWithError(failure);
             break;
         }
+        addStepTimes(stepTimes, timedLibrary);
     }
     state.SetItemsProcessed(state.iterations() * MessageCount);
     reportServerCpu(state, serverCpuBefore);
+    reportStepTimes(state, stepTimes);
 }
 
 // The process's peak resident memory since the last reset, in MB (Linux: /proc/self/status VmHWM).
@@ -367,6 +396,31 @@ void printProcessorBound(const RatioReporter& reporter)
         libraryTime / leastSessionTime);
 }
 
+// Where the time of one receive on loopback goes, for the session and for the library's loop: the
+// time inside the library's calls of each step, and the rest, which is the caller's own work (for
+// the session: the work file, the spam test, sorting, storing and flushing the records, the
+// journal and the id file).
+void printStepTimes(const RatioReporter& reporter)
+{
+    const std::array<const char*, 2> functions{"BM_ReceiveSession", "BM_LibraryFetchDecodeDelete"};
+    if (reporter.seconds(functions[0]) <= 0 || reporter.seconds(functions[1]) <= 0)
+        return;
+    const std::array<const char*, TimedMailLibrary::StepCount> labels{"connecting, logging in, listing ids and sizes",
+        "fetching and decoding", "extracting attachments", "flushing attachments", "deleting and QUIT"};
+    std::printf("Where one receive's time goes on loopback, in ms:         session  library loop\n");
+    std::array<double, 2> rest{reporter.seconds(functions[0]) * 1e3, reporter.seconds(functions[1]) * 1e3};
+    for (std::size_t step = 0; step < labels.size(); ++step) {
+        std::array<double, 2> spent{};
+        for (std::size_t side = 0; side < functions.size(); ++side) {
+            spent[side] = reporter.counter(functions[side], TimedMailLibrary::CounterNames[step]);
+            rest[side] -= spent[side];
+        }
+        std::printf("  library: %-47s %7.0f %13.0f\n", labels[step], spent[0], spent[1]);
+    }
+    std::printf("  the caller's own work %42.0f %13.0f\n", rest[0], rest[1]);
+    std::printf("  (the session's own: the work file, the spam test, storing and flushing the records, the journal, the ids)\n");
+}
+
 } // namespace
 
 BENCHMARK(BM_ReceiveSession)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -402,6 +456,7 @@ int main(int argc, char** argv)
                     "ratio %.2f (goal at least 0.90: %s)\n",
             nemuroaRate, libraryRate, nemuroaRate / libraryRate, verdict(nemuroaRate >= 0.9 * libraryRate));
     printProcessorBound(reporter);
+    printStepTimes(reporter);
     benchmark::Shutdown();
     return 0;
 }
