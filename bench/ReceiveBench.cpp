@@ -8,8 +8,9 @@
 // each way). Prints the rates in messages per second and the ratios they are judged by: through the
 // relay the session against fetchmail (goal: at least 10 times its rate) and against itself without
 // the relay (goal: at most 1.5 times the time); without the relay the session against the library's
-// own loop (goal: at least 0.9 of its rate), with the processor time of each and of the server and the
-// highest ratio that time allows. BM_ReceiveHundredMegabyteMessage
+// own loop (goal: at least 0.9 of its rate), with the processor time of each and of the server, the
+// highest ratio that time allows, and how each one's time splits between the library's calls and
+// the caller's own work. BM_ReceiveHundredMegabyteMessage
 // reports the peak memory of a session receiving one 100 MB (and one 32 MB) message, and header bombs of 59 and 30 MB; run it on its own
 // (--benchmark_filter=Hundred), since the peak is the process's.
 
