@@ -185,6 +185,10 @@ void MailScreen::showFields(const MessageFields& fields)
     subject_->setText(fields.subject);
     sender_->setText(fields.from);
     date_->setText(fields.date);
+    // A field longer than its box shows its start, the sender's name rather than the end of the
+    // address, as a text box given a text does.
+    for (QLineEdit* field : {subject_, sender_, date_})
+        field->setCursorPosition(0);
     body_->setPlainText(fields.body);
 }
 

@@ -226,6 +226,9 @@ private slots:
         QCOMPARE(window.text(Names::Text7), message(3).subject);
         QCOMPARE(window.text(Names::Text8), message(3).from);
         QCOMPARE(window.text(Names::Text9), message(3).date);
+        // Each field shows its start, however long the text.
+        for (const QString& field : {Names::Text7, Names::Text8, Names::Text9})
+            QCOMPARE(window.box(field)->cursorPosition(), 0);
         QCOMPARE(window.body(), shownBody(3));
         QCOMPARE(window.harness.clipboard.contents, shownBody(3));
         QCOMPARE(window.text(Names::Text29), QStringLiteral("3"));
