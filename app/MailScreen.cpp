@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -93,6 +94,8 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionsMovable(false);
     list_->viewport()->installEventFilter(this);
+    list_->installEventFilter(this);
+    list_->setAccessibleDescription(QStringLiteral("Enter キーで、選んだメールを表示します"));
 
     body_->setObjectName(Names::rtfEd);
     body_->setAcceptRichText(false);
@@ -133,6 +136,15 @@ bool MailScreen::eventFilter(QObject* watched, QEvent* event)
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         showSelectedMessage();
+    // Arrows only move the highlight; Enter is the keyboard's click, so a hand on the keys (or a
+    // screen reader) can open the message it has reached.
+    if (watched == list_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            showSelectedMessage();
+            return true;
+        }
+    }
     return QFrame::eventFilter(watched, event);
 }
 
