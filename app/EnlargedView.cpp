@@ -91,9 +91,9 @@ void EnlargedView::returnToMainScreen()
 void EnlargedView::showMessage(const QString& subject, const QString& sender, const QString& date, const QString& body)
 {
     body_->setPlainText(body);
-    subject_->setText(subject);
-    date_->setText(date);
-    sender_->setText(sender);
+    ScreenControls::showFromStart(subject_, subject);
+    ScreenControls::showFromStart(date_, date);
+    ScreenControls::showFromStart(sender_, sender);
     fontSize_->setText(QString::number(InitialFontSize));
     setFontSize(InitialFontSize);
 }

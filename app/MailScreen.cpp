@@ -194,13 +194,9 @@ int MailScreen::listFolder(int folder, ViewFill fill)
 
 void MailScreen::showFields(const MessageFields& fields)
 {
-    subject_->setText(fields.subject);
-    sender_->setText(fields.from);
-    date_->setText(fields.date);
-    // A field longer than its box shows its start, the sender's name rather than the end of the
-    // address, as a text box given a text does.
-    for (QLineEdit* field : {subject_, sender_, date_})
-        field->setCursorPosition(0);
+    ScreenControls::showFromStart(subject_, fields.subject);
+    ScreenControls::showFromStart(sender_, fields.from);
+    ScreenControls::showFromStart(date_, fields.date);
     body_->setPlainText(fields.body);
 }
 

@@ -90,6 +90,10 @@ MainForm::MainForm(const ProgramPaths& paths, Services& services, QWidget* paren
     buildMenus();
     buildScreens();
     buildWorkBoxes();
+    // Enter presses the button that has the focus, as on the platform the screens were drawn for;
+    // outside a dialog a Qt button takes only Space.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(true);
 }
 
 MainForm::~MainForm()

@@ -24,6 +24,14 @@ inline QLineEdit* box(const QString& name, const QRect& geometry, QWidget* paren
     return made;
 }
 
+// Gives a box its text and shows the text's start, as a text box given a text does: a sender
+// longer than its box shows the name rather than the end of the address.
+inline void showFromStart(QLineEdit* box, const QString& text)
+{
+    box->setText(text);
+    box->setCursorPosition(0);
+}
+
 inline QPushButton* button(const QString& name, const QString& caption, const QRect& geometry, QWidget* parent)
 {
     auto* made = new QPushButton(caption, parent);

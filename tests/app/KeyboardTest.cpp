@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
@@ -117,6 +118,25 @@ private slots:
         QCOMPARE(walk(form, false), reversed(order));
         // Passing over the strip opened nothing.
         QCOMPARE(form.tabStrip().selectedIndex(), tab);
+    }
+
+    // Enter on a focused button presses it, as Space does and as the screens' own platform does.
+    void returnOnAFocusedButtonPressesIt()
+    {
+        Started started;
+        QVERIFY(started.start());
+        MainForm& form = started.harness.form();
+        auto* show = started.harness.find<QPushButton>(Names::Command19);
+        auto* hide = started.harness.find<QPushButton>(Names::Command20);
+        QVERIFY(!hide->isEnabled());
+        show->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(show->hasFocus());
+        QTest::keyClick(form.windowHandle(), Qt::Key_Return);
+        QVERIFY(hide->isEnabled());
+        hide->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(hide->hasFocus());
+        QTest::keyClick(form.windowHandle(), Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!hide->isEnabled());
     }
 
     void theBulkSendChoiceIsOneStopWhoseArrowsReachTheOtherOption()

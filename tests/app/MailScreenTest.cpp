@@ -294,6 +294,8 @@ private slots:
         QCOMPARE(window.text(Names::Text25), message(1).subject);
         QCOMPARE(window.text(Names::Text24), message(1).from);
         QCOMPARE(window.text(Names::Text46), message(1).date);
+        for (const QString& field : {Names::Text25, Names::Text24, Names::Text46})
+            QCOMPARE(window.box(field)->cursorPosition(), 0);
         QCOMPARE(window.harness.find<QTextEdit>(Names::Text15)->toPlainText(), shownBody(1));
         QCOMPARE(window.text(Names::Text22), QStringLiteral("12"));
 
