@@ -2,6 +2,7 @@
 
 #include "Cp932Codec.h"
 #include "Cp932LengthValidator.h"
+#include "ListEnterKey.h"
 #include "MailScreen.h"
 #include "MainForm.h"
 #include "ReadingOrder.h"
@@ -88,6 +89,7 @@ AddressBookScreen::AddressBookScreen(MainForm& form, QWidget* parent)
     // Fixed-width characters line the names up in one column after the padded addresses.
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     list_->viewport()->installEventFilter(this);
+    ListEnterKey::install(list_, QStringLiteral("Enter キーで、選んだアドレスを入力欄に出します"), [this] { SelectAddressRow(); });
 
     // The screen's hint box, below the list and hidden until a hint shows it.
     QLineEdit* hints = box(Names::Text51, Twips::rect(2640, 3480, 6015, 1695), this);

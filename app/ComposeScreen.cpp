@@ -1,6 +1,7 @@
 #include "ComposeScreen.h"
 
 #include "Cp932LengthValidator.h"
+#include "ListEnterKey.h"
 #include "MainForm.h"
 #include "ReadingOrder.h"
 #include "RecordLayouts.h"
@@ -128,6 +129,7 @@ ComposeScreen::ComposeScreen(MainForm& form, SendController& sender, QWidget* pa
     names_->setSelectionMode(QAbstractItemView::SingleSelection);
     names_->setAutoFillBackground(true);
     names_->viewport()->installEventFilter(this);
+    ListEnterKey::install(names_, QStringLiteral("Enter キーで、選んだ人を宛先にします"), [this] { PickRecipient(); });
     colourNameList(normalColour());
     label(QStringLiteral("件数"), Twips::rect(6240, 6180, 600, 255), this)->setBuddy(count_);
     count_->setReadOnly(true);

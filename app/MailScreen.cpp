@@ -2,6 +2,7 @@
 
 #include "EnlargedView.h"
 #include "FolderFiles.h"
+#include "ListEnterKey.h"
 #include "MailEditorCommands.h"
 #include "MailListModel.h"
 #include "MainForm.h"
@@ -16,7 +17,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -94,8 +94,7 @@ MailScreen::MailScreen(MainForm& form, QWidget* parent)
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionsMovable(false);
     list_->viewport()->installEventFilter(this);
-    list_->installEventFilter(this);
-    list_->setAccessibleDescription(QStringLiteral("Enter キーで、選んだメールを表示します"));
+    ListEnterKey::install(list_, QStringLiteral("Enter キーで、選んだメールを表示します"), [this] { showSelectedMessage(); });
 
     body_->setObjectName(Names::rtfEd);
     body_->setAcceptRichText(false);
@@ -136,15 +135,6 @@ bool MailScreen::eventFilter(QObject* watched, QEvent* event)
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         showSelectedMessage();
-    // Arrows only move the highlight; Enter is the keyboard's click, so a hand on the keys (or a
-    // screen reader) can open the message it has reached.
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            showSelectedMessage();
-            return true;
-        }
-    }
     return QFrame::eventFilter(watched, event);
 }
 

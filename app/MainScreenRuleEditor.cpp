@@ -1,5 +1,6 @@
 #include "MainScreenRuleEditor.h"
 
+#include "ListEnterKey.h"
 #include "MainForm.h"
 #include "MainScreen.h"
 #include "ReadingOrder.h"
@@ -26,6 +27,7 @@ MainScreenRuleEditor::MainScreenRuleEditor(MainForm& form)
     ReadingOrder::set(screen, order);
 
     screen.ruleList()->viewport()->installEventFilter(this);
+    ListEnterKey::install(screen.ruleList(), QStringLiteral("Enter キーで、選んだ担当者データを表示します"), [this] { editor_.LoadRule(); });
     connect(screen.changeButton(), &QPushButton::clicked, this, [this] { editor_.ChangeRule(); });
     connect(screen.clearButton(), &QPushButton::clicked, this, [this] { editor_.ClearRuleEditor(); });
     connect(append_, &QPushButton::clicked, this, [this] { editor_.AppendRule(); });

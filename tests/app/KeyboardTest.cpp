@@ -1,11 +1,14 @@
 #include "QtTestSuites.h"
+#include "AddressBook.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -137,6 +140,45 @@ private slots:
         QTRY_VERIFY(hide->hasFocus());
         QTest::keyClick(form.windowHandle(), Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(!hide->isEnabled());
+    }
+
+    // Arrows move a list's highlight alone; Enter then does what a click on the list does.
+    void enterOnAListDoesWhatAClickDoes_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("sort rules into the rule editor") << 1 << Names::List2 << Names::Text16 << QStringLiteral("b@example.jp");
+        QTest::newRow("compose: a name to the recipient") << 2 << Names::List5 << Names::ToText << QStringLiteral("p2@example.jp");
+        QTest::newRow("address book: a row to its boxes") << 4 << Names::List3 << Names::Text11 << QStringLiteral("p2@example.jp");
+    }
+    void enterOnAListDoesWhatAClickDoes()
+    {
+        QFETCH(int, tab);
+        QFETCH(QString, list);
+        QFETCH(QString, box);
+        QFETCH(QString, shown);
+        Started started;
+        started.folder.putSortRules({TestProgramFolder::sortRule(QStringLiteral("担当A"), QStringLiteral("a@example.jp")),
+            TestProgramFolder::sortRule(QStringLiteral("担当B"), QStringLiteral("b@example.jp"))});
+        const AddressBook book(started.folder.paths());
+        for (int entry = 1; entry <= 3; ++entry)
+            QVERIFY(book.RegisterAddress(QStringLiteral("名前%1").arg(entry), QStringLiteral("p%1@example.jp").arg(entry)).ok());
+        QVERIFY(started.start());
+        MainForm& form = started.harness.form();
+        started.harness.clickTab(tab);
+        auto* rows = started.harness.find<QAbstractItemView>(list);
+        rows->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(rows->hasFocus());
+
+        QTest::keyClick(form.windowHandle(), Qt::Key_Home);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Down);
+        QVERIFY(started.harness.find<QLineEdit>(box)->text() != shown);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Return);
+        QCOMPARE(started.harness.find<QLineEdit>(box)->text(), shown);
+        QVERIFY(rows->hasFocus());
+        QVERIFY(started.harness.messageBoxes.requests.isEmpty());
     }
 
     void theBulkSendChoiceIsOneStopWhoseArrowsReachTheOtherOption()
