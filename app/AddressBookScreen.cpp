@@ -238,4 +238,6 @@ void AddressBookScreen::AddSenderToAddressBook()
     LoadAddressList();
     address_->setText(mailScreen->senderBox()->text());
     mailScreen->markerBox()->clear();
+    // The name is typed next, before "登録".
+    name_->setFocus(Qt::OtherFocusReason);
 }

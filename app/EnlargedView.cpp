@@ -3,6 +3,7 @@
 #include "MainForm.h"
 #include "ReadingOrder.h"
 #include "ScreenControls.h"
+#include "TabStrip.h"
 #include "TextHelpers.h"
 #include "Twips.h"
 #include "WidgetNames.h"
@@ -86,6 +87,7 @@ void EnlargedView::returnToMainScreen()
 {
     form_.setMenusEnabled(true);
     form_.showScreen(MainForm::Screen::Main);
+    form_.tabStrip().setFocus(Qt::OtherFocusReason);
 }
 
 void EnlargedView::showMessage(const QString& subject, const QString& sender, const QString& date, const QString& body)
@@ -96,6 +98,8 @@ void EnlargedView::showMessage(const QString& subject, const QString& sender, co
     ScreenControls::showFromStart(sender_, sender);
     fontSize_->setText(QString::number(InitialFontSize));
     setFontSize(InitialFontSize);
+    // The message is read and scrolled next; the button that opened the view is hidden.
+    body_->setFocus(Qt::OtherFocusReason);
 }
 
 void EnlargedView::fontSizeDown()

@@ -8,6 +8,7 @@
 #include "ReadingOrder.h"
 #include "ScreenControls.h"
 #include "SendController.h"
+#include "TabStrip.h"
 #include "TextHelpers.h"
 #include "Twips.h"
 #include "WidgetNames.h"
@@ -114,6 +115,8 @@ void ReplyScreen::OpenReply()
     services_.clipboard.setText(mail->bodyBox()->toPlainText());
     body_->setPlainText(TrimBlanks(services_.clipboard.text()));
     mail->markerBox()->clear();
+    // The reply is written next; the button that opened it is hidden, and the tab strip with it.
+    body_->setFocus(Qt::OtherFocusReason);
 }
 
 void ReplyScreen::SendReply()
@@ -137,6 +140,7 @@ void ReplyScreen::SendReply()
     compose_.EmptyAfterSend();
     // The attachments stay for the next reply; the menus wait for the next tab.
     form_.showScreen(MainForm::Screen::Main);
+    form_.tabStrip().setFocus(Qt::OtherFocusReason);
     form_.setStatusText(ComposeScreen::finishedStatus());
 }
 
@@ -144,6 +148,7 @@ void ReplyScreen::GoBack()
 {
     form_.setMenusEnabled(true);
     form_.showScreen(MainForm::Screen::Main);
+    form_.tabStrip().setFocus(Qt::OtherFocusReason);
     attach_->setEnabled(true);
 }
 

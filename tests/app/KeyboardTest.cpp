@@ -1,5 +1,6 @@
 #include "QtTestSuites.h"
 #include "AddressBook.h"
+#include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
 #include "TabStrip.h"
@@ -178,6 +179,48 @@ private slots:
         QTest::keyClick(form.windowHandle(), Qt::Key_Return);
         QCOMPARE(started.harness.find<QLineEdit>(box)->text(), shown);
         QVERIFY(rows->hasFocus());
+        QVERIFY(started.harness.messageBoxes.requests.isEmpty());
+    }
+
+    // A screen opened by a button of the screen it hides takes the keys where a person goes on from
+    // there, and gives them back to the tab strip when it is left: the focus is never left behind
+    // on a hidden control.
+    void screensOpenedByButtonsTakeTheKeysAndGiveThemBack_data()
+    {
+        QTest::addColumn<QString>("opening");
+        QTest::addColumn<QString>("focused");
+        QTest::addColumn<QString>("leaving");
+        QTest::newRow("reply: the reply's text") << Names::Command5 << Names::Text42 << Names::Command33;
+        QTest::newRow("enlarged view: its body") << Names::Command29 << Names::Text15 << Names::Command1;
+        QTest::newRow("sender to the address book: the name") << Names::Command4 << Names::Text6 << QString();
+    }
+    void screensOpenedByButtonsTakeTheKeysAndGiveThemBack()
+    {
+        QFETCH(QString, opening);
+        QFETCH(QString, focused);
+        QFETCH(QString, leaving);
+        Started started;
+        QVERIFY(StoreMessage(started.folder.paths(), 1, 1,
+            {QStringLiteral("件名"), QStringLiteral("差出人 <sender@example.jp>"), QStringLiteral("Mon, 7 Dec 2026 10:00:00 +0900"),
+                QStringLiteral("本文")})
+                    .ok());
+        QVERIFY(started.start());
+        MainForm& form = started.harness.form();
+        started.harness.clickTab(7);
+        auto* list = started.harness.find<QWidget>(Names::MailListView);
+        list->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(list->hasFocus());
+        QTest::keyClick(form.windowHandle(), Qt::Key_Home);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Return);
+
+        started.harness.find<QWidget>(opening)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Return);
+        QTRY_COMPARE(nameOf(QApplication::focusWidget()), focused);
+        if (leaving.isEmpty())
+            return;
+        started.harness.find<QWidget>(leaving)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Return);
+        QTRY_VERIFY(form.tabStrip().hasFocus());
         QVERIFY(started.harness.messageBoxes.requests.isEmpty());
     }
 
