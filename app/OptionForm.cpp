@@ -39,7 +39,7 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, const
     // Below the buttons, the copy kept on the server, the SMTP login, then a line for each server
     // that may get the password without TLS.
     const double keepTop = 3000;
-    const double smtpAccountTop = 3720;
+    const double smtpAccountTop = 3900;
     const double consentTop = 4920;
     const double consentLine = 300;
     const auto consents = static_cast<double>(settings_.PlainPasswordServers.size());

@@ -77,6 +77,23 @@ private slots:
             QVERIFY(!window->isModal());
     }
 
+    void theServerDialogsControlsLieApartWithinIt()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=pop.example\r\nPLAINPASS=pop.example\r\nPLAINPASS=other.example\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        OptionForm& servers = harness.form().optionForm();
+        const QList<QWidget*> controls = servers.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (qsizetype first = 0; first < controls.size(); ++first) {
+            QVERIFY2(servers.rect().contains(controls[first]->geometry()), qPrintable(controls[first]->objectName()));
+            for (qsizetype second = first + 1; second < controls.size(); ++second) {
+                QVERIFY2(!controls[first]->geometry().intersects(controls[second]->geometry()),
+                    qPrintable(controls[first]->objectName() + u' ' + controls[second]->objectName()));
+            }
+        }
+    }
+
     void serverSettingsConfirmedAreWrittenAndShownAgainAfterARestart()
     {
         TestProgramFolder folder;
