@@ -4,6 +4,7 @@
 // mailbox that holds nothing else. The mailboxes are a dovecot of the bench's own.
 
 #include "BenchMailServers.h"
+#include "ForwardingMailLibrary.h"
 #include "NMail.h"
 #include "ReceiveSession.h"
 
@@ -36,61 +37,23 @@ std::string generatedMessage(const std::string& kind, int number)
         + "@example.jp>\nContent-Type: text/plain; charset=utf-8\n\n本日の会議の議事録です。\n";
 }
 
-// Counts the fetches of the library it forwards to.
-class CountingMail final : public NMailApi {
+// Counts the fetches and id listings of the library it forwards to.
+class CountingMail final : public ForwardingMailLibrary {
 public:
-    explicit CountingMail(NMailApi& mail) : mail_(mail) {}
+    using ForwardingMailLibrary::ForwardingMailLibrary;
     int fetches = 0;
     int listings = 0;
 
-    int NMailInitializeWinSock() override { return mail_.NMailInitializeWinSock(); }
-    int NMailSetOption(int option, int value) override { return mail_.NMailSetOption(option, value); }
-    int NMailSetOptionText(int option, const QString& value) override { return mail_.NMailSetOptionText(option, value); }
-    int NMailPop3Connect(const QString& server) override { return mail_.NMailPop3Connect(server); }
-    int NMailPop3Authenticate(int handle, const QString& id, const QString& password, int apop) override
-    {
-        return mail_.NMailPop3Authenticate(handle, id, password, apop);
-    }
     int NMailPop3GetUidl(int handle, QStringList& ids) override
     {
         ++listings;
-        return mail_.NMailPop3GetUidl(handle, ids);
+        return ForwardingMailLibrary::NMailPop3GetUidl(handle, ids);
     }
     int NMailPop3GetMailStatus(int handle, int number, QString& subject, QString& date, QString& from, QString& header, int flag) override
     {
         ++fetches;
-        return mail_.NMailPop3GetMailStatus(handle, number, subject, date, from, header, flag);
+        return ForwardingMailLibrary::NMailPop3GetMailStatus(handle, number, subject, date, from, header, flag);
     }
-    int NMailPop3GetMailSize(int handle, int number) override { return mail_.NMailPop3GetMailSize(handle, number); }
-    int NMailPop3GetMail(int handle, int number, QString& subject, QString& date, QString& from, QString& header, QString& body,
-        int flag, int option) override
-    {
-        return mail_.NMailPop3GetMail(handle, number, subject, date, from, header, body, flag, option);
-    }
-    int NMailAttachmentFileFirst(int handle, QString& subject, QString& date, QString& from, QString& header, QString& body,
-        const QString& attachmentFolder, const QString& workFilePath, QString& workText, int flag) override
-    {
-        return mail_.NMailAttachmentFileFirst(handle, subject, date, from, header, body, attachmentFolder, workFilePath, workText, flag);
-    }
-    int NMailAttachmentFileClose(int handle) override { return mail_.NMailAttachmentFileClose(handle); }
-    int NMailAttachmentFileFlush(int handle) override { return mail_.NMailAttachmentFileFlush(handle); }
-    int NMailPop3DeleteMail(int handle, int number) override { return mail_.NMailPop3DeleteMail(handle, number); }
-    int NMailPop3DeleteMails(int handle, const QList<int>& numbers, QStringList& refusals) override
-    {
-        return mail_.NMailPop3DeleteMails(handle, numbers, refusals);
-    }
-    void NMailPop3PlanFetches(int handle, const QList<int>& numbers) override { mail_.NMailPop3PlanFetches(handle, numbers); }
-    int NMailPop3Close(int handle) override { return mail_.NMailPop3Close(handle); }
-    int NMailSmtpSendMail(const QString& server, const QString& to, const QString* cc, const QString* bcc, const QString& from,
-        const QString& subject, const QString& body, const QString* header, const QString& attachments, int flag) override
-    {
-        return mail_.NMailSmtpSendMail(server, to, cc, bcc, from, subject, body, header, attachments, flag);
-    }
-    int NMailGetMessage(int handle, QString& buffer, int size) override { return mail_.NMailGetMessage(handle, buffer, size); }
-    int NMailEndWinSock() override { return mail_.NMailEndWinSock(); }
-
-private:
-    NMailApi& mail_;
 };
 
 struct ProgramFolder {
