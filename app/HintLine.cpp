@@ -142,6 +142,14 @@ bool HintLine::eventFilter(QObject* watched, QEvent* event)
         if (widget->window() == &window_)
             pointerMovedOver(widget, static_cast<QMouseEvent*>(event)->position().toPoint());
     }
+    // A field the keyboard goes to is chosen for copying as one the pointer moves over, so that
+    // "コピー（Subject/from/Data）" serves a hand on the keys too. Hints are not shown on focus:
+    // assistive tools read them as the controls' descriptions.
+    if (event->type() == QEvent::FocusIn && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (const Rule* rule = ruleFor(widget->objectName()); rule && rule->action == Action::CopyText && widget->window() == &window_)
+            apply(*rule, widget);
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -163,7 +163,8 @@ private slots:
         QTRY_VERIFY(composeHints->isHidden());
     }
 
-    void theViewFieldsAreCopiedIntoTheCopyBox()
+    // The field the pointer moved over last, or the keyboard went to last, is the one copied.
+    void theViewFieldsPointedAtOrTabbedToAreCopiedIntoTheCopyBox()
     {
         TestProgramFolder folder;
         folder.putServerSettings("POP3=p\r\n");
@@ -176,6 +177,13 @@ private slots:
             view->setText(field + QStringLiteral(" の内容"));
             pointAt(view);
             QTRY_COMPARE(copyBox->text(), view->text());
+        }
+        auto* list = harness.find<QWidget>(Names::MailListView);
+        list->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(list->hasFocus());
+        for (const QString& field : {Names::Text7, Names::Text8, Names::Text9}) {
+            QTest::keyClick(harness.form().windowHandle(), Qt::Key_Tab);
+            QCOMPARE(copyBox->text(), harness.find<QLineEdit>(field)->text());
         }
     }
 
