@@ -3,7 +3,6 @@
 #include "MainForm.h"
 #include "ReadingOrder.h"
 #include "ScreenControls.h"
-#include "TabStrip.h"
 #include "TextHelpers.h"
 #include "Twips.h"
 #include "WidgetNames.h"
@@ -87,7 +86,6 @@ void EnlargedView::returnToMainScreen()
 {
     form_.setMenusEnabled(true);
     form_.showScreen(MainForm::Screen::Main);
-    form_.tabStrip().setFocus(Qt::OtherFocusReason);
 }
 
 void EnlargedView::showMessage(const QString& subject, const QString& sender, const QString& date, const QString& body)

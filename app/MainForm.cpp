@@ -30,6 +30,7 @@
 #include "WidgetNames.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
@@ -503,6 +504,13 @@ void MainForm::showScreen(Screen screen)
     tabStrip_->setVisible(screen != Screen::Reply && screen != Screen::Enlarged);
     shown->show();
     shown->raise();
+    // The focus may still sit on a control of the screen just hidden, or on the hidden strip, where
+    // keys go nowhere: it goes to the strip, where a person moves on from. A screen opened without
+    // the strip gives it to its own control.
+    const QWidget* focused = QApplication::focusWidget();
+    const bool focusShown = focused && (shown->isAncestorOf(focused) || tabStrip_->isAncestorOf(focused));
+    if (!focusShown && tabStrip_->isVisible())
+        tabStrip_->setFocus(Qt::OtherFocusReason);
 }
 
 void MainForm::setMenusEnabled(bool enabled)

@@ -8,7 +8,6 @@
 #include "ReadingOrder.h"
 #include "ScreenControls.h"
 #include "SendController.h"
-#include "TabStrip.h"
 #include "TextHelpers.h"
 #include "Twips.h"
 #include "WidgetNames.h"
@@ -140,7 +139,6 @@ void ReplyScreen::SendReply()
     compose_.EmptyAfterSend();
     // The attachments stay for the next reply; the menus wait for the next tab.
     form_.showScreen(MainForm::Screen::Main);
-    form_.tabStrip().setFocus(Qt::OtherFocusReason);
     form_.setStatusText(ComposeScreen::finishedStatus());
 }
 
@@ -148,7 +146,6 @@ void ReplyScreen::GoBack()
 {
     form_.setMenusEnabled(true);
     form_.showScreen(MainForm::Screen::Main);
-    form_.tabStrip().setFocus(Qt::OtherFocusReason);
     attach_->setEnabled(true);
 }
 
