@@ -258,21 +258,24 @@ void ComposeScreen::SendComposed()
     attach_->setEnabled(true);
     form_.setStatusText(sending());
 
-    QStringList recipients;
+    QStringList recipients{to_->text()};
     if (bulkSendOn()) {
         const auto addresses = book_.recipients();
         if (!addresses.ok())
             services_.messageBoxes.notify(addresses.error(), MessageBoxService::Icon::Critical);
-        else
-            recipients = addresses.value();
-    } else {
-        recipients = {to_->text()};
+        else if (addresses.value().isEmpty())
+            services_.messageBoxes.notify(noBulkRecipients(), MessageBoxService::Icon::Exclamation);
+        if (!addresses.ok() || addresses.value().isEmpty()) {
+            form_.setStatusText(SendRun::nothingSentText());
+            return;
+        }
+        recipients = addresses.value();
     }
     const OutgoingMail boxes{to_->text(), subject_->text(), body_->toPlainText(), attachments_->text()};
     const std::optional<SendRun::Outcome> outcome = sender_.send(recipients, boxes);
     if (!outcome)
         return;
-    if (outcome->notSent) {
+    if (!outcome->allSent()) {
         // Nothing typed is lost: the boxes stay as they are for the user to correct or send again.
         form_.setStatusText(SendRun::notSentStatus(*outcome));
         to_->setFocus();

@@ -42,8 +42,8 @@ public:
     // The opening-line list lost the focus after a line was chosen or typed: its text replaces the body.
     void TakeOpeningLine();
 
-    // After any send, also one from the reply screen: the four boxes empty and bulk send off,
-    // with no option selected and the list's colour left as it is.
+    // After a send that reached every recipient, also one from the reply screen: the four boxes
+    // empty and bulk send off, with no option selected and the list's colour left as it is.
     void EmptyAfterSend();
     // "添付File" can be used again, or not.
     void setAttachEnabled(bool enabled);
@@ -56,6 +56,11 @@ public:
     static QString sentStatus() { return QStringLiteral("送信完了です。"); }
     static QString finishedStatus() { return QStringLiteral("送信を完了しました。"); }
     static QString nothingSelected() { return QStringLiteral("データが選択されていません"); }
+    // Bulk send on with an address book that holds no entry.
+    static QString noBulkRecipients()
+    {
+        return QStringLiteral("アドレス帳に宛先が登録されていないため、一括送信できません。\r\nメールは送信していません。");
+    }
     // Asks for a file to attach; std::nullopt when cancelled or refused after a message.
     static std::optional<QString> chooseAttachment(Services& services);
     static QString commaRefused(const QString& path);

@@ -130,7 +130,7 @@ void ReplyScreen::SendReply()
     const std::optional<SendRun::Outcome> outcome = sender_.send({boxes.to}, boxes);
     if (!outcome)
         return;
-    if (outcome->notSent) {
+    if (!outcome->allSent()) {
         form_.setStatusText(SendRun::notSentStatus(*outcome));
         to_->setFocus();
         return;

@@ -37,8 +37,13 @@ std::optional<SendRun::Outcome> SendController::send(const QStringList& recipien
     // still held off, instead of landing on whatever screen the send leaves shown.
     QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
     operation_ = nullptr;
-    if (!operation.stopConfirmed())
+    if (!operation.stopConfirmed()) {
+        // The boxes of each refused message named it; the tally says how much of the whole went,
+        // since the status line is not in sight of the screen that sent.
+        if (outcome.messages > 1 && !outcome.allSent() && outcome.sent + outcome.unconfirmed > 0)
+            form_.services().messageBoxes.notify(SendRun::notSentStatus(outcome), MessageBoxService::Icon::Exclamation);
         return outcome;
+    }
     form_.setStatusText(stoppedStatus());
     form_.services().messageBoxes.notify(stoppedText(outcome.sent, static_cast<int>(recipients.size()) - outcome.sent));
     if (outcome.stoppedByUser)

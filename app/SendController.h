@@ -12,8 +12,9 @@ class MainForm;
 class OperationInProgress;
 
 // Runs the sends of the compose and reply screens on the main window: one operation at a time,
-// user input held off, progress in the caption with a repaint between messages, and the
-// "送信エラー" box for every message the library refuses.
+// user input held off, progress in the caption with a repaint between messages, the
+// "送信エラー" box for every message the library refuses, and after a send of several messages
+// of which only some went, a box that says how many went.
 class SendController : public QObject, private SendRunView {
     Q_OBJECT
 public:

@@ -16,6 +16,11 @@ QString SendRun::notTriedText(int remaining)
     return QStringLiteral("残りの %1 件は送信していません。").arg(remaining);
 }
 
+QString SendRun::messageNotSentText(int number, const QString& recipient)
+{
+    return QStringLiteral("%1 通目（宛先 %2）は送信していません。").arg(number).arg(recipient);
+}
+
 QString SendRun::unconfirmedText(const QStringList& unconfirmed, const QString& reason)
 {
     return QStringLiteral("次のメールは、サーバーが受け取ったかどうか確かめられませんでした。\r\n"
@@ -32,9 +37,14 @@ QString SendRun::historyReplacementText(const QString& characters)
 
 QString SendRun::notSentStatus(const Outcome& outcome)
 {
-    if (outcome.sent == 0)
+    if (outcome.sent == 0 && outcome.unconfirmed == 0)
         return nothingSentText();
-    return QStringLiteral("%1 件を送信しました。残りは送信していません。").arg(outcome.sent);
+    QString text = QStringLiteral("%1 件中 %2 件を送信しました。").arg(outcome.messages).arg(outcome.sent);
+    if (const int notSent = outcome.messages - outcome.sent - outcome.unconfirmed; notSent > 0)
+        text += QStringLiteral("%1 件は送信していません。").arg(notSent);
+    if (outcome.unconfirmed > 0)
+        text += QStringLiteral("%1 件は届いたかどうか確かめられません。").arg(outcome.unconfirmed);
+    return text;
 }
 
 namespace {
@@ -57,10 +67,10 @@ QString refusedRecipient(const QStringList& recipients)
 SendRun::Outcome SendRun::run(const QStringList& recipients, const OutgoingMail& boxes)
 {
     Outcome outcome;
+    outcome.messages = static_cast<int>(recipients.size());
     if (const QString refused = refusedRecipient(recipients); !refused.isEmpty()) {
         view_.reportRefusedRecipient(refused + QStringLiteral("\r\n") + nothingSentText());
         outcome.stopped = true;
-        outcome.notSent = true;
         return outcome;
     }
     const QString unstorable = Cp932Codec::unstorableCharacters(boxes.to + boxes.subject + boxes.body);
@@ -84,6 +94,7 @@ SendRun::Outcome SendRun::sendEach(const QStringList& recipients, const Outgoing
 {
     Outcome outcome;
     const int count = static_cast<int>(recipients.size());
+    outcome.messages = count;
     for (int number = 1; number <= count; ++number) {
         view_.showProgress(number, count);
         if (view_.stopRequested()) {
@@ -99,7 +110,6 @@ SendRun::Outcome SendRun::sendEach(const QStringList& recipients, const Outgoing
         if (!stored.ok()) {
             view_.reportHistoryFailure(withRemaining(QStringLiteral("送信履歴に書き込めないため、メールを送信しませんでした。\r\n%1").arg(stored.error())));
             outcome.stopped = true;
-            outcome.notSent = true;
             return outcome;
         }
         ++outcome.stored;
@@ -115,12 +125,15 @@ SendRun::Outcome SendRun::sendEach(const QStringList& recipients, const Outgoing
             unconfirmed(number, message.to, result.error);
             continue;
         }
+        // The library's words say why; the box also says plainly which mail did not go.
+        const QString failure = result.error + QStringLiteral("\r\n\r\n")
+            + (count == 1 ? nothingSentText() : messageNotSentText(number, message.to));
         if (result.kind == SendResult::Kind::NotConnected) {
-            view_.reportSendFailure(withRemaining(result.error));
+            view_.reportSendFailure(withRemaining(failure));
             outcome.stopped = true;
             return outcome;
         }
-        view_.reportSendFailure(result.error);
+        view_.reportSendFailure(failure);
     }
     return outcome;
 }

@@ -40,15 +40,18 @@ public:
 class SendRun {
 public:
     struct Outcome {
+        // The messages of the run: one per recipient.
+        int messages = 0;
         int stored = 0;
         int sent = 0;
         int unconfirmed = 0;
         bool stopped = false;
         // The user stopped the run before every message was tried.
         bool stoppedByUser = false;
-        // A recipient was refused or the history could not be written: not every message went,
-        // and the screen keeps what the user typed.
-        bool notSent = false;
+
+        // Every message reached the server and was taken. Anything less, a run of no message
+        // included, leaves the screen holding what the user typed.
+        bool allSent() const { return messages > 0 && sent == messages; }
     };
 
     SendRun(SentHistory history, MailSender& sender, std::function<QString()> clockText, SendRunView& view);
@@ -58,10 +61,12 @@ public:
     Outcome run(const QStringList& recipients, const OutgoingMail& boxes);
 
     static QString notTriedText(int remaining);
+    // In a send of several messages: message number, to recipient, was refused or could not go.
+    static QString messageNotSentText(int number, const QString& recipient);
     // unconfirmed: "number: recipient" of each message; reason: the library's text of the first.
     static QString unconfirmedText(const QStringList& unconfirmed, const QString& reason);
     static QString nothingSentText() { return QStringLiteral("メールは送信していません。"); }
-    // The status line after a send that kept the screen's boxes (Outcome::notSent).
+    // The status line after a send that kept the screen's boxes (not Outcome::allSent).
     static QString notSentStatus(const Outcome& outcome);
     static QString historyReplacementText(const QString& characters);
 

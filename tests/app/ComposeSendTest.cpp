@@ -6,6 +6,7 @@
 #include "MainFormHarness.h"
 #include "RecordLayouts.h"
 #include "SendController.h"
+#include "SendRun.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
@@ -174,7 +175,7 @@ private slots:
         QVERIFY(!window.mail.calls.join(u'\n').contains(QStringLiteral("NMailPop3Connect")));
     }
 
-    void aRejectedSendKeepsItsRecordAndShowsOneSendError()
+    void aRejectedSendKeepsItsRecordShowsOneSendErrorAndKeepsTheMail()
     {
         Window window;
         window.mail.sendResult = -1;
@@ -183,9 +184,11 @@ private slots:
         window.click(Names::Command14);
         QCOMPARE(window.messageBoxes.requests.size(), 1);
         QCOMPARE(window.messageBoxes.requests[0].title, SendController::sendErrorTitle());
-        QCOMPARE(window.messageBoxes.requests[0].text, QStringLiteral("550 no such mailbox"));
+        QCOMPARE(window.messageBoxes.requests[0].text, QStringLiteral("550 no such mailbox\r\n\r\n") + SendRun::nothingSentText());
         QCOMPARE(window.sentRecords().size(), 1);
-        QCOMPARE(window.harness.form().statusText(), ComposeScreen::finishedStatus());
+        QCOMPARE(window.harness.form().statusText(), SendRun::nothingSentText());
+        QCOMPARE(window.text(Names::ToText), QStringLiteral("x@example.jp"));
+        QVERIFY(window.visible(Names::Frame3));
     }
 
     void bulkSendGoesToEveryEntryInFileOrder()

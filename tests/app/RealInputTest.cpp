@@ -10,6 +10,7 @@
 #include "QtMessageBoxService.h"
 #include "ReceiveController.h"
 #include "SendController.h"
+#include "SendRun.h"
 #include "TabStrip.h"
 #include "TestMailServers.h"
 #include "TestProgramFolder.h"
@@ -236,7 +237,7 @@ private slots:
         QTRY_VERIFY(harness->form().screenFrame(MainForm::Screen::Compose)->isVisible());
     }
 
-    void aRefusedRecipientInABulkSendTakesAClickOnOkAndTheRestGo()
+    void aRefusedRecipientInABulkSendTakesAClickOnOkTheRestGoAndTheMailStays()
     {
         start(QStringLiteral("real_boxes_bulk"), servers.pop3Server());
         const AddressBook book(folder->paths());
@@ -247,14 +248,22 @@ private slots:
         harness->find<QLineEdit>(Names::ToText)->setText(QStringLiteral("全員"));
         harness->find<QLineEdit>(Names::SubjectText)->setText(QStringLiteral("お知らせ"));
         harness->find<QPlainTextEdit>(Names::BodyText)->setPlainText(QStringLiteral("本文"));
-        BoxKeyAnswerer answerer({BoxKeyAnswerer::ClickDefaultButton});
+        BoxKeyAnswerer answerer({BoxKeyAnswerer::ClickDefaultButton, Qt::Key_Return});
 
         QTest::mouseClick(harness->find<QPushButton>(Names::Command14), Qt::LeftButton);
 
         QCOMPARE(answerer.ignored, QStringList());
-        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen.size(), 2);
         QCOMPARE(answerer.seen[0].title, SendController::sendErrorTitle());
         QVERIFY(answerer.seen[0].text.contains(QStringLiteral("550")));
+        QVERIFY(answerer.seen[0].text.contains(SendRun::messageNotSentText(2, QStringLiteral("no/body@localhost"))));
+        // Two of three went: said in so many words, and the mail stays on the screen.
+        QCOMPARE(answerer.seen[1].title, MessageBoxService::programTitle());
+        QCOMPARE(answerer.seen[1].text, QStringLiteral("3 件中 2 件を送信しました。1 件は送信していません。"));
+        QCOMPARE(harness->form().statusText(), answerer.seen[1].text);
+        QCOMPARE(harness->find<QLineEdit>(Names::ToText)->text(), QStringLiteral("全員"));
+        QCOMPARE(harness->find<QPlainTextEdit>(Names::BodyText)->toPlainText(), QStringLiteral("本文"));
+        QVERIFY(harness->form().screenFrame(MainForm::Screen::Compose)->isVisible());
         QCOMPARE(box->count(), 2);
     }
 

@@ -179,10 +179,75 @@ TEST_F(SendRunTest, MessagesLeftWithoutAnAnswerAreNamedInOneLastBoxAndTheRestSti
     }
 }
 
+// Every way a run can end, and what the screen is then told: only a run in which every message
+// was taken counts as sent; any other keeps the boxes and says how much went.
+TEST_F(SendRunTest, OnlyARunThatSentEveryMessageCountsAsSent)
+{
+    struct Case {
+        const char* name;
+        QStringList recipients;
+        QList<int> results;
+        bool historyBlocked;
+        bool allSent;
+        QString status;
+        // What the last box of the run says, besides the library's words; empty: no box.
+        QString lastBoxSays;
+    };
+    const QStringList one{QStringLiteral("a@x")};
+    const QStringList three{QStringLiteral("a@x"), QStringLiteral("b@x"), QStringLiteral("c@x")};
+    const int notConnected = NMailApi::SendNotConnected;
+    const int unconfirmed = NMailApi::ResultSentUnconfirmed;
+    const Case cases[] = {
+        {"one sent", one, {0}, false, true, QString(), QString()},
+        {"all three sent", three, {0, 0, 0}, false, true, QString(), QString()},
+        {"one refused", one, {-1}, false, false, SendRun::nothingSentText(), SendRun::nothingSentText()},
+        {"server unreachable", one, {notConnected}, false, false, SendRun::nothingSentText(), SendRun::nothingSentText()},
+        {"time-out without an answer", one, {unconfirmed}, false, false,
+            QStringLiteral("1 件中 0 件を送信しました。1 件は届いたかどうか確かめられません。"), QStringLiteral("1 通目（宛先 a@x）")},
+        {"history cannot be written", one, {}, true, false, SendRun::nothingSentText(), QStringLiteral("送信履歴に書き込めない")},
+        {"recipient refused before sending", {QStringLiteral("a@x, bob")}, {}, false, false, SendRun::nothingSentText(),
+            SendRun::nothingSentText()},
+        {"no recipient at all", {}, {}, false, false, SendRun::nothingSentText(), QString()},
+        {"bulk, the middle refused", three, {0, -1, 0}, false, false,
+            QStringLiteral("3 件中 2 件を送信しました。1 件は送信していません。"), SendRun::messageNotSentText(2, QStringLiteral("b@x"))},
+        {"bulk, the server gone after the first", three, {0, notConnected}, false, false,
+            QStringLiteral("3 件中 1 件を送信しました。2 件は送信していません。"), SendRun::notTriedText(1)},
+        {"bulk, the first unanswered", three, {unconfirmed, 0, 0}, false, false,
+            QStringLiteral("3 件中 2 件を送信しました。1 件は届いたかどうか確かめられません。"), QStringLiteral("1 通目（宛先 a@x）")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StoreTestFolder own;
+        if (c.historyBlocked) {
+            ASSERT_TRUE(QDir().mkpath(FolderFiles::FolderFilePath(own.paths(), FolderFiles::SentHistory)));
+        }
+        view = {};
+        mail.sent.clear();
+        mail.sendResults = c.results;
+        mail.errorText = QStringLiteral("エラーの理由");
+        MailSender sender(mail, account);
+        SendRun send(SentHistory(own.paths()), sender, [] { return QStringLiteral("2026/12/06 13:45:12"); }, view);
+
+        const SendRun::Outcome outcome = send.run(c.recipients, boxes);
+
+        EXPECT_EQ(outcome.allSent(), c.allSent);
+        if (!c.allSent) {
+            EXPECT_EQ(SendRun::notSentStatus(outcome), c.status);
+        }
+        const QStringList shown = view.sendFailures + view.historyFailures + view.unconfirmed + view.refusedRecipients;
+        if (c.lastBoxSays.isEmpty()) {
+            EXPECT_EQ(shown, QStringList());
+        } else {
+            ASSERT_FALSE(shown.isEmpty());
+            EXPECT_TRUE(shown.last().contains(c.lastBoxSays)) << shown.last().toStdString();
+        }
+    }
+}
+
 TEST_F(SendRunTest, ASentRecordThatCannotBeWrittenStopsTheSendBeforeTheLibraryIsCalled)
 {
     ASSERT_TRUE(QDir().mkpath(FolderFiles::FolderFilePath(folder.paths(), FolderFiles::SentHistory)));
-    EXPECT_TRUE(run({QStringLiteral("a@x"), QStringLiteral("b@x")}).notSent);
+    EXPECT_FALSE(run({QStringLiteral("a@x"), QStringLiteral("b@x")}).allSent());
     EXPECT_TRUE(mail.sent.isEmpty());
     ASSERT_EQ(view.historyFailures.size(), 1);
     EXPECT_TRUE(view.historyFailures.first().contains(SendRun::notTriedText(1)));
@@ -203,7 +268,7 @@ TEST_F(SendRunTest, ARecipientThatIsNoAddressIsNamedAndNothingIsStoredOrSent)
         SCOPED_TRACE(c.typed.toStdString());
         view.refusedRecipients.clear();
         const SendRun::Outcome outcome = run({c.typed});
-        EXPECT_TRUE(outcome.notSent);
+        EXPECT_FALSE(outcome.allSent());
         ASSERT_EQ(view.refusedRecipients.size(), 1);
         EXPECT_TRUE(view.refusedRecipients.first().contains(c.named)) << view.refusedRecipients.first().toStdString();
         EXPECT_TRUE(view.refusedRecipients.first().contains(SendRun::nothingSentText()));
@@ -213,7 +278,7 @@ TEST_F(SendRunTest, ARecipientThatIsNoAddressIsNamedAndNothingIsStoredOrSent)
 
     // Separated recipients go to the library in one call, as typed.
     const QString several = QStringLiteral("\"山田, 太郎\" <a@example.jp>; b@example.jp、c@example.jp");
-    EXPECT_FALSE(run({several}).notSent);
+    EXPECT_TRUE(run({several}).allSent());
     ASSERT_EQ(mail.sent.size(), 1);
     EXPECT_EQ(mail.sent.first().to, several);
 }
