@@ -24,15 +24,17 @@ void ReceiveController::ReceiveMail()
 {
     if (running_ || form_.isOperationInProgress())
         return;
+    const ReceiveAccount account = takeAccount();
+    if (offerMissingSetting(account))
+        return;
     running_ = true;
     captionBeforeSession_ = form_.windowTitle();
 
     Services& services = form_.services();
     ReceiveSession::Outcome outcome;
     {
-        // From the account to the QUIT nothing else may run; the final status lets the user act again.
+        // From the login to the QUIT nothing else may run; the final status lets the user act again.
         const OperationInProgress operation(form_);
-        const ReceiveAccount account = takeAccount();
         sessionKeywords_.reset();
         ReceiveSession session(
             form_.paths(), services.mail, services.messageBoxes,
@@ -62,6 +64,40 @@ ReceiveAccount ReceiveController::takeAccount()
             MessageBoxService::Icon::Exclamation);
     return {form_.Settings.Pop3Server, form_.Settings.UseApop, form_.AccountId, form_.AccountPassword,
         form_.Settings.KeepOnServerDays};
+}
+
+QString ReceiveController::missingSettingQuestion(MissingSetting missing)
+{
+    switch (missing) {
+    case MissingSetting::Pop3Server:
+        return QStringLiteral("POP3 サーバー名が設定されていないため、受信できません。\r\nサーバー設定を開きますか？");
+    case MissingSetting::AccountId:
+        return QStringLiteral("ID が設定されていないため、受信できません。\r\nID とパスワードの設定を開きますか？");
+    case MissingSetting::AccountPassword:
+        return QStringLiteral("パスワードが設定されていないため、受信できません。\r\nID とパスワードの設定を開きますか？");
+    }
+    return {};
+}
+
+bool ReceiveController::offerMissingSetting(const ReceiveAccount& account)
+{
+    // Without these the server cannot be asked at all: an empty mailbox must not be reported for it.
+    MissingSetting missing;
+    if (account.Pop3Server.isEmpty())
+        missing = MissingSetting::Pop3Server;
+    else if (account.AccountId.isEmpty())
+        missing = MissingSetting::AccountId;
+    else if (account.AccountPassword.isEmpty())
+        missing = MissingSetting::AccountPassword;
+    else
+        return false;
+    if (form_.services().messageBoxes.confirm(missingSettingQuestion(missing))) {
+        if (missing == MissingSetting::Pop3Server)
+            form_.openServerDialog();
+        else
+            form_.openAccountDialog();
+    }
+    return true;
 }
 
 void ReceiveController::setStatus(const QString& text) { form_.setStatusText(text); }

@@ -24,6 +24,10 @@ public:
     static constexpr std::uint32_t FinalStatusMilliseconds = 5000;
     static QString stoppedStatus() { return QStringLiteral("受信を中止しました"); }
 
+    enum class MissingSetting { Pop3Server, AccountId, AccountPassword };
+    // Asked instead of a receive that could not log in: yes opens the dialog that sets it.
+    static QString missingSettingQuestion(MissingSetting missing);
+
 private:
     void setStatus(const QString& text) override;
     void showProgress(int messageNumber, int messageCount) override;
@@ -34,6 +38,9 @@ private:
     void lowerNewCounter(int folder) override;
 
     ReceiveAccount takeAccount();
+    // True when the account lacks what a login needs; the user was asked and the dialog that sets
+    // it opened on a yes. Nothing is connected then.
+    bool offerMissingSetting(const ReceiveAccount& account);
     int newCounterSum() const;
 
     MainForm& form_;

@@ -100,8 +100,11 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     refusedFetches_.clear();
     refusedDeletions_.clear();
     sessionDay_ = today_.isValid() ? today_ : QDate::currentDate();
-    if (account.Pop3Server.isEmpty())
+    // Without a server, an ID and a password nothing can be asked: that is no empty mailbox.
+    if (account.Pop3Server.isEmpty() || account.AccountId.isEmpty() || account.AccountPassword.isEmpty()) {
+        outcome.failed = true;
         return outcome;
+    }
     // Without the attachment folder no attachment and no undecodable message can be kept, so
     // nothing could be deleted: the mail stays on the server until the folder is back.
     if (!QFileInfo(paths_.attachmentFolder()).isDir()) {
@@ -123,10 +126,6 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         // user must see, not an empty mailbox.
         outcome.failed = true;
         reportFailure();
-        return outcome;
-    }
-    if (account.AccountId.isEmpty() || account.AccountPassword.isEmpty()) {
-        mail_.NMailPop3Close(handle);
         return outcome;
     }
     const int count = login(handle, account);

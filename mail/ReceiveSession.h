@@ -71,7 +71,8 @@ public:
     struct Outcome {
         int spamCount = 0;
         int storedCount = 0;
-        // The session could not connect, log in or receive everything: the user has been told.
+        // The session could not connect, log in or receive everything: the user has been told,
+        // unless the account lacked a server, an ID or a password (then nothing was connected).
         bool failed = false;
         // The user stopped the session during a network wait and the server deleted nothing. The
         // records of the session were taken back, or, once kept with their ids, stay (the next

@@ -1,7 +1,10 @@
 #include "QtTestSuites.h"
+#include "BoxKeyAnswerer.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
+#include "QtMessageBoxService.h"
+#include "ReceiveController.h"
 #include "RecordLayouts.h"
 #include "SpamKeywordList.h"
 #include "TabStrip.h"
@@ -194,16 +197,55 @@ private slots:
 
     }
 
-    void anEmptyIdConnectsAndClosesWithoutLoggingInButStillSavesTheAccount()
+    // No login can work without a server name, an ID and a password: the receive names what is
+    // missing in a real box, opens the dialog that sets it on a yes, and connects to nothing.
+    void aMissingSettingIsNamedAndItsDialogOfferedWithoutConnecting_data()
     {
-        folder->put(QStringLiteral("★MailData/iniIdPass.ini"), "[EXEINI]\r\nNAME=\r\nNAME2=secret\r\nNAME3=0\r\n");
-        start({mail(QStringLiteral("a@example.jp"), QStringLiteral("waiting"))});
-        receive();
-        QCOMPARE(harness->mail.count(QStringLiteral("NMailPop3Connect")), 1);
-        QCOMPARE(harness->mail.count(QStringLiteral("NMailPop3Authenticate")), 0);
-        QCOMPARE(harness->mail.count(QStringLiteral("NMailPop3Close")), 1);
-        QVERIFY(statusTexts().contains(QStringLiteral("新着メールなし")));
-        QCOMPARE(folder->contents(QStringLiteral("★MailData/iniIdPass.ini")), QByteArray("[EXEINI]\r\nNAME=\r\nNAME2=secret\r\nNAME3=1\r\n"));
+        QTest::addColumn<QByteArray>("servers");
+        QTest::addColumn<QByteArray>("account");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("missing");
+        QTest::addColumn<QString>("opened");
+        using Missing = ReceiveController::MissingSetting;
+        QTest::newRow("no POP3 server, yes") << QByteArray("SMTP=smtp.example\r\n") << QByteArray("NAME=taro\r\nNAME2=secret")
+                                             << int(Qt::Key_Return) << int(Missing::Pop3Server) << QString(Names::OptionForm);
+        QTest::newRow("no ID, yes") << QByteArray("POP3=pop.example\r\n") << QByteArray("NAME=\r\nNAME2=secret") << int(Qt::Key_Return)
+                                    << int(Missing::AccountId) << QString(Names::IdPassForm);
+        QTest::newRow("no password, no") << QByteArray("POP3=pop.example\r\n") << QByteArray("NAME=taro\r\nNAME2=") << int(Qt::Key_Escape)
+                                         << int(Missing::AccountPassword) << QString();
+    }
+    void aMissingSettingIsNamedAndItsDialogOfferedWithoutConnecting()
+    {
+        QFETCH(QByteArray, servers);
+        QFETCH(QByteArray, account);
+        QFETCH(int, key);
+        QFETCH(int, missing);
+        QFETCH(QString, opened);
+        folder->putServerSettings(servers);
+        folder->put(QStringLiteral("★MailData/iniIdPass.ini"), "[EXEINI]\r\n" + account + "\r\nNAME3=1\r\n");
+        FakeNMail server;
+        server.mailbox = {mail(QStringLiteral("a@example.jp"), QStringLiteral("waiting"))};
+        QtMessageBoxService boxes;
+        MainFormHarness window(*folder, server, boxes);
+        QVERIFY(window.start());
+        boxes.setParentWindow(&window.form());
+        // Start-up opens the server dialog when no POP3 server is set: it is closed first.
+        if (QWidget* dialog = MainFormHarness::window(Names::OptionForm))
+            dialog->close();
+        QTRY_VERIFY(!MainFormHarness::window(Names::OptionForm));
+        BoxKeyAnswerer answers({static_cast<Qt::Key>(key)});
+
+        window.clickTab(3);
+
+        QCOMPARE(answers.ignored, QStringList());
+        QCOMPARE(answers.titles(), QStringList{QStringLiteral("確認")});
+        QCOMPARE(answers.texts(), QStringList{ReceiveController::missingSettingQuestion(static_cast<ReceiveController::MissingSetting>(missing))});
+        QCOMPARE(server.count(QStringLiteral("NMailPop3Connect")), 0);
+        QCOMPARE(window.form().statusText(), QString());
+        for (const QString& dialog : {QString(Names::OptionForm), QString(Names::IdPassForm)}) {
+            const QWidget* shown = MainFormHarness::window(dialog);
+            QVERIFY2((shown && shown->isVisible()) == (dialog == opened), qPrintable(dialog));
+        }
     }
 
     void aFailedFetchStopsTheSessionAndLeavesItAndTheRestOnTheServer()
