@@ -11,7 +11,8 @@ class MainForm;
 
 // Runs a receive session for the receive tab on the main window's controls: the account from the
 // account dialog, progress in the caption, the stored message in the view fields, the New
-// counters, and the final status in the status bar for five seconds.
+// counters, and the final status in the status bar for five seconds. Without a POP3 server, an
+// ID or a password it connects to nothing and offers the window that sets what is missing.
 class ReceiveController : public QObject, private ReceiveView {
     Q_OBJECT
 public:
