@@ -30,10 +30,9 @@ QStringList leftoverTemporaryFiles(const ProgramPaths& paths)
     QStringList candidates;
     for (const int number : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 30, 50})
         candidates << paths.dataFile(QStringLiteral("VBMDATA%1.TMP").arg(number));
-    candidates << AccountProfile(paths).accountFilePath() + QStringLiteral(".tmp");
-    candidates << ReceiveJournal(paths).path() + QStringLiteral(".tmp");
-    candidates << ReceivedMessageIds(paths).pendingPath() + QStringLiteral(".tmp");
-    candidates << ProgramPaths::inCurrentDirectory(u"vbmail.ini") + QStringLiteral(".tmp");
+    for (const QString& rewritten : {AccountProfile(paths).accountFilePath(), ReceiveJournal(paths).path(),
+             ReceivedMessageIds(paths).pendingPath(), ProgramPaths::inCurrentDirectory(u"vbmail.ini")})
+        candidates << AtomicFile::temporariesOf(rewritten);
     candidates << paths.attachmentFolder() + QStringLiteral("/0.txt");
 
     QStringList found;

@@ -17,10 +17,11 @@ namespace StartUpRecovery {
 //                                                             sent history)
 //   ★MAilData/VBMDATA20.TMP                                   copy of an address-book compaction
 //   ★MAilData/VBMDATA50.TMP                                   copy of a keyword compaction
-//   ★MAilData/iniIdPass.ini.tmp, ★MAilData/receive.journal.tmp the account and the receive
-//                                                             journal before their rename
-//   ★MAilData/received.ids.new.tmp                            the pending id file before its rename
-//   vbmail.ini.tmp (current directory)                        the server settings before theirs
+//   ★MAilData/iniIdPass.ini.tmp-XXXXXX,                       the account and the receive journal
+//   ★MAilData/receive.journal.tmp-XXXXXX                      before their rename (six characters;
+//                                                             an earlier version's ".tmp" too)
+//   ★MAilData/received.ids.new.tmp-XXXXXX                     the pending id file before its rename
+//   vbmail.ini.tmp-XXXXXX (current directory)                 the server settings before theirs
 //   添付フォルダ/0.txt                                          the receive session's work file
 //   添付フォルダ/.nmail-XXXXXX (six characters)                 an attachment before it got its name
 // Each stands beside a whole original: a compaction and every other rewrite rename their copy
