@@ -33,7 +33,6 @@ QStringList leftoverTemporaryFiles(const ProgramPaths& paths)
     for (const QString& rewritten : {AccountProfile(paths).accountFilePath(), ReceiveJournal(paths).path(),
              ReceivedMessageIds(paths).pendingPath(), ProgramPaths::inCurrentDirectory(u"vbmail.ini")})
         candidates << AtomicFile::temporariesOf(rewritten);
-    candidates << paths.attachmentFolder() + QStringLiteral("/0.txt");
 
     QStringList found;
     for (const QString& candidate : std::as_const(candidates)) {
