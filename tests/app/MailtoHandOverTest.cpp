@@ -1,4 +1,5 @@
 #include "QtTestSuites.h"
+#include "BoxKeyAnswerer.h"
 #include "MainFormHarness.h"
 #include "QtMessageBoxService.h"
 #include "RunningCopyLink.h"
@@ -256,6 +257,43 @@ private slots:
         QCOMPARE(asked, QStringLiteral("確認"));
         QVERIFY(!QApplication::activeModalWidget());
         QCOMPARE(form.findChild<QLineEdit*>(Names::ToText)->text(), to);
+    }
+
+    void ccAndBccTheScreenCannotTakeAreNamedInANotice_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QStringList>("named");
+        QTest::newRow("cc") << u"mailto:a@example.jp?cc=b@example.jp,c@example.jp"_s << QStringList{u"CC: b@example.jp, c@example.jp"_s};
+        QTest::newRow("bcc") << u"mailto:a@example.jp?bcc=d@example.jp"_s << QStringList{u"BCC: d@example.jp"_s};
+        QTest::newRow("both") << u"mailto:a@example.jp?bcc=d@example.jp&cc=b@example.jp"_s
+                              << QStringList{u"CC: b@example.jp"_s, u"BCC: d@example.jp"_s};
+        QTest::newRow("neither") << u"mailto:a@example.jp?subject=x"_s << QStringList();
+    }
+    void ccAndBccTheScreenCannotTakeAreNamedInANotice()
+    {
+        QFETCH(QString, link);
+        QFETCH(QStringList, named);
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness fakes(folder);
+        QtMessageBoxService boxes;
+        Services services{boxes, fakes.clipboard, fakes.fileDialogs, fakes.launcher, fakes.clock, fakes.mail,
+            fakes.services.processEvents, fakes.services.endProcess};
+        const ProgramPaths paths(folder.folder());
+        MainForm form(paths, services);
+        boxes.setParentWindow(&form);
+        QVERIFY(form.load());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        BoxKeyAnswerer answerer({Qt::Key_Return});
+
+        form.takeHandOver(link);
+
+        QCOMPARE(answerer.ignored, QStringList());
+        QCOMPARE(answerer.seen.size(), named.isEmpty() ? 0 : 1);
+        for (const QString& line : std::as_const(named))
+            QVERIFY2(answerer.seen[0].text.contains(line), qPrintable(answerer.seen[0].text));
+        QCOMPARE(form.findChild<QLineEdit*>(Names::ToText)->text(), u"a@example.jp"_s);
     }
 
     void aLaterStartWithoutALinkBringsTheWindowBack()
