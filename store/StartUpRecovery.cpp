@@ -31,7 +31,8 @@ QStringList leftoverTemporaryFiles(const ProgramPaths& paths)
     for (const int number : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 30, 50})
         candidates << paths.dataFile(QStringLiteral("VBMDATA%1.TMP").arg(number));
     for (const QString& rewritten : {AccountProfile(paths).accountFilePath(), ReceiveJournal(paths).path(),
-             ReceivedMessageIds(paths).pendingPath(), ProgramPaths::inCurrentDirectory(u"vbmail.ini")})
+             ReceivedMessageIds(paths).pendingPath(), ProgramPaths::inCurrentDirectory(u"vbmail.ini"),
+             paths.attachmentFolder() + QStringLiteral("/.nmail-work")})
         candidates << AtomicFile::temporariesOf(rewritten);
 
     QStringList found;

@@ -23,6 +23,7 @@ namespace StartUpRecovery {
 //                                                             an earlier version's ".tmp" too)
 //   ★MAilData/received.ids.new.tmp-XXXXXX                     the pending id file before its rename
 //   vbmail.ini.tmp-XXXXXX (current directory)                 the server settings before theirs
+//   添付フォルダ/.nmail-work.tmp-XXXXXX                          the work file's note before its rename
 //   添付フォルダ/.nmail-XXXXXX (six characters)                 an attachment before it got its name
 // Each stands beside a whole original: a compaction and every other rewrite rename their copy
 // over the original only once the copy is complete and flushed.

@@ -25,7 +25,7 @@ TEST(StartUpRecovery, RemovesTheTemporaryFilesItNamesAndNothingElse)
         store.data(QStringLiteral("VBMDATA50.TMP")), store.data(QStringLiteral("iniIdPass.ini.tmp")),
         store.data(QStringLiteral("receive.journal.tmp")), store.data(QStringLiteral("received.ids.new.tmp")), paths.programFolder() + QStringLiteral("/vbmail.ini.tmp"),
         store.data(QStringLiteral("iniIdPass.ini.tmp-Ab12Cd")), paths.programFolder() + QStringLiteral("/vbmail.ini.tmp-x9Y8z7"),
-        attachments + QStringLiteral("/.nmail-Ab12Cd")};
+        attachments + QStringLiteral("/.nmail-Ab12Cd"), attachments + QStringLiteral("/.nmail-work.tmp-Ab12Cd")};
     const QStringList kept = {store.data(QStringLiteral("vbmdata3.data")), store.data(QStringLiteral("VBMDATA3.TMP.old")),
         store.data(QStringLiteral("iniIdPass.ini.tmp-Ab12Cde")), store.data(QStringLiteral("other.ini.tmp-Ab12Cd")),
         attachments + QStringLiteral("/report.txt"), attachments + QStringLiteral("/0.txt"), attachments + QStringLiteral("/.nmail-Ab12Cde"),
