@@ -92,8 +92,12 @@ QString AttachmentWorkFile::write(const QString& path, const QString& header, co
             ::unlink(name.constData());
             return {};
         }
-    } else if (descriptor < 0 && errno != ELOOP) {
-        return {};
+    } else if (descriptor < 0) {
+        // Whatever stands at the name and cannot be opened (a link, a file the user made read-only)
+        // is not the program's; only a folder that cannot be reached gives no work text.
+        struct stat info {};
+        if (::lstat(name.constData(), &info) != 0)
+            return {};
     }
     if (descriptor >= 0) {
         // Let go before the work text is made: a large message is held in several forms here.

@@ -92,6 +92,11 @@ TEST(AttachmentWorkFile, AFileOfThatNameTheProgramDidNotMakeIsNeitherWrittenNorR
     };
     const Case cases[] = {
         {"the user's own 0.txt", [](const QString& path, const QString&) { put(path, "mine"); }},
+        {"the user's own 0.txt made read-only",
+            [](const QString& path, const QString&) {
+                put(path, "mine");
+                ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
+            }},
         {"a link to another file",
             [](const QString& path, const QString& victim) { ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(path).constData()), 0); }},
         {"an attachment saved under the name after the program's work file was removed",
@@ -101,10 +106,11 @@ TEST(AttachmentWorkFile, AFileOfThatNameTheProgramDidNotMakeIsNeitherWrittenNorR
                 put(path, "mine");
             }},
         {"the user's file put in place of the program's during a receive",
-            [](const QString& path, const QString&) {
+            [](const QString& path, const QString& victim) {
                 ASSERT_FALSE(AttachmentWorkFile::write(path, QStringLiteral("H"), QStringLiteral("B")).isEmpty());
-                ASSERT_EQ(::unlink(QFile::encodeName(path).constData()), 0);
-                put(path, "mine");
+                const QString mine = victim + QStringLiteral(".mine");
+                put(mine, "mine");
+                ASSERT_EQ(::rename(QFile::encodeName(mine).constData(), QFile::encodeName(path).constData()), 0);
             }},
     };
     for (const Case& c : cases) {
