@@ -14,6 +14,7 @@
 #include "SystemMillisecondClock.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -62,8 +63,13 @@ int main(int argc, char* argv[])
     QtProgramLauncher launcher;
     SystemMillisecondClock clock;
     NMail mail;
-    Services services{messageBoxes, clipboard, fileDialogs, launcher, clock, mail, &ProcessWindowEvents, [] {
+    // The hand-over socket lives where only this user can reach it: the runtime folder, or a folder
+    // of the user's own in the temporary folder.
+    const QString socketFolder = RunningCopyLink::socketFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath());
+    RunningCopyLink runningCopy(options.programFolder, socketFolder);
+    Services services{messageBoxes, clipboard, fileDialogs, launcher, clock, mail, &ProcessWindowEvents, [&runningCopy] {
                           // Every change was written when it was made; open windows are discarded as they stand.
+                          runningCopy.close();
                           std::fflush(nullptr);
                           std::_Exit(EXIT_SUCCESS);
                       }};
@@ -75,7 +81,7 @@ int main(int argc, char* argv[])
     // the program unguarded rather than unusable.
     ProgramFolderLock folderLock(paths);
     if (folderLock.acquire() == ProgramFolderLock::Outcome::HeldByAnotherCopy) {
-        if (RunningCopyLink::handOver(options.programFolder, options.mailto))
+        if (RunningCopyLink::handOver(socketFolder, options.programFolder, options.mailto))
             return EXIT_SUCCESS;
         messageBoxes.notify(folderLock.heldByAnotherCopyText(), MessageBoxService::Icon::Exclamation);
         return EXIT_FAILURE;
@@ -87,7 +93,6 @@ int main(int argc, char* argv[])
         return EXIT_FAILURE;
     window.show();
 
-    RunningCopyLink runningCopy(options.programFolder);
     if (runningCopy.listen()) {
         QObject::connect(&runningCopy, &RunningCopyLink::mailtoReceived, &window, &MainForm::takeHandOver);
     }

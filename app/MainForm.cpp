@@ -758,6 +758,8 @@ void MainForm::composeMailto(const MailtoLink& link)
     to->setText(link.toText());
     subject->setText(link.subject);
     body->setPlainText(QString(link.body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (const QString leftOut = link.leftOutNotice(); !leftOut.isEmpty())
+        services_.messageBoxes.notify(leftOut, MessageBoxService::Icon::Information);
 }
 
 void MainForm::takeHandOver(const QString& mailto)

@@ -116,7 +116,7 @@ public:
     bool isOperationInProgress() const { return operation_ != nullptr; }
     // A mailto: link handed over at start or by a later start: opens the compose screen with the
     // recipients, the subject and the body filled in, after asking when the screen holds a mail
-    // being written.
+    // being written. CC and BCC addresses, for which the screen has no box, are named in a notice.
     void composeMailto(const MailtoLink& link);
     // What a later start handed over (an empty text when it had no link): the window comes to
     // the front, restored if minimised, and a link goes to the compose screen.

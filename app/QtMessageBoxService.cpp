@@ -7,6 +7,8 @@ MessageBoxService::Answer QtMessageBoxService::show(const Request& request)
 {
     QMessageBox box(parent_);
     box.setWindowTitle(request.title);
+    // Box texts carry what servers and files say; markup in them must show as the characters it is.
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.text);
     switch (request.icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;

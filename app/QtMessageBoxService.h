@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-// Real message boxes, modal to the main window while it exists.
+// Real message boxes, modal to the main window while it exists. Texts are shown as plain text.
 class QtMessageBoxService final : public MessageBoxService {
 public:
     void setParentWindow(QWidget* window) { parent_ = window; }

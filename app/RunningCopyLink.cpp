@@ -2,10 +2,14 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <cerrno>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,24 +22,74 @@ QString canonicalFolder(const QString& folder)
     return canonical.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : canonical;
 }
 
-} // namespace
-
-RunningCopyLink::RunningCopyLink(QString programFolder, QObject* parent) : QObject(parent), programFolder_(std::move(programFolder)) {}
-
-RunningCopyLink::~RunningCopyLink() = default;
-
-QString RunningCopyLink::serverName(const QString& programFolder)
+// A folder, not a link to one, of this user's own, that no one else may enter.
+bool isPrivateFolder(const QString& folder)
 {
-    const QByteArray key = QByteArray::number(static_cast<qulonglong>(::getuid())) + '\0' + canonicalFolder(programFolder).toUtf8();
-    return QStringLiteral("nemuroa-") + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24));
+    struct stat info {};
+    return !folder.isEmpty() && ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 }
 
-bool RunningCopyLink::handOver(const QString& programFolder, const QString& mailto, int timeoutMilliseconds)
+// A folder where only its owner can remove or rename what it holds: not writable by others, or
+// sticky, as a shared temporary folder is.
+bool keepsItsEntries(const QString& folder)
 {
+    struct stat info {};
+    return ::stat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && ((info.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (info.st_mode & S_ISVTX) != 0);
+}
+
+// Whether the process at the other end of a connected socket runs as this user.
+bool peerIsThisUser(const QLocalSocket& socket)
+{
+    struct ucred peer {};
+    socklen_t length = sizeof peer;
+    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0
+        && peer.uid == ::geteuid();
+}
+
+} // namespace
+
+RunningCopyLink::RunningCopyLink(QString programFolder, QString socketFolder, QObject* parent)
+    : QObject(parent), programFolder_(std::move(programFolder)), socketFolder_(std::move(socketFolder))
+{
+}
+
+RunningCopyLink::~RunningCopyLink() { close(); }
+
+QString RunningCopyLink::socketFolder(const QString& runtimeFolder, const QString& temporaryFolder)
+{
+    if (isPrivateFolder(runtimeFolder))
+        return runtimeFolder;
+    if (temporaryFolder.isEmpty() || !keepsItsEntries(temporaryFolder))
+        return {};
+    const QString folder = QDir(temporaryFolder).filePath(QStringLiteral("nemuroa-%1").arg(::geteuid()));
+    // One another user made first, or one made wider, is never used.
+    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    return isPrivateFolder(folder) ? folder : QString();
+}
+
+QString RunningCopyLink::serverName(const QString& socketFolder, const QString& programFolder)
+{
+    const QByteArray key = QByteArray::number(static_cast<qulonglong>(::geteuid())) + '\0' + canonicalFolder(programFolder).toUtf8();
+    return QDir(socketFolder).filePath(
+        QStringLiteral("nemuroa-") + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24)));
+}
+
+bool RunningCopyLink::handOver(const QString& socketFolder, const QString& programFolder, const QString& mailto, int timeoutMilliseconds)
+{
+    if (!isPrivateFolder(socketFolder))
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(serverName(programFolder));
+    socket.connectToServer(serverName(socketFolder, programFolder));
     if (!socket.waitForConnected(timeoutMilliseconds))
         return false;
+    // The link goes to no one but the user's own copy.
+    if (!peerIsThisUser(socket)) {
+        socket.abort();
+        return false;
+    }
     QByteArray line = mailto.toUtf8();
     line.replace('\n', ' ').append('\n');
     socket.write(line);
@@ -48,7 +102,9 @@ bool RunningCopyLink::handOver(const QString& programFolder, const QString& mail
 
 bool RunningCopyLink::listen()
 {
-    const QString name = serverName(programFolder_);
+    if (!isPrivateFolder(socketFolder_))
+        return false;
+    const QString name = serverName(socketFolder_, programFolder_);
     // Listening would put a new socket in place of a running copy's, so ask first.
     QLocalSocket probe;
     probe.connectToServer(name);
@@ -67,10 +123,20 @@ bool RunningCopyLink::listen()
     return true;
 }
 
+void RunningCopyLink::close()
+{
+    if (server_)
+        server_->close();
+}
+
 void RunningCopyLink::acceptConnections()
 {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!peerIsThisUser(*socket)) {
+            socket->abort();
+            continue;
+        }
         const auto takeLine = [this, socket] {
             if (!socket->canReadLine()) {
                 if (socket->bytesAvailable() > MaxLinkBytes)

@@ -9,7 +9,8 @@
 // "--program-folder DIR" or the variable NEMUROA_PROGRAM_FOLDER, the option winning; the
 // executable's folder when neither is given) and one mailto: link to compose; or "--help" and
 // "--version", which are answered without starting. Nothing else of the program reads options or
-// the environment.
+// the environment, but for the runtime folder ($XDG_RUNTIME_DIR) that the start looks up for the
+// hand-over between copies (RunningCopyLink).
 struct StartOptions {
     QString programFolder;
     QString mailto;

@@ -29,7 +29,7 @@ link_entry() {
 }
 
 # The user's mail, account and lists are theirs alone: every folder made here is open to the owner
-# only, whatever the umask (which still rules the files the user saves elsewhere).
+# only, whatever the umask, as every file the program writes is.
 mkdir -p "$data_home"
 for made in "$folder" "$folder/★MAilData" "$folder/添付フォルダ" "$folder/■TextQuickSave" "$folder/Data"; do
   [ -d "$made" ] || mkdir -m 700 "$made"

@@ -44,15 +44,6 @@ QString decodeCharacters(std::string_view bytes)
     return Cp932Codec::decode(bytes);
 }
 
-// A text the user saves is a document of theirs: its mode comes from the umask, as for the user's
-// other files, not from the store's owner-only mode.
-mode_t documentMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 } // namespace
 
 namespace EditorTextFile {
@@ -108,7 +99,7 @@ StoreResult<ReadText> read(const QString& path)
 StoreResult<bool> write(const QString& path, QStringView text)
 {
     const Encoded encoded = encode(text);
-    if (const StoreStatus written = AtomicFile::write(path, encoded.bytes, documentMode()); !written.ok())
+    if (const StoreStatus written = AtomicFile::write(path, encoded.bytes, PrivateFolders::FileMode); !written.ok())
         return written;
     return encoded.charactersReplaced;
 }

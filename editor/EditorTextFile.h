@@ -36,7 +36,7 @@ struct ReadText {
 };
 
 StoreResult<ReadText> read(const QString& path);
-// Replaces the file whole, with the mode the umask gives the user's documents. The result says
+// Replaces the file whole, open to its owner only: a mail's text is as private as the mail. The result says
 // whether characters were replaced by "?".
 StoreResult<bool> write(const QString& path, QStringView text);
 

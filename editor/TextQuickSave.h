@@ -20,8 +20,8 @@ public:
     };
 
     // The longest file name the export writes, in UTF-8 bytes: the file system allows 255, and the
-    // atomic write needs four more for its temporary name beside it.
-    static constexpr int MaxNameBytes = 251;
+    // atomic write needs eleven more for its temporary name beside it (".tmp-" and six characters).
+    static constexpr int MaxNameBytes = 244;
 
     // The subject made one safe file name with ".txt": path separators, NUL and control characters
     // become "_", a subject that is empty or only dots gets a fixed name, a leading "." becomes "_"

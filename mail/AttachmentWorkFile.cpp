@@ -1,12 +1,19 @@
 #include "AttachmentWorkFile.h"
 
+#include "AtomicFile.h"
 #include "Cp932Codec.h"
+#include "PrivateFolders.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +29,45 @@ bool holdsCrOrLf(const char16_t* units)
     return holdsZero(four ^ (ones * u'\r')) || holdsZero(four ^ (ones * u'\n'));
 }
 
+// The identity of an open regular file as the work file's note holds it: the file system, the
+// inode and, where the file system keeps it, the moment the file was made, so that a file made
+// later under a freed inode number is not taken for the work file. Empty for anything else.
+QByteArray identity(int descriptor)
+{
+    struct statx info {};
+    if (::statx(descriptor, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_BTIME, &info) != 0 || !S_ISREG(info.stx_mode))
+        return {};
+    QByteArray text = QByteArray::number(info.stx_dev_major) + ':' + QByteArray::number(info.stx_dev_minor) + ' '
+        + QByteArray::number(static_cast<qulonglong>(info.stx_ino));
+    if (info.stx_mask & STATX_BTIME)
+        text += ' ' + QByteArray::number(static_cast<qlonglong>(info.stx_btime.tv_sec)) + '.' + QByteArray::number(info.stx_btime.tv_nsec);
+    return text + '\n';
+}
+
+bool writeAll(int descriptor, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::pwrite(descriptor, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+QString notePath(const QString& path) { return QFileInfo(path).absolutePath() + QStringLiteral("/.nmail-work"); }
+
+// Whether the open file at path is the work file the program made.
+bool isOwn(const QString& path, int descriptor)
+{
+    const QByteArray own = identity(descriptor);
+    QFile note(notePath(path));
+    return !own.isEmpty() && note.open(QIODevice::ReadOnly) && note.read(128) == own;
+}
+
 } // namespace
 
 QString AttachmentWorkFile::write(const QString& path, const QString& header, const QString& body)
@@ -30,21 +76,51 @@ QString AttachmentWorkFile::write(const QString& path, const QString& header, co
     QString text;
     text.reserve(header.size() + body.size() + 2 * lineEnd.size());
     text.append(header).append(lineEnd).append(body).append(lineEnd);
-    QFile work(path);
+    const QByteArray name = QFile::encodeName(path);
     // Written over the previous message's text and then cut to length, so the file keeps its
     // blocks instead of giving them back and taking them again for every message.
-    if (!work.open(QIODevice::ReadWrite))
-        return {};
-    {
-        // Let go before the work text is made: a large message is held in several forms here.
-        const std::string bytes = Cp932Codec::encode(text);
-        const auto length = static_cast<qint64>(bytes.size());
-        if (work.write(bytes.data(), length) != length || !work.resize(length))
+    int descriptor = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor >= 0 && !isOwn(path, descriptor)) {
+        ::close(descriptor);
+        descriptor = -1;
+    } else if (descriptor < 0 && errno == ENOENT) {
+        descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, PrivateFolders::FileMode);
+        if (descriptor < 0 && errno != EEXIST)
+            return {};
+        if (descriptor >= 0 && !AtomicFile::write(notePath(path), identity(descriptor).toStdString()).ok()) {
+            ::close(descriptor);
+            ::unlink(name.constData());
+            return {};
+        }
+    } else if (descriptor < 0) {
+        // Whatever stands at the name and cannot be opened (a link, a file the user made read-only)
+        // is not the program's; only a folder that cannot be reached gives no work text.
+        struct stat info {};
+        if (::lstat(name.constData(), &info) != 0)
             return {};
     }
-    work.close();
+    if (descriptor >= 0) {
+        // Let go before the work text is made: a large message is held in several forms here.
+        const std::string bytes = Cp932Codec::encode(text);
+        const bool written = writeAll(descriptor, bytes) && ::ftruncate(descriptor, static_cast<off_t>(bytes.size())) == 0;
+        ::close(descriptor);
+        if (!written)
+            return {};
+    }
     text = Cp932Codec::readBack(text);
     return linesOf(text);
+}
+
+void AttachmentWorkFile::remove(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int descriptor = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor >= 0) {
+        if (isOwn(path, descriptor))
+            ::unlink(name.constData());
+        ::close(descriptor);
+    }
+    QFile::remove(notePath(path));
 }
 
 QString AttachmentWorkFile::linesOf(const QString& text)

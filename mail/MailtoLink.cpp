@@ -66,3 +66,16 @@ std::optional<MailtoLink> MailtoLink::parse(const QString& link)
     }
     return parsed;
 }
+
+QString MailtoLink::leftOutNotice() const
+{
+    if (cc.isEmpty() && bcc.isEmpty())
+        return {};
+    QString notice = QStringLiteral("リンクにあった次の宛先は入れていません（新規作成画面の宛先は1つの欄だけです）。\r\n"
+                                    "送る必要があれば、宛先の欄に書き加えてください。\r\n");
+    if (!cc.isEmpty())
+        notice += QStringLiteral("\r\nCC: ") + cc.join(QStringLiteral(", "));
+    if (!bcc.isEmpty())
+        notice += QStringLiteral("\r\nBCC: ") + bcc.join(QStringLiteral(", "));
+    return notice;
+}

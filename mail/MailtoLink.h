@@ -20,4 +20,7 @@ struct MailtoLink {
     static std::optional<MailtoLink> parse(const QString& link);
     // The recipients as the compose screen's box takes them, separated by ", ".
     QString toText() const { return to.join(QStringLiteral(", ")); }
+    // What the compose screen, with its one recipient box, cannot take from the link (the CC and
+    // BCC addresses), said to the user; empty when the link has none.
+    QString leftOutNotice() const;
 };

@@ -206,7 +206,7 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
 
     // The work file is rewritten in place for every message and removed once the last is through:
     // a file created and deleted per message costs more than the rest of the step.
-    QFile::remove(workFilePath());
+    AttachmentWorkFile::remove(workFilePath());
     if (stopped_) {
         // Stopped while fetching: nothing is deleted on the server, so nothing of this session may
         // stay, or the next receive would store it a second time.

@@ -1,7 +1,9 @@
 #include "AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
@@ -10,6 +12,12 @@
 #include <unistd.h>
 
 namespace AtomicFile {
+namespace {
+
+constexpr char TemporaryMark[] = ".tmp-";
+constexpr int TemporarySuffixLength = 6;
+
+} // namespace
 
 QString describeErrno(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
@@ -27,13 +35,43 @@ StoreStatus syncDirectoryOf(const QString& path)
     return StoreStatus::success();
 }
 
+int createTemporaryBeside(const QString& path, mode_t mode, QByteArray& temporaryName)
+{
+    static constexpr char Characters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const QByteArray prefix = QFile::encodeName(path) + TemporaryMark;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryName = prefix;
+        for (int i = 0; i < TemporarySuffixLength; ++i)
+            temporaryName += Characters[QRandomGenerator::system()->bounded(int(sizeof Characters) - 1)];
+        // Exclusive creation fails on any existing name, a link left there included.
+        const int descriptor = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    return -1;
+}
+
+QStringList temporariesOf(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString fixedName = file.fileName() + QStringLiteral(".tmp");
+    const QString prefix = file.fileName() + QString::fromLatin1(TemporaryMark);
+    QStringList found;
+    const QFileInfoList entries = QDir(file.absolutePath()).entryInfoList({fixedName, prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (!entry.isSymLink() && (name == fixedName || name.size() == prefix.size() + TemporarySuffixLength))
+            found << entry.filePath();
+    }
+    return found;
+}
+
 StoreStatus write(const QString& path, std::string_view bytes, mode_t mode)
 {
-    const QString temporary = path + QStringLiteral(".tmp");
-    const QByteArray temporaryName = QFile::encodeName(temporary);
-    const int descriptor = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    QByteArray temporaryName;
+    const int descriptor = createTemporaryBeside(path, mode, temporaryName);
     if (descriptor < 0)
-        return StoreStatus::failure(QStringLiteral("ファイルを作成できません: %1 (%2)").arg(temporary, describeErrno(errno)));
+        return StoreStatus::failure(QStringLiteral("ファイルを作成できません: %1 (%2)").arg(QFile::decodeName(temporaryName), describeErrno(errno)));
 
     auto fail = [&](const QString& what) {
         const int error = errno;

@@ -20,6 +20,15 @@ public:
         : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, PrivateFolders::FileMode))
     {
     }
+    // A file made new here: whatever stood at path (a link included) is removed first, and the
+    // creation is exclusive, so nothing is ever written through a name someone else prepared.
+    static PosixFile createdNew(const QString& path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        ::unlink(name.constData());
+        return PosixFile(::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, PrivateFolders::FileMode));
+    }
+    PosixFile(PosixFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     ~PosixFile()
     {
         if (fd_ >= 0)
@@ -71,5 +80,7 @@ public:
     }
 
 private:
+    explicit PosixFile(int fd) : fd_(fd) {}
+
     int fd_;
 };

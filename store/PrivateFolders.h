@@ -7,9 +7,8 @@
 #include <sys/types.h>
 
 // Received and sent mail, the account and the lists are the user's alone, as mail stores keep
-// them: the folders that hold them are open to their owner only, and so is every file the store
-// writes there. Files the user saves elsewhere (an attachment, a text saved under a chosen name)
-// are the user's documents and follow the umask.
+// them: the folders that hold them are open to their owner only, and so is every file the program
+// writes: the store's files, attachments, exports and a text saved under a chosen name alike.
 namespace PrivateFolders {
 
 inline constexpr mode_t FolderMode = 0700;

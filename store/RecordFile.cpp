@@ -273,8 +273,8 @@ StoreStatus RecordFile::compact(const QString& temporaryPath, const CompactionPr
     struct stat info {};
     if (::fstat(source.get(), &info) != 0)
         return StoreStatus::failure(failure(QStringLiteral("ファイルを読めません"), errno));
-    PosixFile temporary(temporaryPath);
-    if (!temporary.isOpen() || ::ftruncate(temporary.get(), 0) != 0)
+    PosixFile temporary = PosixFile::createdNew(temporaryPath);
+    if (!temporary.isOpen())
         return abandon(StoreStatus::failure(QStringLiteral("一時ファイルを作成できません: %1 (%2)")
                                                 .arg(temporaryPath, AtomicFile::describeErrno(errno))));
 

@@ -30,11 +30,10 @@ QStringList leftoverTemporaryFiles(const ProgramPaths& paths)
     QStringList candidates;
     for (const int number : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 30, 50})
         candidates << paths.dataFile(QStringLiteral("VBMDATA%1.TMP").arg(number));
-    candidates << AccountProfile(paths).accountFilePath() + QStringLiteral(".tmp");
-    candidates << ReceiveJournal(paths).path() + QStringLiteral(".tmp");
-    candidates << ReceivedMessageIds(paths).pendingPath() + QStringLiteral(".tmp");
-    candidates << ProgramPaths::inCurrentDirectory(u"vbmail.ini") + QStringLiteral(".tmp");
-    candidates << paths.attachmentFolder() + QStringLiteral("/0.txt");
+    for (const QString& rewritten : {AccountProfile(paths).accountFilePath(), ReceiveJournal(paths).path(),
+             ReceivedMessageIds(paths).pendingPath(), ProgramPaths::inCurrentDirectory(u"vbmail.ini"),
+             paths.attachmentFolder() + QStringLiteral("/.nmail-work")})
+        candidates << AtomicFile::temporariesOf(rewritten);
 
     QStringList found;
     for (const QString& candidate : std::as_const(candidates)) {

@@ -1,5 +1,6 @@
 #include "AttachmentFolder.h"
 
+#include "PrivateFolders.h"
 #include "SafeFileName.h"
 
 #include <QDir>
@@ -35,14 +36,6 @@ AttachmentFolder::AttachmentFolder(const QString& path) : path_(path)
 bool AttachmentFolder::exists() const { return QFileInfo(path_).isDir(); }
 
 namespace {
-
-// Files the user asked for follow the user's umask, as every other file the program writes does.
-mode_t modeForNewFiles()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
 
 int writeAll(int fd, std::string_view bytes)
 {
@@ -97,7 +90,7 @@ StoreResult<QString> AttachmentFolder::writeNewWith(const QString& name, const Q
     if (fd < 0)
         return failure(errno);
     int error = write(fd);
-    if (error == 0 && ::fchmod(fd, modeForNewFiles()) != 0)
+    if (error == 0 && ::fchmod(fd, PrivateFolders::FileMode) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;

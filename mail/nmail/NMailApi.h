@@ -30,7 +30,7 @@ public:
         OptionMaximumMessageBytes = 6,
         // 1: a password may go over a connection without TLS (the user has agreed to it for the
         // server about to be used); 0, the default: it is held back and the call fails with
-        // ResultPasswordNeedsTls. APOP sends no password and is never held back.
+        // ResultPasswordNeedsTls. An APOP digest is held back the same way.
         OptionAllowPlainPassword = 7,
         // The slowest transfer a command may take, in bytes per second (default 1024): a command's
         // reply fails after the time-out plus one second for every that many bytes it may bring

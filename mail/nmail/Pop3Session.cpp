@@ -209,8 +209,9 @@ StoreResult<int> Pop3Session::login(const QString& user, const QString& password
     const QString what = QStringLiteral("ログイン");
     passwordHeldBack_ = false;
     // Anyone on the path can strip STLS from the capabilities: without TLS the password goes out
-    // only with the user's consent.
-    if (!apop && !socket_.isEncrypted() && !allowPlainPassword) {
+    // only with the user's consent. So does an APOP digest: it is MD5 over a challenge the server
+    // chooses, and a false server recovers a short password from it offline.
+    if (!socket_.isEncrypted() && !allowPlainPassword) {
         passwordHeldBack_ = true;
         return StoreStatus::failure(
             QStringLiteral("POP3 サーバー %1 は暗号化（TLS）に対応していないため、パスワードを送りませんでした。").arg(serverName_));

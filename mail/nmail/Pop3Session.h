@@ -46,8 +46,9 @@ public:
 
     // Greeting, capabilities, and STLS whenever the server offers it on a plain connection.
     StoreStatus open(const ServerAddress& server, const TlsSocket::Settings& settings);
-    // APOP or USER/PASS; the number of waiting messages. USER/PASS on a connection without TLS
-    // sends nothing unless allowPlainPassword: the login fails and passwordHeldBack() tells why.
+    // APOP or USER/PASS; the number of waiting messages. On a connection without TLS neither the
+    // password nor an APOP digest goes out unless allowPlainPassword: the login fails and
+    // passwordHeldBack() tells why.
     StoreResult<int> login(const QString& user, const QString& password, bool apop, bool allowPlainPassword);
     // The size LIST gives for message number: the sizes of all messages are asked for once, in
     // one LIST of at most the STAT count and ListingLinesBeyondCount lines, and kept.

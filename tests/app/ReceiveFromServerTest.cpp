@@ -229,11 +229,11 @@ private slots:
         if (keptWhole) {
             const QString kept = u"添付フォルダ/"_s + named.captured(1);
             QCOMPARE(folder->contents(kept).replace("\r\n", "\n"), hostile);
-            QCOMPARE(modeOf(folder->path(kept)), 0640);
+            QCOMPARE(modeOf(folder->path(kept)), 0600);
         }
         if (!extracted.isEmpty()) {
             QVERIFY(folder->exists(u"添付フォルダ/"_s + extracted));
-            QCOMPARE(modeOf(folder->path(u"添付フォルダ/"_s + extracted)), 0640);
+            QCOMPARE(modeOf(folder->path(u"添付フォルダ/"_s + extracted)), 0600);
         }
     }
 

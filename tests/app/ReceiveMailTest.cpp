@@ -184,6 +184,16 @@ private slots:
         QVERIFY(!folder->exists(QStringLiteral("添付フォルダ/0.txt")));
     }
 
+    void aFileOfTheUsersNamed0TxtInTheAttachmentFolderOutlivesAReceive()
+    {
+        start({mail(QStringLiteral("x@example.jp"), QStringLiteral("one"), QStringLiteral("body"))});
+        folder->put(QStringLiteral("添付フォルダ/0.txt"), "my notes");
+        receive();
+
+        QCOMPARE(folder->storedSubjects(10), QStringList{QStringLiteral("one")});
+        QCOMPARE(folder->contents(QStringLiteral("添付フォルダ/0.txt")), QByteArray("my notes"));
+    }
+
     void aRefusedLoginShowsTheLibraryTextUnderErrorAndDeletesNothing()
     {
         start({mail(QStringLiteral("a@example.jp"), QStringLiteral("waiting"))});

@@ -1,4 +1,5 @@
 #include "QtTestSuites.h"
+#include "AtomicFile.h"
 #include "IdPassForm.h"
 #include "NMailApi.h"
 #include "MainFormHarness.h"
@@ -282,7 +283,7 @@ private slots:
         QVERIFY(harness.messageBoxes.requests[0].text.contains(QStringLiteral("vbmail.ini")));
         QCOMPARE(harness.messageBoxes.requests[0].title, QStringLiteral("Nemuroa"));
         QVERIFY(QFileInfo(folder.path(QStringLiteral("vbmail.ini"))).isDir());
-        QVERIFY(!QFileInfo::exists(folder.path(QStringLiteral("vbmail.ini.tmp"))));
+        QCOMPARE(AtomicFile::temporariesOf(folder.path(QStringLiteral("vbmail.ini"))), QStringList());
     }
 
     void theAccountDialogShowsTheStoredAccountAndSavesOnlyWhenAsked_data()

@@ -1,4 +1,5 @@
 #include "EditorTextFile.h"
+#include "TextQuickSave.h"
 
 #include "../mail/QStringPrinter.h"
 
@@ -7,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -79,18 +82,38 @@ TEST(EditorTextFile, WriteReplacesTheFileAndReadFailsOnAMissingOne)
 
 namespace {
 
-TEST(EditorTextFile, ASavedTextTakesItsModeFromTheUmaskLikeTheUsersOtherDocuments)
+TEST(EditorTextFile, ASavedTextAndAnExportAreTheirOwnersAloneWhateverTheUmask)
 {
     QTemporaryDir folder;
-    const QString path = folder.filePath(u"document.txt"_s);
-    for (const mode_t mask : {mode_t(022), mode_t(077)}) {
-        const mode_t before = ::umask(mask);
-        const StoreResult<bool> written = EditorTextFile::write(path, u"本文");
-        ::umask(before);
-        ASSERT_TRUE(written.ok());
-        struct stat info {};
-        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+    struct Case {
+        const char* what;
+        std::function<QString()> save;
+    };
+    const Case cases[] = {
+        {"a text saved under a chosen name",
+            [&] {
+                const QString path = folder.filePath(u"document.txt"_s);
+                EXPECT_TRUE(EditorTextFile::write(path, u"本文").ok());
+                return path;
+            }},
+        {"an export",
+            [&] {
+                const TextQuickSave::Outcome outcome =
+                    TextQuickSave::write(folder.path(), {u"件名"_s, u"from@example.jp"_s, u"2026/12/07"_s}, u"本文"_s, [] { return true; });
+                EXPECT_EQ(outcome.result, TextQuickSave::Result::Written);
+                return folder.filePath(u"件名.txt"_s);
+            }},
+    };
+    for (const Case& c : cases) {
+        for (const mode_t mask : {mode_t(0), mode_t(022)}) {
+            SCOPED_TRACE(std::string(c.what) + " with umask " + std::to_string(mask));
+            const mode_t before = ::umask(mask);
+            const QString path = c.save();
+            ::umask(before);
+            struct stat info {};
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0600u);
+        }
     }
 }
 

@@ -1,3 +1,4 @@
+#include "AttachmentFolder.h"
 #include "AttachmentWorkFile.h"
 #include "Cp932Codec.h"
 
@@ -5,8 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +68,110 @@ TEST(AttachmentWorkFile, AFolderThatCannotTakeTheFileGivesAnEmptyWorkText)
 {
     QTemporaryDir folder;
     EXPECT_TRUE(AttachmentWorkFile::write(folder.filePath(QStringLiteral("missing/0.txt")), QStringLiteral("H"), QStringLiteral("B")).isEmpty());
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+void put(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+TEST(AttachmentWorkFile, AFileOfThatNameTheProgramDidNotMakeIsNeitherWrittenNorRemoved)
+{
+    struct Case {
+        const char* what;
+        // Puts the file at 0.txt that must stay; path is 0.txt, victim a file of the user's elsewhere.
+        std::function<void(const QString& path, const QString& victim)> prepare;
+    };
+    const Case cases[] = {
+        {"the user's own 0.txt", [](const QString& path, const QString&) { put(path, "mine"); }},
+        {"the user's own 0.txt made read-only",
+            [](const QString& path, const QString&) {
+                put(path, "mine");
+                ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
+            }},
+        {"a link to another file",
+            [](const QString& path, const QString& victim) { ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(path).constData()), 0); }},
+        {"an attachment saved under the name after the program's work file was removed",
+            [](const QString& path, const QString&) {
+                ASSERT_FALSE(AttachmentWorkFile::write(path, QStringLiteral("H"), QStringLiteral("B")).isEmpty());
+                AttachmentWorkFile::remove(path);
+                put(path, "mine");
+            }},
+        {"the user's file put in place of the program's during a receive",
+            [](const QString& path, const QString& victim) {
+                ASSERT_FALSE(AttachmentWorkFile::write(path, QStringLiteral("H"), QStringLiteral("B")).isEmpty());
+                const QString mine = victim + QStringLiteral(".mine");
+                put(mine, "mine");
+                ASSERT_EQ(::rename(QFile::encodeName(mine).constData(), QFile::encodeName(path).constData()), 0);
+            }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("0.txt"));
+        const QString victim = folder.filePath(QStringLiteral("victim.txt"));
+        put(victim, "precious");
+        c.prepare(path, victim);
+        const QByteArray before = contents(path);
+
+        EXPECT_EQ(AttachmentWorkFile::write(path, QStringLiteral("H"), QStringLiteral("B")), QStringLiteral("H\r\nB\r\n"));
+        AttachmentWorkFile::remove(path);
+
+        EXPECT_EQ(contents(path), before);
+        EXPECT_EQ(contents(victim), QByteArray("precious"));
+    }
+}
+
+TEST(AttachmentWorkFile, TheProgramsOwnWorkFileLeftByAnInterruptedReceiveIsTakenUpAndRemoved)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("0.txt"));
+    ASSERT_FALSE(AttachmentWorkFile::write(path, QString(300, u'x'), QStringLiteral("B")).isEmpty());
+
+    ASSERT_FALSE(AttachmentWorkFile::write(path, QStringLiteral("H"), QStringLiteral("B")).isEmpty());
+    EXPECT_EQ(contents(path), QByteArray("H\r\nB\r\n"));
+    AttachmentWorkFile::remove(path);
+
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+TEST(AttachmentWorkFile, TheWorkFileAndAttachmentsAreTheirOwnersAloneWhateverTheUmask)
+{
+    QTemporaryDir folder;
+    const AttachmentFolder attachments(folder.path());
+    const QString source = folder.filePath(QStringLiteral("source.eml"));
+    put(source, "Subject: kept\r\n\r\nbody\r\n");
+    struct Case {
+        const char* what;
+        std::function<QString()> create;
+    };
+    const Case cases[] = {
+        {"the work file",
+            [&] {
+                const QString path = folder.filePath(QStringLiteral("0.txt"));
+                EXPECT_FALSE(AttachmentWorkFile::write(path, QStringLiteral("H"), QStringLiteral("B")).isEmpty());
+                return path;
+            }},
+        {"an attachment", [&] { return attachments.writeNew(QStringLiteral("report.pdf"), QStringLiteral("file"), "%PDF").value(); }},
+        {"a message kept whole", [&] { return attachments.copyNew(QStringLiteral("whole.eml"), QStringLiteral("file"), source).value(); }},
+    };
+    const mode_t before = ::umask(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(c.create()).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+    }
+    ::umask(before);
 }
 
 } // namespace

@@ -415,7 +415,8 @@ TEST_F(Pop3ServerTest, APasswordGoesToAServerWithoutTlsOnlyWhenAllowed)
     const Case cases[] = {
         {"USER/PASS held back", 0, 0, NMailApi::ResultPasswordNeedsTls},
         {"USER/PASS allowed", 0, 1, 2},
-        {"APOP sends no password", -1, 0, 2},
+        {"APOP digest held back", -1, 0, NMailApi::ResultPasswordNeedsTls},
+        {"APOP allowed", -1, 1, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,4 +1,6 @@
 #include "AccountProfile.h"
+#include "AtomicFile.h"
+#include "FolderFiles.h"
 #include "ProfileFile.h"
 #include "ServerSettings.h"
 #include "StoreTestFolder.h"
@@ -6,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -38,7 +44,42 @@ TEST(ServerSettings, WritesFourLinesUntrimmedAndReadsThemBack)
     EXPECT_EQ(read.SmtpServer, written.SmtpServer);
     EXPECT_EQ(read.MailAddress, written.MailAddress);
     EXPECT_EQ(read.UseApop, 1);
-    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".tmp")));
+    EXPECT_EQ(AtomicFile::temporariesOf(path), QStringList());
+}
+
+TEST(SettingsFiles, ARewriteNeverGoesThroughALinkLeftAtATemporaryName)
+{
+    StoreTestFolder folder;
+    const QString victim = folder.paths().path(u"victim.txt");
+    struct Case {
+        const char* what;
+        QString file;
+        QString link;
+        std::function<StoreStatus(const QString&)> write;
+    };
+    const Case cases[] = {
+        {"the server settings", folder.paths().path(u"vbmail.ini"), folder.paths().path(u"vbmail.ini.tmp"),
+            [](const QString& path) { return ServerSettings{QStringLiteral("s"), QStringLiteral("p"), QStringLiteral("m"), 0}.write(path); }},
+        {"the account file", folder.data(QStringLiteral("iniIdPass.ini")), folder.data(QStringLiteral("iniIdPass.ini.tmp")),
+            [](const QString& path) { return ProfileFile(path).write(QStringLiteral("EXEINI"), {{QStringLiteral("NAME"), QStringLiteral("taro")}}); }},
+        {"a folder's compaction copy", FolderFiles::FolderFilePath(folder.paths(), 3), FolderFiles::TempFilePath(folder.paths(), 3),
+            [&](const QString&) { return FolderFiles::folderFile(folder.paths(), 3).compact(FolderFiles::TempFilePath(folder.paths(), 3)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoreTestFolder::put(victim, "precious");
+        ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(c.link).constData()), 0);
+
+        const StoreStatus written = c.write(c.file);
+
+        EXPECT_TRUE(written.ok()) << written.error().toStdString();
+        EXPECT_EQ(StoreTestFolder::contents(victim), QByteArray("precious"));
+        struct stat info {};
+        ASSERT_EQ(::lstat(QFile::encodeName(c.file).constData(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        ::unlink(QFile::encodeName(c.link).constData());
+    }
 }
 
 TEST(ServerSettings, KeepsTheServersAllowedAPasswordWithoutTlsAfterTheFourLines)

@@ -24,9 +24,11 @@ TEST(StartUpRecovery, RemovesTheTemporaryFilesItNamesAndNothingElse)
     const QStringList temporaries = {store.data(QStringLiteral("VBMDATA3.TMP")), store.data(QStringLiteral("VBMDATA30.TMP")),
         store.data(QStringLiteral("VBMDATA50.TMP")), store.data(QStringLiteral("iniIdPass.ini.tmp")),
         store.data(QStringLiteral("receive.journal.tmp")), store.data(QStringLiteral("received.ids.new.tmp")), paths.programFolder() + QStringLiteral("/vbmail.ini.tmp"),
-        attachments + QStringLiteral("/0.txt"), attachments + QStringLiteral("/.nmail-Ab12Cd")};
+        store.data(QStringLiteral("iniIdPass.ini.tmp-Ab12Cd")), paths.programFolder() + QStringLiteral("/vbmail.ini.tmp-x9Y8z7"),
+        attachments + QStringLiteral("/.nmail-Ab12Cd"), attachments + QStringLiteral("/.nmail-work.tmp-Ab12Cd")};
     const QStringList kept = {store.data(QStringLiteral("vbmdata3.data")), store.data(QStringLiteral("VBMDATA3.TMP.old")),
-        attachments + QStringLiteral("/report.txt"), attachments + QStringLiteral("/.nmail-Ab12Cde"),
+        store.data(QStringLiteral("iniIdPass.ini.tmp-Ab12Cde")), store.data(QStringLiteral("other.ini.tmp-Ab12Cd")),
+        attachments + QStringLiteral("/report.txt"), attachments + QStringLiteral("/0.txt"), attachments + QStringLiteral("/.nmail-Ab12Cde"),
         attachments + QStringLiteral("/.nmail-split/0123/part-0001.eml"), attachments + QStringLiteral("/.nmail-split/0123/total")};
     for (const QString& path : temporaries + kept)
         StoreTestFolder::put(path, "x");
