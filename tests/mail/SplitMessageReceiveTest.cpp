@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include <string>
 #include <vector>
 
@@ -76,6 +78,9 @@ TEST(SplitMessageReceive, EveryServerMessageIsStoredOnceWithAllItsTextAndNoStran
         part(bank, "big 1", "big", 1, 3, "big-text-one" + big),
         part(bank, "big 2", "big", 2, 3, "big-text-two" + big),
         part(bank, "big 3", "big", 3, 3, "big-text-three"),
+        // A one-part set whose whole is itself a part of another set: kept whole.
+        "From: Bank <notice@bank.example>\nSubject: nest 1\nContent-Type: message/partial; id=\"outer\"; number=1; total=1\n\n"
+        "Subject: inner\nContent-Type: message/partial; id=\"inner\"; number=1; total=2\n\nnested-text\n",
         "From: a@example.jp\nTo: user@localhost\nSubject: after\n\nafter-text\n",
     };
     ScriptedPop3Server server(messages);
@@ -93,10 +98,10 @@ TEST(SplitMessageReceive, EveryServerMessageIsStoredOnceWithAllItsTextAndNoStran
     EXPECT_FALSE(outcome.failed);
     EXPECT_EQ(folder.storedSubjects(FolderFiles::OthersFolder),
         (QStringList{QStringLiteral("bank 1"), QStringLiteral("evil 2"), QStringLiteral("whole statement"), QStringLiteral("bank 2"), QStringLiteral("count 1"), QStringLiteral("count 2"), QStringLiteral("count 3"),
-            QStringLiteral("big 1"), QStringLiteral("big 2"), QStringLiteral("big 3"), QStringLiteral("after")}));
+            QStringLiteral("big 1"), QStringLiteral("big 2"), QStringLiteral("big 3"), QStringLiteral("inner"), QStringLiteral("after")}));
     EXPECT_TRUE(server.messages().empty());
     const QStringList bodies = storedBodies(folder);
-    ASSERT_EQ(bodies.size(), 11);
+    ASSERT_EQ(bodies.size(), 12);
     // The bank's message is rebuilt from the bank's parts alone.
     EXPECT_TRUE(bodies[2].contains(u"bank-text-one") && bodies[2].contains(u"bank-text-two")) << bodies[2].toStdString();
     EXPECT_FALSE(bodies[2].contains(u"evil-text")) << bodies[2].toStdString();
@@ -104,6 +109,9 @@ TEST(SplitMessageReceive, EveryServerMessageIsStoredOnceWithAllItsTextAndNoStran
     EXPECT_TRUE(bodies[3].contains(u"すでに元のメールに戻してある")) << bodies[3].toStdString();
     EXPECT_TRUE(bodies[5].contains(u"合わない")) << bodies[5].toStdString();
     EXPECT_TRUE(bodies[8].contains(u"8000 バイトを超える")) << bodies[8].toStdString();
+    const QRegularExpressionMatch kept = QRegularExpression(QStringLiteral("添付フォルダの「(.+)」に保存しました")).match(bodies[10]);
+    ASSERT_TRUE(kept.hasMatch()) << bodies[10].toStdString();
+    EXPECT_TRUE(folder.contents(QStringLiteral("添付フォルダ/") + kept.captured(1)).contains("nested-text"));
     // Whatever became of its set, every part's own record holds its text.
     const std::vector<std::pair<int, const char16_t*>> texts{{0, u"bank-text-one"}, {1, u"evil-text-two"}, {3, u"bank-text-two"},
         {4, u"count-text-one"}, {5, u"count-text-two"}, {6, u"count-text-three"}, {7, u"big-text-one"}, {8, u"big-text-two"},
