@@ -391,7 +391,7 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         for (const auto& [number, keptParts] : open.completedSplits)
             rebuilt << keptParts;
     }
-    const SplitMessageStore::Outcome split = store.add(message, rebuilt);
+    SplitMessageStore::Outcome split = store.add(message, rebuilt);
     for (const QString& kept : split.keptFiles) {
         // The part's name lies two folders below the attachment folder, each of them perhaps new.
         const QString partFolder = QFileInfo(kept).absolutePath();
@@ -420,7 +420,7 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         if (const auto found = sessions_.find(lastFetchedHandle_); found != sessions_.end())
             found->second->completedSplits[lastFetchedNumber_] = split.keptParts;
         Fetched whole;
-        whole.bytes = std::make_shared<const std::string>(split.whole);
+        whole.bytes = std::make_shared<const std::string>(std::move(split.whole));
         whole.whyNotWhole = MessageStructure::whyNotWhole(*whole.bytes);
         // A whole that is itself a part of another split message is kept as it is: its parts
         // are not gathered a second time.
