@@ -48,7 +48,10 @@ bool writeWhole(const QString& path, std::string_view bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    // A write the disk refused must not be committed as a short file: an unwritten file leaves
+    // the part on the server, a short one would stand for it.
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) || !file.flush())
+        return false;
     return file.commit();
 }
 
@@ -210,8 +213,9 @@ SplitMessageStore::Outcome SplitMessageStore::add(std::string_view raw, const QS
         return outcome;
     }
     const QByteArray hash = hashOf(raw);
+    // A mark that is not a whole hash was never written whole: the set counts as not rebuilt.
     const auto rebuiltBy = readAll(setFolder + u'/' + RebuiltFile);
-    if (rebuiltBy && QByteArray::fromStdString(*rebuiltBy) != hash)
+    if (rebuiltBy && rebuiltBy->size() == static_cast<std::size_t>(hash.size()) && QByteArray::fromStdString(*rebuiltBy) != hash)
         return separate(QStringLiteral("このメールはすでに元のメールに戻してある"));
     if (QFile::exists(setFolder + u'/' + TooLargeFile))
         return separate(QStringLiteral("元のメール全体が %1 バイトを超える").arg(maximumWholeBytes_));
