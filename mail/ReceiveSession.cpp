@@ -56,6 +56,7 @@ ReceiveSession::ReceiveSession(const ProgramPaths& paths, NMailApi& mail, Messag
     , sortingAddresses_(std::move(sortingAddresses))
     , view_(view)
     , ids_(paths)
+    , marks_(paths)
 {
 }
 
@@ -99,6 +100,7 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
     leftOnServerReported_ = false;
     refusedFetches_.clear();
     refusedDeletions_.clear();
+    poisonous_.clear();
     sessionDay_ = today_.isValid() ? today_ : QDate::currentDate();
     // Without a server, an ID and a password nothing can be asked: that is no empty mailbox.
     if (account.Pop3Server.isEmpty() || account.AccountId.isEmpty() || account.AccountPassword.isEmpty()) {
@@ -157,9 +159,14 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
         }
     }
 
+    marks_.load(account.Pop3Server, account.AccountId);
+    QSet<QString> listed;
+    for (int number = 1; number <= count; ++number)
+        listed << handlingKey(number);
+    marks_.keepOnly(listed);
     QList<int> toFetch;
     for (int number = 1; number <= count; ++number) {
-        if (!idsInUse_ || !ids_.find(serverIds_[number - 1]))
+        if ((!idsInUse_ || !ids_.find(serverIds_[number - 1])) && !marks_.isPoisonous(handlingKey(number)))
             toFetch << number;
     }
     mail_.NMailPop3PlanFetches(handle, toFetch);
@@ -173,6 +180,14 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
                 deletions.push_back(number);
             continue;
         }
+        if (marks_.isPoisonous(handlingKey(number))) {
+            poisonous_ << QStringLiteral("メッセージ %1").arg(number);
+            if (idsInUse_)
+                ids_.add(id, sessionDay_, ReceivedMessageIds::State::Refused);
+            continue;
+        }
+        // Without the mark the message is handled all the same: it only guards the next session.
+        (void)marks_.begin(handlingKey(number));
         view_.setStatus(QStringLiteral("受信中・・・"));
         view_.showProgress(number, count);
         Incoming message;
@@ -204,6 +219,9 @@ ReceiveSession::Outcome ReceiveSession::run(const ReceiveAccount& account)
             ids_.add(id, sessionDay_, ReceivedMessageIds::State::Stored);
     }
 
+    // Without ids a poisonous message is known by its number only, which names another message once
+    // those before it are gone: it is skipped once, and handled again after that.
+    (void)marks_.finish(!idsInUse_);
     // The work file is rewritten in place for every message and removed once the last is through:
     // a file created and deleted per message costs more than the rest of the step.
     AttachmentWorkFile::remove(workFilePath());
@@ -309,11 +327,21 @@ void ReceiveSession::reportEndNotices()
         paragraphs << (idsInUse_ ? QStringLiteral("サーバーが次のメッセージの削除を断りました。メッセージはサーバーに残っていますが、二度保存されることはありません。\r\n")
                                  : QStringLiteral("サーバーが次のメッセージの削除を断りました。メッセージはサーバーに残っているため、次回の受信でもう一度保存されます。\r\n"))
                 + refusedDeletions_.join(QStringLiteral("\r\n"));
+    if (!poisonous_.isEmpty())
+        paragraphs << (idsInUse_ ? QStringLiteral("次のメッセージは、受信の途中でプログラムが %1 回続けて終了したメッセージのため、受信せずにサーバーに残しました。次回からも受信しません。\r\n")
+                                 : QStringLiteral("次のメッセージは、受信の途中でプログラムが %1 回続けて終了したメッセージのため、今回は受信せずにサーバーに残しました。\r\n"))
+                    .arg(MessageHandlingMarks::PoisonousAfter)
+                + poisonous_.join(QStringLiteral("\r\n"));
     if (paragraphs.isEmpty())
         return;
     stopReported_ = true;
     messageBoxes_.show({paragraphs.join(QStringLiteral("\r\n\r\n")), ErrorTitle, MessageBoxService::Buttons::Ok,
         MessageBoxService::Icon::Exclamation});
+}
+
+QString ReceiveSession::handlingKey(int number) const
+{
+    return idsInUse_ ? serverIds_[number - 1] : QStringLiteral("#%1").arg(number);
 }
 
 QString ReceiveSession::workFilePath() const { return paths_.attachmentFolder() + u'/' + WorkFileName; }

@@ -2,6 +2,7 @@
 
 #include "FolderFiles.h"
 #include "MessageBoxService.h"
+#include "MessageHandlingMarks.h"
 #include "NMailApi.h"
 #include "PlainPasswordConsent.h"
 #include "ProgramPaths.h"
@@ -66,6 +67,10 @@ using SpamTest = std::function<bool(const QString& subject, const QString& sende
 // fetched again: it is deleted on the server instead, at once or, when the account keeps mail on
 // the server, once its days are up. A deletion or QUIT that fails therefore never stores a
 // message twice.
+//
+// Before a message is fetched its mark is written (MessageHandlingMarks): a message during whose
+// handling the program died twice in a row is left on the server and named at the end of the next
+// session, so that one such message cannot keep the messages behind it from ever arriving.
 class ReceiveSession {
 public:
     struct Outcome {
@@ -109,6 +114,8 @@ private:
     // UIDL and the ids stored before; false when the session cannot go on (the user has been told).
     bool takeIds(int handle, int count, const ReceiveAccount& account);
     bool isDueForDeletion(const ReceivedMessageIds::Entry& entry, const ReceiveAccount& account) const;
+    // What names message number in the handling marks: its id, or its number on a server without ids.
+    QString handlingKey(int number) const;
     // Stops at the first failure other than a refusal; a stop by the user sets stopped_.
     void deleteOnServer(int handle, std::vector<int> numbers);
     void reportEndNotices();
@@ -152,6 +159,9 @@ private:
     // Messages the server would not give or delete, "メッセージ n: its words", told once at the end.
     QStringList refusedFetches_;
     QStringList refusedDeletions_;
+    MessageHandlingMarks marks_;
+    // Messages left on the server because the program died while handling them, told at the end.
+    QStringList poisonous_;
 };
 
 // Folder 1 to 9 whose sorting address equals the sender exactly (case-sensitive, the sender

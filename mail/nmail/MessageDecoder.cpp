@@ -103,9 +103,7 @@ DecodedMessage decodeWhole(std::string_view raw, std::shared_ptr<ParsedMessage>*
 {
     DecodedMessage decoded = decodeHeader(raw);
     if (const auto part = SplitMessageStore::partInfo(raw)) {
-        decoded.body = part->total > 0
-            ? QStringLiteral("（分割されたメールの %1/%2 番目の部分です。全部が揃うと元のメールに戻します。）").arg(part->number).arg(part->total)
-            : QStringLiteral("（分割されたメールの %1 番目の部分です。全部が揃うと元のメールに戻します。）").arg(part->number);
+        decoded.body = SplitMessageStore::partText(raw, SplitMessageStore::waitingNotice(*part));
         return decoded;
     }
     GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);

@@ -1,9 +1,11 @@
 #include "MessageStructure.h"
 
+#include "GMimeHandles.h"
 #include "HeaderBlock.h"
+#include "MailLibraries.h"
 #include "MessageDecoder.h"
-#include "MimeParameters.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,48 +40,89 @@ bool startsWithName(std::string_view line, std::string_view name)
     return colon != std::string_view::npos && onlyBlanks(rest.substr(0, colon));
 }
 
-// An open container: a multipart with its boundary, or an enclosed message (no boundary; it ends
-// with its parent's).
+// An open container: a multipart with its boundary (which may be empty: its lines are then "--"),
+// or an enclosed message (no boundary; it ends with its parent's).
 struct Container {
+    bool multipart = false;
     std::string boundary;
+    // A part of a digest without a Content-Type is an enclosed message.
+    bool digest = false;
 };
+
+struct ContentType {
+    bool multipart = false;
+    bool digest = false;
+    bool enclosedMessage = false;
+    std::optional<std::string> boundary;
+};
+
+// The type as the parser reads it: GMime's own reading of the field, so that every way of writing
+// a boundary the parser understands (RFC 2231 pieces, a charset, quoting, comments) is seen here.
+ContentType readContentType(const std::string& field, bool partOfDigest)
+{
+    ContentType read;
+    if (field.empty()) {
+        read.enclosedMessage = partOfDigest;
+        return read;
+    }
+    MailLibraries::ensureInitialized();
+    const std::size_t colon = field.find(':');
+    const std::string value = colon == std::string::npos ? std::string() : field.substr(colon + 1);
+    GObjectPtr<GMimeContentType> type(g_mime_content_type_parse(nullptr, value.c_str()));
+    if (!type)
+        return read;
+    GMimeContentType* parsed = type.get();
+    if (g_mime_content_type_is_type(parsed, "multipart", "*")) {
+        read.multipart = true;
+        read.digest = g_mime_content_type_is_type(parsed, "multipart", "digest");
+        if (const char* boundary = g_mime_content_type_get_parameter(parsed, "boundary"))
+            read.boundary = std::string(boundary);
+        return read;
+    }
+    // A part of a split message and a reference to an external body are leaves: what follows
+    // their header is content, not the header of an enclosed message.
+    read.enclosedMessage = g_mime_content_type_is_type(parsed, "message", "*")
+        && !g_mime_content_type_is_type(parsed, "message", "partial")
+        && !g_mime_content_type_is_type(parsed, "message", "external-body");
+    return read;
+}
 
 class Scanner {
 public:
     explicit Scanner(std::string_view raw) : raw_(raw) {}
 
-    QString run()
+    MessageStructure::Scan run()
     {
         std::size_t position = 0;
         bool inHeader = true;
         startHeader();
-        while (position < raw_.size()) {
+        while (position < raw_.size() && problem_.isEmpty()) {
             const std::size_t newline = raw_.find('\n', position);
             const std::size_t end = newline == std::string_view::npos ? raw_.size() : newline + 1;
             const std::size_t lineBytes = end - position;
             const std::string_view line = withoutLineEnd(raw_.substr(position, lineBytes));
             position = end;
+            const bool maybeBoundary = line.size() >= 2 && line[0] == '-' && line[1] == '-';
             if (inHeader) {
-                if (line.empty()) {
-                    inHeader = endHeader();
-                    if (!problem_.isEmpty())
-                        return problem_;
+                // The parser ends a header at a boundary of an open multipart as at an empty line.
+                if (!line.empty() && !(maybeBoundary && isOpenBoundary(line.substr(2)))) {
+                    headerLine(line, lineBytes);
                     continue;
                 }
-                if (!headerLine(line, lineBytes))
-                    return problem_;
-                continue;
+                inHeader = endHeader();
+                if (line.empty() || !problem_.isEmpty())
+                    continue;
             }
-            if (line.size() > 2 && line[0] == '-' && line[1] == '-' && boundaryLine(line.substr(2), inHeader)
-                && !problem_.isEmpty())
-                return problem_;
+            if (maybeBoundary)
+                boundaryLine(line.substr(2), inHeader);
         }
-        return problem_;
+        return {problem_, position, static_cast<int>(entities_)};
     }
 
 private:
-    void startHeader()
+    void startHeader(bool partOfDigest = false)
     {
+        partOfDigest_ = partOfDigest;
         headerBytes_ = 0;
         headerFields_ = 0;
         contentType_.clear();
@@ -88,7 +131,7 @@ private:
             problem_ = QStringLiteral("MIME の部分が多すぎる（%1 を超える）").arg(MessageDecoder::MaximumParts);
     }
 
-    bool headerLine(std::string_view line, std::size_t bytes)
+    void headerLine(std::string_view line, std::size_t bytes)
     {
         headerBytes_ += bytes;
         const bool continued = line.front() == ' ' || line.front() == '\t';
@@ -102,29 +145,21 @@ private:
         if (inContentType_ && contentType_.size() < HeaderBlock::MaximumBytes)
             contentType_.append(line).push_back(' ');
         if (headerBytes_ > HeaderBlock::MaximumBytes || headerFields_ > HeaderBlock::MaximumFields
-            || allFields_ > MaximumFieldsInAllHeaders) {
+            || allFields_ > MaximumFieldsInAllHeaders)
             problem_ = QStringLiteral("ヘッダーが長すぎる");
-            return false;
-        }
-        return true;
     }
 
     // After a header: true when the next line starts another header (an enclosed message).
     bool endHeader()
     {
-        const std::size_t colon = contentType_.find(':');
-        const std::string_view value = colon == std::string::npos ? std::string_view() : std::string_view(contentType_).substr(colon + 1);
-        const std::string type = MimeParameters::mainValue(value);
-        if (type.starts_with("multipart/")) {
-            const std::string boundary = MimeParameters::raw(value, "boundary").value_or(std::string());
+        const ContentType type = readContentType(contentType_, partOfDigest_);
+        if (type.multipart) {
             // A parser reads a multipart without a boundary as one opaque body.
-            if (!boundary.empty())
-                open({boundary});
+            if (type.boundary)
+                open({true, *type.boundary, type.digest});
             return false;
         }
-        // A part of a split message and a reference to an external body are leaves: what follows
-        // their header is content, not the header of an enclosed message.
-        if (type.starts_with("message/") && type != "message/partial" && type != "message/external-body") {
+        if (type.enclosedMessage) {
             open({});
             if (problem_.isEmpty())
                 startHeader();
@@ -140,28 +175,42 @@ private:
             problem_ = QStringLiteral("MIME の入れ子が多すぎる（%1 段を超える）").arg(MessageDecoder::MaximumDepth);
     }
 
-    // A line after "--": the boundary of an open multipart, innermost first, closes every container
-    // inside it. Sets inHeader when a new part begins.
-    bool boundaryLine(std::string_view rest, bool& inHeader)
+    // The open multipart a line after "--" is a boundary of, innermost first; with closing set when
+    // it is the final one.
+    std::optional<std::size_t> openBoundary(std::string_view rest, bool& closing) const
     {
         for (std::size_t i = open_.size(); i-- > 0;) {
-            const std::string& boundary = open_[i].boundary;
-            if (boundary.empty() || !rest.starts_with(boundary))
+            if (!open_[i].multipart || !rest.starts_with(open_[i].boundary))
                 continue;
-            std::string_view after = rest.substr(boundary.size());
-            const bool closing = after.starts_with("--");
+            std::string_view after = rest.substr(open_[i].boundary.size());
+            closing = after.starts_with("--");
             if (closing)
                 after.remove_prefix(2);
-            if (!onlyBlanks(after))
-                continue;
-            open_.resize(closing ? i : i + 1);
-            if (!closing) {
-                startHeader();
-                inHeader = true;
-            }
-            return true;
+            if (onlyBlanks(after))
+                return i;
         }
-        return false;
+        return std::nullopt;
+    }
+
+    bool isOpenBoundary(std::string_view rest) const
+    {
+        bool closing = false;
+        return openBoundary(rest, closing).has_value();
+    }
+
+    // Closes every container inside the multipart the boundary belongs to; sets inHeader when a
+    // new part begins.
+    void boundaryLine(std::string_view rest, bool& inHeader)
+    {
+        bool closing = false;
+        const std::optional<std::size_t> found = openBoundary(rest, closing);
+        if (!found)
+            return;
+        open_.resize(closing ? *found : *found + 1);
+        if (!closing) {
+            startHeader(open_[*found].digest);
+            inHeader = true;
+        }
     }
 
     std::string_view raw_;
@@ -172,6 +221,7 @@ private:
     std::size_t allFields_ = 0;
     std::string contentType_;
     bool inContentType_ = false;
+    bool partOfDigest_ = false;
     QString problem_;
 };
 
@@ -179,6 +229,8 @@ private:
 
 namespace MessageStructure {
 
-QString whyNotWhole(std::string_view raw) { return Scanner(raw).run(); }
+Scan scan(std::string_view raw) { return Scanner(raw).run(); }
+
+QString whyNotWhole(std::string_view raw) { return scan(raw).whyNotWhole; }
 
 } // namespace MessageStructure

@@ -24,6 +24,7 @@
 #include <fcntl.h>
 #include <set>
 #include <unistd.h>
+#include <utility>
 
 struct NMail::Session {
     Pop3Session pop3;
@@ -35,6 +36,7 @@ struct NMail::Session {
     // the message was deleted and its QUIT went through, since the server no longer holds them.
     std::map<int, QString> completedSplits;
     QStringList splitsToRemoveAfterQuit;
+    bool abandonedSplitsRemoved = false;
 };
 
 NMail::NMail() { MailLibraries::ensureInitialized(); }
@@ -380,7 +382,16 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         return keepWhole(lastFetched_, body, subject, folder);
 
     std::string_view message = *lastFetched_.bytes;
-    const SplitMessageStore::Outcome split = SplitMessageStore(folder).add(message);
+    const SplitMessageStore store(folder, maximumMessageBytes_);
+    QStringList rebuilt;
+    if (const auto found = sessions_.find(lastFetchedHandle_); found != sessions_.end()) {
+        Session& open = *found->second;
+        if (!std::exchange(open.abandonedSplitsRemoved, true))
+            store.removeAbandonedSets();
+        for (const auto& [number, keptParts] : open.completedSplits)
+            rebuilt << keptParts;
+    }
+    SplitMessageStore::Outcome split = store.add(message, rebuilt);
     for (const QString& kept : split.keptFiles) {
         // The part's name lies two folders below the attachment folder, each of them perhaps new.
         const QString partFolder = QFileInfo(kept).absolutePath();
@@ -397,6 +408,9 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         }
         lastError_ = split.error;
         return -5;
+    case SplitMessageStore::Outcome::Kind::Separate:
+        body = SplitMessageStore::partText(message, split.notice);
+        return 0;
     case SplitMessageStore::Outcome::Kind::Incomplete:
         lastError_ = split.total > 0
             ? QStringLiteral("分割されたメールが全て揃っていません（%1/%2 通）。").arg(split.have).arg(split.total)
@@ -406,8 +420,12 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         if (const auto found = sessions_.find(lastFetchedHandle_); found != sessions_.end())
             found->second->completedSplits[lastFetchedNumber_] = split.keptParts;
         Fetched whole;
-        whole.bytes = std::make_shared<const std::string>(split.whole);
+        whole.bytes = std::make_shared<const std::string>(std::move(split.whole));
         whole.whyNotWhole = MessageStructure::whyNotWhole(*whole.bytes);
+        // A whole that is itself a part of another split message is kept as it is: its parts
+        // are not gathered a second time.
+        if (whole.whyNotWhole.isEmpty() && SplitMessageStore::partInfo(*whole.bytes))
+            whole.whyNotWhole = QStringLiteral("分割されたメールを戻したものが、さらに別の分割されたメールの一部である");
         lastFetched_ = whole;
         // The program stores what the buffers hold afterwards: from now on that is the whole message.
         const DecodedMessage decoded = whole.whyNotWhole.isEmpty() ? MessageDecoder::decodeWhole(*whole.bytes)

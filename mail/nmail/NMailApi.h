@@ -89,11 +89,12 @@ public:
     // Extracts the attachments of the message fetched last into attachmentFolder. 1: attachments
     // written; 0: none; -5: an attachment cannot be written; -6: a split message is incomplete (its
     // part is kept in a hidden folder inside attachmentFolder). When a part completes a split
-    // message, the five texts become the whole message's. A message that cannot be decoded whole
-    // (too large, nested too deep, too many parts, headers too long) is kept as its raw source in
-    // a file of attachmentFolder, and the body names that file; when that file cannot be written
-    // the result is -5 and nothing of the message is kept. The work file and work text are not
-    // needed: the library keeps the fetched message itself.
+    // message, the five texts become the whole message's; a part that cannot join its message
+    // (SplitMessageStore) gives 0, and the body becomes its own text after a notice. A message
+    // that cannot be decoded whole (too large, nested too deep, too many parts, headers too long)
+    // is kept as its raw source in a file of attachmentFolder, and the body names that file; when
+    // that file cannot be written the result is -5 and nothing of the message is kept. The work
+    // file and work text are not needed: the library keeps the fetched message itself.
     virtual int NMailAttachmentFileFirst(int handle, QString& subject, QString& date, QString& from, QString& header,
         QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText, int flag)
         = 0;

@@ -182,6 +182,12 @@ private slots:
                                                   << u"入れ子"_s << true << QString();
         QTest::newRow("boundaries never closed") << corpusFile(u"fuzz/unclosed_boundaries_70_levels.eml"_s) << u"unclosed"_s
                                                  << u"入れ子"_s << true << QString();
+        for (const auto& [file, subject] : {std::pair{u"boundary_pieces_nested_70_levels"_s, u"pieces 70"_s},
+                 std::pair{u"boundary_charset_nested_70_levels"_s, u"charset 70"_s},
+                 std::pair{u"empty_boundary_nested_70_levels"_s, u"empty 70"_s}, std::pair{u"digest_nested_70_levels"_s, u"digest 70"_s}}) {
+            QTest::newRow(qPrintable(u"nesting written as "_s + file)) << corpusFile(u"fuzz/"_s + file + u".eml"_s) << subject
+                                                                       << u"入れ子"_s << true << QString();
+        }
         QTest::newRow("more parts than the walk visits") << corpusFile(u"fuzz/parts_1001.eml"_s) << u"many parts"_s
                                                          << u"部分が多すぎる"_s << true << QString();
         QTest::newRow("more header fields than the scan reads") << corpusFile(u"fuzz/header_2100_fields.eml"_s)

@@ -75,7 +75,9 @@ std::string part(const std::string& id, int number)
 
 QString keptPartsFolder(const QString& programFolder, const std::string& id)
 {
-    const QByteArray hash = QCryptographicHash::hash(QByteArray::fromStdString(id + "@example.jp"), QCryptographicHash::Sha256).toHex().left(32);
+    // A set is named by its sender's address and its id.
+    const QByteArray set = QByteArray::fromStdString("splitter@example.jp\n" + id + "@example.jp");
+    const QByteArray hash = QCryptographicHash::hash(set, QCryptographicHash::Sha256).toHex().left(32);
     return programFolder + QStringLiteral("/添付フォルダ/.nmail-split/") + QString::fromLatin1(hash);
 }
 

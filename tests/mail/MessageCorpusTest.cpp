@@ -134,7 +134,7 @@ TEST(MessageCorpusTest, ASplitMessageIsRebuiltWhenItsLastPartArrivesInAnyOrder)
 {
     QTemporaryDir folder;
     const AttachmentFolder attachments(folder.path());
-    const SplitMessageStore store(attachments);
+    const SplitMessageStore store(attachments, 32 * 1024 * 1024);
     const auto part = [](int number) { return readRaw(QStringLiteral("split_complete_%1_of_3.eml").arg(number)); };
 
     using Kind = SplitMessageStore::Outcome::Kind;
@@ -163,7 +163,7 @@ TEST(MessageCorpusTest, ASplitMessageWithAMissingPartStaysIncomplete)
 {
     QTemporaryDir folder;
     const AttachmentFolder attachments(folder.path());
-    const SplitMessageStore store(attachments);
+    const SplitMessageStore store(attachments, 32 * 1024 * 1024);
     for (const int number : {1, 3}) {
         const auto outcome = store.add(readRaw(QStringLiteral("split_missing_%1_of_3.eml").arg(number)));
         EXPECT_EQ(outcome.kind, SplitMessageStore::Outcome::Kind::Incomplete);

@@ -42,7 +42,64 @@ INSTANTIATE_TEST_SUITE_P(Findings, MessageStructureTest,
         StructureCase{"fuzz/nested_message_70_levels.eml", u"入れ子"},
         StructureCase{"fuzz/unclosed_boundaries_70_levels.eml", u"入れ子"},
         StructureCase{"fuzz/parts_1001.eml", u"部分が多すぎる"},
-        StructureCase{"fuzz/header_2100_fields.eml", u"ヘッダー"}));
+        StructureCase{"fuzz/header_2100_fields.eml", u"ヘッダー"},
+        StructureCase{"fuzz/boundary_pieces_nested_70_levels.eml", u"入れ子"},
+        StructureCase{"fuzz/boundary_charset_nested_70_levels.eml", u"入れ子"},
+        StructureCase{"fuzz/empty_boundary_nested_70_levels.eml", u"入れ子"},
+        StructureCase{"fuzz/digest_nested_70_levels.eml", u"入れ子"}));
+
+// A boundary in pieces, with a charset or empty, and a digest's parts without a type: each is
+// refused after reading as much, and as many parts, as the same structure written plainly.
+TEST(MessageStructureLimits, EveryWayOfWritingABoundaryCostsWhatThePlainOneCosts)
+{
+    const std::string plainTwin = corpusFile("fuzz/multipart_nested_70_levels.eml");
+    std::string digestTwin;
+    for (int level = 0; level < 70; ++level) {
+        digestTwin += "Content-Type: multipart/digest; boundary=\"d" + std::to_string(level) + "\"\n\n--d" + std::to_string(level)
+            + "\nContent-Type: message/rfc822\n\n";
+    }
+    const struct {
+        const char* file;
+        std::string twin;
+    } cases[] = {
+        {"fuzz/boundary_pieces_nested_70_levels.eml", plainTwin},
+        {"fuzz/boundary_charset_nested_70_levels.eml", plainTwin},
+        {"fuzz/empty_boundary_nested_70_levels.eml", plainTwin},
+        {"fuzz/digest_nested_70_levels.eml", digestTwin},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const MessageStructure::Scan crafted = MessageStructure::scan(corpusFile(c.file));
+        const MessageStructure::Scan twin = MessageStructure::scan(c.twin);
+        EXPECT_TRUE(crafted.whyNotWhole.contains(u"入れ子")) << crafted.whyNotWhole.toStdString();
+        EXPECT_EQ(crafted.whyNotWhole, twin.whyNotWhole);
+        EXPECT_EQ(crafted.parts, twin.parts);
+        // The headers of the pieces are a few bytes longer than the plain ones, no more.
+        EXPECT_LE(crafted.bytesRead, twin.bytesRead + 40 * static_cast<std::size_t>(twin.parts));
+    }
+}
+
+TEST(MessageStructureLimits, WideStructuresWrittenInPiecesAreCountedPartByPart)
+{
+    const struct {
+        const char* name;
+        std::string contentType;
+        std::string boundaryLine;
+    } cases[] = {
+        {"pieces", "multipart/mixed; boundary*0=\"p\"; boundary*1=\"q\"", "--pq"},
+        {"empty", "multipart/mixed; boundary=\"\"", "--"},
+        // Lines a parser takes as boundaries end a part's header as an empty line does.
+        {"boundaries within headers", "multipart/mixed; boundary=p", "--p\nX-Field: x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string raw = "From: a@example.jp\nContent-Type: " + c.contentType + "\n\n";
+        for (int part = 0; part < 1001; ++part)
+            raw += c.boundaryLine + "\n\n" + std::to_string(part) + "\n";
+        EXPECT_TRUE(MessageStructure::whyNotWhole(raw).contains(u"部分が多すぎる")) << MessageStructure::whyNotWhole(raw).toStdString();
+        EXPECT_EQ(MessageStructure::scan(raw).parts, MessageDecoder::MaximumParts + 1);
+    }
+}
 
 TEST(MessageStructureLimits, OneHeaderFieldPastTheScanLimitIsNotTakenWhole)
 {

@@ -76,3 +76,34 @@ write("undecodable_encoded_words",
 write("split_part_numbered_past_its_total",
       HEAD.format(subject="split bad") + "Content-Type: message/partial; id=\"bad@example.jp\"; number=3; total=2\n\n"
       "Subject: inner\n\nbody\n")
+
+# The nesting of multipart_nested_70_levels written the ways a scan of plain boundaries missed:
+# the parser built every level (a 30 MB one took 4 GB). Each is refused at the level its plain
+# twin is.
+def nested_with(subject, content_type, boundary_line):
+    text = HEAD.format(subject=subject) + content_type(0) + "\n\n"
+    for level in range(1, depth):
+        text += boundary_line(level - 1) + "\n" + content_type(level) + "\n\n"
+    text += boundary_line(depth - 1) + "\nContent-Type: text/plain\n\nbottom\n"
+    for level in reversed(range(depth)):
+        text += boundary_line(level) + "--\n"
+    return text
+
+
+write("boundary_pieces_nested_70_levels",
+      nested_with("pieces 70", lambda n: "Content-Type: multipart/mixed; boundary*0=\"b\"; boundary*1=\"{0}\"".format(n),
+                  lambda n: "--b{0}".format(n)))
+write("boundary_charset_nested_70_levels",
+      nested_with("charset 70", lambda n: "Content-Type: multipart/mixed; boundary*=us-ascii''b%{0:02X}".format(0x30 + n),
+                  lambda n: "--b" + chr(0x30 + n)))
+write("empty_boundary_nested_70_levels",
+      nested_with("empty 70", lambda n: "Content-Type: multipart/mixed; boundary=\"\"", lambda n: "--"))
+
+# Digests inside digests: a part without a Content-Type is a forwarded message.
+digest = HEAD.format(subject="digest 70")
+for level in range(depth):
+    digest += "Content-Type: multipart/digest; boundary=\"d{0}\"\n\n--d{0}\n\n".format(level)
+digest += "Content-Type: text/plain\n\nbottom\n"
+for level in reversed(range(depth)):
+    digest += "--d{0}--\n".format(level)
+write("digest_nested_70_levels", digest)
