@@ -1,5 +1,7 @@
 #include "IdPassForm.h"
 
+#include "ButtonEnterKey.h"
+#include "SettingsEntryCheck.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
@@ -48,6 +50,7 @@ IdPassForm::IdPassForm(const AccountProfile& profile, Account account, MessageBo
 
     connect(ok, &QPushButton::clicked, this, &IdPassForm::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    ButtonEnterKey::install(*this);
 
     id_->setText(profile_.readId());
     password_->setText(profile_.readPassword());
@@ -59,6 +62,11 @@ QString IdPassForm::passText() const { return password_->text(); }
 
 void IdPassForm::confirm()
 {
+    if (const QString problem = SettingsEntryCheck::account(id_->text(), password_->text(), save_->isChecked()); !problem.isEmpty()) {
+        messageBoxes_.notify(problem, MessageBoxService::Icon::Exclamation);
+        id_->setFocus();
+        return;
+    }
     account_.id = id_->text();
     account_.password = password_->text();
     const StoreStatus status = save_->isChecked() ? profile_.saveAccount(account_.id, account_.password) : profile_.markNotSaved();

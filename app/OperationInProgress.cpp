@@ -76,6 +76,11 @@ OperationInProgress::OperationInProgress(MainForm& form) : form_(form)
     inputFilter_ = std::make_unique<UserInputFilter>(*this);
     QCoreApplication::instance()->installEventFilter(inputFilter_.get());
     form_.services().mail.NMailSetWaitHook([this] { return keepWindowAlive(); });
+    // A server that is slow to answer leaves the window as it was: the pointer and the status bar
+    // show that something runs and that clicks wait for it.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    if (form_.statusText().isEmpty())
+        form_.setStatusText(runningStatus());
 }
 
 OperationInProgress::~OperationInProgress()
@@ -83,6 +88,9 @@ OperationInProgress::~OperationInProgress()
     if (!outermost_)
         return;
     form_.services().mail.NMailSetWaitHook({});
+    QApplication::restoreOverrideCursor();
+    if (form_.statusText() == runningStatus())
+        form_.setStatusText(QString());
     inputFilter_.reset();
     form_.operation_ = nullptr;
     // A close asked for during the operation, which ended after a yes or before it could ask.

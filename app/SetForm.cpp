@@ -1,12 +1,13 @@
 #include "SetForm.h"
 
+#include "ButtonEnterKey.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
 
-SetForm::SetForm(QWidget* parent) : QWidget(parent, Qt::Window)
+SetForm::SetForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(WidgetNames::SetForm);
     setWindowTitle(QStringLiteral("ID.PASS.サーバー設定"));
@@ -20,8 +21,13 @@ SetForm::SetForm(QWidget* parent) : QWidget(parent, Qt::Window)
     servers->setObjectName(WidgetNames::SetFormServers);
     servers->setGeometry(Twips::rect(1560, 120, 1455, 375));
 
+    // A chooser of two equals: neither is the default button.
+    for (QPushButton* button : {account, servers})
+        button->setAutoDefault(false);
+
     connect(account, &QPushButton::clicked, this, &SetForm::accountRequested);
     connect(servers, &QPushButton::clicked, this, &SetForm::serversRequested);
+    ButtonEnterKey::install(*this);
 }
 
 void SetForm::keyPressEvent(QKeyEvent* event)
@@ -30,5 +36,5 @@ void SetForm::keyPressEvent(QKeyEvent* event)
         close();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QDialog::keyPressEvent(event);
 }

@@ -2,12 +2,14 @@
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
+#include "OperationInProgress.h"
 #include "RecordLayouts.h"
 #include "SpamKeywordList.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -150,6 +152,25 @@ private slots:
         QCOMPARE(harness->find<QLineEdit>(Names::Text8)->text(), QStringLiteral("before"));
         QCOMPARE(harness->find<QLineEdit>(Names::Text9)->text(), QStringLiteral("x@spam.example"));
         QCOMPARE(harness->find<QLineEdit>(Names::Text9)->selectedText(), QStringLiteral("spam.example"));
+    }
+
+    // While the library waits on a server the window shows that a receive runs: a busy pointer and
+    // the status bar; both go when it ends.
+    void aReceiveWaitingOnTheServerShowsThatItRuns()
+    {
+        start({});
+        std::optional<Qt::CursorShape> pointer;
+        QString status;
+        harness->mail.whileConnecting = [&] {
+            if (const QCursor* cursor = QApplication::overrideCursor())
+                pointer = cursor->shape();
+            status = harness->form().statusText();
+        };
+        receive();
+        QCOMPARE(pointer, std::optional(Qt::BusyCursor));
+        QCOMPARE(status, OperationInProgress::runningStatus());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(harness->form().statusText(), QString());
     }
 
     void anEmptyMailboxReportsNewMailOnlyWhileACounterIsAboveZero()
