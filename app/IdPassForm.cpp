@@ -1,6 +1,7 @@
 #include "IdPassForm.h"
 
 #include "ButtonEnterKey.h"
+#include "ScreenControls.h"
 #include "SettingsEntryCheck.h"
 #include "Twips.h"
 #include "WidgetNames.h"
@@ -51,6 +52,7 @@ IdPassForm::IdPassForm(const AccountProfile& profile, Account account, MessageBo
     connect(ok, &QPushButton::clicked, this, &IdPassForm::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     ButtonEnterKey::install(*this);
+    ScreenControls::makeRoomForTitle(*this);
 
     id_->setText(profile_.readId());
     password_->setText(profile_.readPassword());

@@ -1,6 +1,7 @@
 #include "OptionForm.h"
 
 #include "ButtonEnterKey.h"
+#include "ScreenControls.h"
 #include "SettingsEntryCheck.h"
 #include "Twips.h"
 #include "WidgetNames.h"
@@ -121,6 +122,7 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, const
         plainPasswordChecks_.append({server, check});
     }
     setFixedWidth(widest);
+    ScreenControls::makeRoomForTitle(*this);
     ButtonEnterKey::install(*this);
 }
 

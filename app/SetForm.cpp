@@ -1,6 +1,7 @@
 #include "SetForm.h"
 
 #include "ButtonEnterKey.h"
+#include "ScreenControls.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
@@ -21,9 +22,13 @@ SetForm::SetForm(QWidget* parent) : QDialog(parent)
     servers->setObjectName(WidgetNames::SetFormServers);
     servers->setGeometry(Twips::rect(1560, 120, 1455, 375));
 
-    // A chooser of two equals: neither is the default button.
-    for (QPushButton* button : {account, servers})
+    // A chooser of two equals: neither is the default button. Widened for its title, it keeps them
+    // in the middle.
+    const int added = ScreenControls::makeRoomForTitle(*this);
+    for (QPushButton* button : {account, servers}) {
         button->setAutoDefault(false);
+        button->move(button->x() + added / 2, button->y());
+    }
 
     connect(account, &QPushButton::clicked, this, &SetForm::accountRequested);
     connect(servers, &QPushButton::clicked, this, &SetForm::serversRequested);

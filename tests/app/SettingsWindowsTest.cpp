@@ -5,10 +5,12 @@
 #include "MainFormHarness.h"
 #include "OptionForm.h"
 #include "QtMessageBoxService.h"
+#include "ScreenControls.h"
 #include "SetForm.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -73,11 +75,16 @@ private slots:
         QCOMPARE(chooser.windowTitle(), QStringLiteral("ID.PASS.サーバー設定"));
         QCOMPARE(control<QPushButton>(&chooser, Names::SetFormAccount)->text(), QStringLiteral("ID/PASS"));
         QCOMPARE(control<QPushButton>(&chooser, Names::SetFormServers)->text(), QStringLiteral("POPサーバー"));
-        QCOMPARE(control<QPushButton>(&chooser, Names::SetFormServers)->geometry(), QRect(104, 8, 97, 25));
+        QCOMPARE(control<QPushButton>(&chooser, Names::SetFormServers)->size(), QSize(97, 25));
+        // Widened for its title, the chooser keeps its buttons in the middle.
+        const int leftMargin = control<QPushButton>(&chooser, Names::SetFormAccount)->x();
+        const int rightMargin = chooser.width() - control<QPushButton>(&chooser, Names::SetFormServers)->geometry().right() - 1;
+        QVERIFY(std::abs(leftMargin - rightMargin) <= 1);
 
         IdPassForm& account = form.idPassForm();
         QCOMPARE(account.windowTitle(), QStringLiteral("ID/PASS"));
-        QCOMPARE(account.size(), QSize(188, 124));
+        QCOMPARE(account.height(), 124);
+        QVERIFY(account.width() >= 188);
         auto* password = control<QLineEdit>(&account, Names::PassText);
         QCOMPARE(password->echoMode(), QLineEdit::Password);
         QCOMPARE(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), int(u'*'));
@@ -98,8 +105,12 @@ private slots:
         QCOMPARE(control<QPushButton>(&servers, Names::OKCommand)->text(), QStringLiteral("設定"));
         QCOMPARE(control<QPushButton>(&servers, Names::CancelCommand)->text(), QStringLiteral("中止"));
         QCOMPARE(control<QCheckBox>(&servers, Names::ApopCheck)->text(), QStringLiteral("APOP を使用する(&A)"));
-        for (QWidget* window : {static_cast<QWidget*>(&chooser), static_cast<QWidget*>(&account), static_cast<QWidget*>(&servers)})
+        for (QWidget* window : {static_cast<QWidget*>(&chooser), static_cast<QWidget*>(&account), static_cast<QWidget*>(&servers)}) {
             QVERIFY(!window->isModal());
+            // Room for the whole title beside the title bar's icon and buttons.
+            QVERIFY2(window->width() >= QFontMetrics(QApplication::font()).horizontalAdvance(window->windowTitle()) + ScreenControls::TitleBarControlsWidth,
+                qPrintable(window->windowTitle()));
+        }
     }
 
     void theServerDialogsControlsLieApartWithinIt()
