@@ -67,7 +67,7 @@ private:
 
 } // namespace
 
-OperationInProgress::OperationInProgress(MainForm& form) : form_(form)
+OperationInProgress::OperationInProgress(MainForm& form, const QString& runningStatus) : form_(form)
 {
     if (form_.operation_)
         return;
@@ -76,11 +76,11 @@ OperationInProgress::OperationInProgress(MainForm& form) : form_(form)
     inputFilter_ = std::make_unique<UserInputFilter>(*this);
     QCoreApplication::instance()->installEventFilter(inputFilter_.get());
     form_.services().mail.NMailSetWaitHook([this] { return keepWindowAlive(); });
-    // A server that is slow to answer leaves the window as it was: the pointer and the status bar
-    // show that something runs and that clicks wait for it.
+    // A server that is slow to answer would leave the window as it was: the pointer and the status
+    // bar show that something runs and that clicks wait for it.
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    if (form_.statusText().isEmpty())
-        form_.setStatusText(runningStatus());
+    if (!runningStatus.isEmpty())
+        form_.setStatusText(runningStatus);
 }
 
 OperationInProgress::~OperationInProgress()
@@ -89,8 +89,6 @@ OperationInProgress::~OperationInProgress()
         return;
     form_.services().mail.NMailSetWaitHook({});
     QApplication::restoreOverrideCursor();
-    if (form_.statusText() == runningStatus())
-        form_.setStatusText(QString());
     inputFilter_.reset();
     form_.operation_ = nullptr;
     // A close asked for during the operation, which ended after a yes or before it could ask.

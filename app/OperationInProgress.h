@@ -12,14 +12,14 @@ class QObject;
 // receive or a send session. While one lasts, user input to the program's windows is dropped, so
 // no click or key starts another handler inside the operation's waits; a box the operation shows
 // takes keys and clicks as usual (Qt's own modality keeps them from the other windows meanwhile).
-// While it lasts the pointer is busy, and the status bar, when nothing else is in it, says that the
-// program is talking to a server. Esc and the window's close button ask "中止しますか？" at the operation's next network wait;
+// While it lasts the pointer is busy, and the status bar says what runs when the operation names it
+// (a send shows its own text before it starts). Esc and the window's close button ask "中止しますか？" at the operation's next network wait;
 // after a yes the window closes once the operation has ended, when the close button asked.
 // Create one on the stack for the length of the operation; an inner one leaves everything to the
 // outermost.
 class OperationInProgress {
 public:
-    explicit OperationInProgress(MainForm& form);
+    explicit OperationInProgress(MainForm& form, const QString& runningStatus = {});
     ~OperationInProgress();
     OperationInProgress(const OperationInProgress&) = delete;
     OperationInProgress& operator=(const OperationInProgress&) = delete;
@@ -32,7 +32,6 @@ public:
     bool stopConfirmed() const { return stopConfirmed_; }
 
     static QString stopQuestion() { return QStringLiteral("中止しますか？"); }
-    static QString runningStatus() { return QStringLiteral("通信中・・・"); }
 
 private:
     MainForm& form_;

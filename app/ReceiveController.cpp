@@ -31,7 +31,7 @@ void ReceiveController::ReceiveMail()
     ReceiveSession::Outcome outcome;
     {
         // From the account to the QUIT nothing else may run; the final status lets the user act again.
-        const OperationInProgress operation(form_);
+        const OperationInProgress operation(form_, receivingStatus());
         const ReceiveAccount account = takeAccount();
         sessionKeywords_.reset();
         ReceiveSession session(

@@ -23,6 +23,8 @@ public:
 
     static constexpr std::uint32_t FinalStatusMilliseconds = 5000;
     static QString stoppedStatus() { return QStringLiteral("受信を中止しました"); }
+    // From the start, also while the server has not answered yet.
+    static QString receivingStatus() { return QStringLiteral("受信中・・・"); }
 
 private:
     void setStatus(const QString& text) override;
