@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <utility>
+
 IdPassForm::IdPassForm(const AccountProfile& profile, Account account, MessageBoxService& messageBoxes, QWidget* parent)
     : QDialog(parent), profile_(profile), account_(account), messageBoxes_(messageBoxes)
 {
@@ -64,10 +66,17 @@ QString IdPassForm::passText() const { return password_->text(); }
 
 void IdPassForm::confirm()
 {
-    if (const QString problem = SettingsEntryCheck::account(id_->text(), password_->text(), save_->isChecked()); !problem.isEmpty()) {
-        messageBoxes_.notify(problem, MessageBoxService::Icon::Exclamation);
-        id_->setFocus();
-        return;
+    const bool stored = save_->isChecked();
+    const std::pair<QString, QLineEdit*> checks[] = {
+        {SettingsEntryCheck::accountId(id_->text(), stored), id_},
+        {SettingsEntryCheck::accountPassword(password_->text(), stored), password_},
+    };
+    for (const auto& [problem, box] : checks) {
+        if (!problem.isEmpty()) {
+            messageBoxes_.notify(problem, MessageBoxService::Icon::Exclamation);
+            box->setFocus();
+            return;
+        }
     }
     account_.id = id_->text();
     account_.password = password_->text();

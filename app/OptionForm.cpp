@@ -133,7 +133,8 @@ void OptionForm::confirm()
         {SettingsEntryCheck::serverName(smtp_->text(), Protocol::Smtp), smtp_},
         {SettingsEntryCheck::serverName(pop3_->text(), Protocol::Pop3), pop3_},
         {SettingsEntryCheck::mailAddress(mail_->text()), mail_},
-        {SettingsEntryCheck::smtpAccount(smtpId_->text(), smtpPassword_->text()), smtpId_},
+        {SettingsEntryCheck::smtpId(smtpId_->text()), smtpId_},
+        {SettingsEntryCheck::smtpPassword(smtpPassword_->text()), smtpPassword_},
     };
     for (const auto& [problem, box] : checks) {
         if (!problem.isEmpty()) {

@@ -69,16 +69,17 @@ QString accountField(const QString& label, const QString& text, bool stored)
 
 bool breaksALine(const QString& text) { return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0)); }
 
-QString accountProblem(const QString& idLabel, const QString& passwordLabel, const QString& id, const QString& password, bool stored)
+// The words of the POP3 login, which refuses such an account; in iniIdPass.ini a line break would
+// end the value and start a line of its own.
+QString accountProblem(const QString& idLabel, const QString& label, const QString& text, bool stored)
 {
-    // The words of the POP3 login, which refuses such an account; in iniIdPass.ini a line break
-    // would end the value and start a line of its own.
-    if (breaksALine(id) || breaksALine(password))
+    if (breaksALine(text))
         return QStringLiteral("%1またはパスワードに改行文字が含まれています。").arg(idLabel);
-    if (QString problem = accountField(idLabel, id, stored); !problem.isEmpty())
-        return problem;
-    return accountField(passwordLabel, password, stored);
+    return accountField(label, text, stored);
 }
+
+const QString AccountIdLabel = QStringLiteral("ユーザー ID ");
+const QString SmtpIdLabel = QStringLiteral("SMTP 認証 ID ");
 
 } // namespace
 
@@ -103,12 +104,16 @@ QString SettingsEntryCheck::mailAddress(const QString& text)
     return notInCodePage932(label, text, QStringLiteral("保存すると「?」に変わり、送信したメールの差出人が正しくなくなります。"));
 }
 
-QString SettingsEntryCheck::account(const QString& id, const QString& password, bool stored)
+QString SettingsEntryCheck::accountId(const QString& id, bool stored) { return accountProblem(AccountIdLabel, AccountIdLabel, id, stored); }
+
+QString SettingsEntryCheck::accountPassword(const QString& password, bool stored)
 {
-    return accountProblem(QStringLiteral("ユーザー ID "), QStringLiteral("パスワード"), id, password, stored);
+    return accountProblem(AccountIdLabel, QStringLiteral("パスワード"), password, stored);
 }
 
-QString SettingsEntryCheck::smtpAccount(const QString& id, const QString& password)
+QString SettingsEntryCheck::smtpId(const QString& id) { return accountProblem(SmtpIdLabel, SmtpIdLabel, id, true); }
+
+QString SettingsEntryCheck::smtpPassword(const QString& password)
 {
-    return accountProblem(QStringLiteral("SMTP 認証 ID "), QStringLiteral("SMTP 認証パスワード"), id, password, true);
+    return accountProblem(SmtpIdLabel, QStringLiteral("SMTP 認証パスワード"), password, true);
 }

@@ -14,7 +14,9 @@ public:
     static QString serverName(const QString& text, ServerAddress::Protocol protocol);
     static QString mailAddress(const QString& text);
     // The POP3 account of the account dialog; stored says whether it goes to iniIdPass.ini.
-    static QString account(const QString& id, const QString& password, bool stored);
+    static QString accountId(const QString& id, bool stored);
+    static QString accountPassword(const QString& password, bool stored);
     // The SMTP login of the server dialog, which is always stored.
-    static QString smtpAccount(const QString& id, const QString& password);
+    static QString smtpId(const QString& id);
+    static QString smtpPassword(const QString& password);
 };

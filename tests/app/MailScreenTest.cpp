@@ -1,8 +1,10 @@
 #include "QtTestSuites.h"
+#include "BoxKeyAnswerer.h"
 #include "EnlargedView.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
+#include "QtMessageBoxService.h"
 #include "RecordLayouts.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
@@ -48,6 +50,7 @@ class MailScreenTest : public QObject {
 private:
     struct Window {
         explicit Window(const TestProgramFolder& folder) : harness(folder) {}
+        Window(const TestProgramFolder& folder, NMailApi& mail, MessageBoxService& boxes) : harness(folder, mail, boxes) {}
         MainFormHarness harness;
 
         MainForm& form() const { return harness.form(); }
@@ -518,6 +521,35 @@ private slots:
         QCOMPARE(FolderFiles::folderFile(programFolder.paths(), 1).recordCount().value(), 2);
         QCOMPARE(window.rows(), 2);
         QCOMPARE(window.text(Names::Text7), message(2).subject);
+    }
+
+    // A stray Enter on a delete question, sent to the real box's own window, answers no.
+    void aStrayEnterOnADeleteQuestionDeletesNothing_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("一件削除") << Names::Command3;
+        QTest::newRow("全件削除") << Names::Command6;
+    }
+    void aStrayEnterOnADeleteQuestionDeletesNothing()
+    {
+        QFETCH(QString, button);
+        TestProgramFolder programFolder;
+        putMessages(programFolder, 1, 2);
+        FakeNMail mail;
+        QtMessageBoxService boxes;
+        Window window(programFolder, mail, boxes);
+        QVERIFY(window.harness.start());
+        boxes.setParentWindow(&window.form());
+        window.harness.clickTab(7);
+        window.clickRow(0);
+        BoxKeyAnswerer answerer({Qt::Key_Return});
+
+        window.press(button);
+
+        QCOMPARE(answerer.titles(), QStringList{QStringLiteral("確認")});
+        QVERIFY(answerer.ignored.isEmpty());
+        QCOMPARE(FolderFiles::folderFile(programFolder.paths(), 1).recordCount().value(), 2);
+        QCOMPARE(window.rows(), 2);
     }
 
     void theScreenFollowsTheWindowSizeAndTheColumnsKeepTheirStartWidths()

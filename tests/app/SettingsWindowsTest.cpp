@@ -443,6 +443,8 @@ private slots:
                                                              << QStringLiteral("SMTP 認証パスワードに、シフトJIS（コードページ932）で表せない文字（비밀）");
         QTest::newRow("saved ID outside code page 932") << Names::IdPassForm << Names::IdText << QStringLiteral("비밀")
                                                         << QStringLiteral("ユーザー ID に、シフトJIS（コードページ932）で表せない文字（비밀）");
+        QTest::newRow("saved password with a blank after it") << Names::IdPassForm << Names::PassText << QStringLiteral("secret ")
+                                                              << QStringLiteral("パスワードの前後に空白があります。");
     }
     void settingsThatCannotWorkAreRefusedWhenConfirmed()
     {
@@ -483,6 +485,7 @@ private slots:
         QVERIFY(answerer.ignored.isEmpty());
         QVERIFY(shown->isVisible());
         QCOMPARE(typedInto->text(), text);
+        QCOMPARE(shown->focusWidget(), typedInto);
         QCOMPARE(folder.contents(QStringLiteral("vbmail.ini")), settings);
         QVERIFY(!folder.exists(AccountFile));
         QCOMPARE(harness.form().AccountId, QString());

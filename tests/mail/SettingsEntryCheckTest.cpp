@@ -61,7 +61,9 @@ class AccountCheck : public testing::TestWithParam<AccountCase> {};
 
 TEST_P(AccountCheck, RefusesWhatTheServerOrTheFileCannotTake)
 {
-    const QString problem = SettingsEntryCheck::account(GetParam().id, GetParam().password, GetParam().stored);
+    QString problem = SettingsEntryCheck::accountId(GetParam().id, GetParam().stored);
+    if (problem.isEmpty())
+        problem = SettingsEntryCheck::accountPassword(GetParam().password, GetParam().stored);
     if (GetParam().says.isEmpty()) {
         EXPECT_EQ(problem, QString());
     } else {
@@ -85,9 +87,9 @@ INSTANTIATE_TEST_SUITE_P(Table, AccountCheck,
 
 TEST(SmtpAccountCheck, NamesTheSmtpLoginAndTheMailAddressIsHeldToTheFileToo)
 {
-    EXPECT_TRUE(SettingsEntryCheck::smtpAccount(QStringLiteral("ユーザー\r"), QString()).startsWith(QStringLiteral("SMTP 認証 ID またはパスワード")));
+    EXPECT_TRUE(SettingsEntryCheck::smtpId(QStringLiteral("ユーザー\r")).startsWith(QStringLiteral("SMTP 認証 ID またはパスワード")));
     // Always stored: a character code page 932 lacks is refused even though nothing asks to save.
-    EXPECT_TRUE(SettingsEntryCheck::smtpAccount(QString(), QStringLiteral("x€")).startsWith(QStringLiteral("SMTP 認証パスワードに、")));
+    EXPECT_TRUE(SettingsEntryCheck::smtpPassword(QStringLiteral("x€")).startsWith(QStringLiteral("SMTP 認証パスワードに、")));
     EXPECT_TRUE(SettingsEntryCheck::mailAddress(QString(95, u'a') + QStringLiteral("@ex.jp")).contains(QStringLiteral("101 文字")));
     EXPECT_TRUE(SettingsEntryCheck::mailAddress(QStringLiteral("太郎@example.jp")).isEmpty());
 }
