@@ -66,10 +66,9 @@ QString IdPassForm::passText() const { return password_->text(); }
 
 void IdPassForm::confirm()
 {
-    const bool stored = save_->isChecked();
     const std::pair<QString, QLineEdit*> checks[] = {
-        {SettingsEntryCheck::accountId(id_->text(), stored), id_},
-        {SettingsEntryCheck::accountPassword(password_->text(), stored), password_},
+        {SettingsEntryCheck::accountId(id_->text()), id_},
+        {SettingsEntryCheck::accountPassword(password_->text()), password_},
     };
     for (const auto& [problem, box] : checks) {
         if (!problem.isEmpty()) {

@@ -49,10 +49,8 @@ QString unreadableDetail(const QString& text)
     return {};
 }
 
-QString accountField(const QString& label, const QString& text, bool stored)
+QString accountField(const QString& label, const QString& text)
 {
-    if (!stored)
-        return {};
     if (QString problem = notInCodePage932(label, text, QStringLiteral("保存すると「?」に変わり、次に起動したときからログインできなくなります。"));
         !problem.isEmpty())
         return problem;
@@ -71,11 +69,11 @@ bool breaksALine(const QString& text) { return text.contains(u'\r') || text.cont
 
 // The words of the POP3 login, which refuses such an account; in iniIdPass.ini a line break would
 // end the value and start a line of its own.
-QString accountProblem(const QString& idLabel, const QString& label, const QString& text, bool stored)
+QString accountProblem(const QString& idLabel, const QString& label, const QString& text)
 {
     if (breaksALine(text))
         return QStringLiteral("%1またはパスワードに改行文字が含まれています。").arg(idLabel);
-    return accountField(label, text, stored);
+    return accountField(label, text);
 }
 
 const QString AccountIdLabel = QStringLiteral("ユーザー ID ");
@@ -104,16 +102,16 @@ QString SettingsEntryCheck::mailAddress(const QString& text)
     return notInCodePage932(label, text, QStringLiteral("保存すると「?」に変わり、送信したメールの差出人が正しくなくなります。"));
 }
 
-QString SettingsEntryCheck::accountId(const QString& id, bool stored) { return accountProblem(AccountIdLabel, AccountIdLabel, id, stored); }
+QString SettingsEntryCheck::accountId(const QString& id) { return accountProblem(AccountIdLabel, AccountIdLabel, id); }
 
-QString SettingsEntryCheck::accountPassword(const QString& password, bool stored)
+QString SettingsEntryCheck::accountPassword(const QString& password)
 {
-    return accountProblem(AccountIdLabel, QStringLiteral("パスワード"), password, stored);
+    return accountProblem(AccountIdLabel, QStringLiteral("パスワード"), password);
 }
 
-QString SettingsEntryCheck::smtpId(const QString& id) { return accountProblem(SmtpIdLabel, SmtpIdLabel, id, true); }
+QString SettingsEntryCheck::smtpId(const QString& id) { return accountProblem(SmtpIdLabel, SmtpIdLabel, id); }
 
 QString SettingsEntryCheck::smtpPassword(const QString& password)
 {
-    return accountProblem(SmtpIdLabel, QStringLiteral("SMTP 認証パスワード"), password, true);
+    return accountProblem(SmtpIdLabel, QStringLiteral("SMTP 認証パスワード"), password);
 }
