@@ -22,10 +22,10 @@ TEST_P(ServerNameCheck, RefusesWhatTheFileOrTheConnectionCannotTake)
 {
     const QString problem = SettingsEntryCheck::serverName(GetParam().text, GetParam().protocol);
     if (GetParam().says.isEmpty()) {
-        EXPECT_EQ(problem, QString());
+        EXPECT_EQ(problem, QString()) << GetParam().name;
     }
     for (const QString& part : GetParam().says)
-        EXPECT_TRUE(problem.contains(part)) << problem.toStdString();
+        EXPECT_TRUE(problem.contains(part)) << GetParam().name << ": " << problem.toStdString();
 }
 
 const QString Long100 = QString(96, u'a') + QStringLiteral(".jp");
@@ -64,9 +64,9 @@ TEST_P(AccountCheck, RefusesWhatTheServerOrTheFileCannotTake)
     if (problem.isEmpty())
         problem = SettingsEntryCheck::accountPassword(GetParam().password);
     if (GetParam().says.isEmpty()) {
-        EXPECT_EQ(problem, QString());
+        EXPECT_EQ(problem, QString()) << GetParam().name;
     } else {
-        EXPECT_TRUE(problem.contains(GetParam().says)) << problem.toStdString();
+        EXPECT_TRUE(problem.contains(GetParam().says)) << GetParam().name << ": " << problem.toStdString();
     }
 }
 
