@@ -1,7 +1,6 @@
 #include "BlockedCloseRequest.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QWidget>
 
 #if NEMUROA_HAS_XCB
