@@ -37,6 +37,14 @@ const QString CardNameLabel = QStringLiteral("名刺");
 // Shown fields are cut to a number of characters first, then trimmed.
 QString shown(const QString& field, int characters) { return TrimBlanks(QStringView(field).first(std::min<qsizetype>(field.size(), characters))); }
 
+qsizetype withoutTrailingSpaces(const QString& text)
+{
+    qsizetype length = text.size();
+    while (length > 0 && text[length - 1] == u' ')
+        --length;
+    return length;
+}
+
 } // namespace
 
 QString AddressBookScreen::unencodableMessage(const QString& boxLabel, const QString& text)
@@ -47,7 +55,10 @@ QString AddressBookScreen::unencodableMessage(const QString& boxLabel, const QSt
     return QStringLiteral("「%1」に保存できない文字が含まれています: %2\r\nこれらの文字を除いてから登録してください。").arg(boxLabel, characters);
 }
 
-QString AddressBookScreen::rowText(const AddressEntry& entry) { return entry.address + QStringLiteral("  ") + entry.name; }
+QString AddressBookScreen::rowText(const AddressEntry& entry, qsizetype addressColumn)
+{
+    return entry.address.left(addressColumn).leftJustified(addressColumn) + QStringLiteral("  ") + entry.name;
+}
 
 AddressBookScreen::AddressBookScreen(MainForm& form, QWidget* parent)
     : QFrame(parent)
@@ -136,8 +147,11 @@ void AddressBookScreen::LoadAddressList()
         report(entries.status());
         return;
     }
+    qsizetype addressColumn = 0;
+    for (const AddressEntry& entry : entries.value())
+        addressColumn = std::max(addressColumn, withoutTrailingSpaces(entry.address));
     for (const AddressEntry& entry : entries.value()) {
-        list_->addItem(rowText(entry));
+        list_->addItem(rowText(entry, addressColumn));
         form_.appendRowRecord(entry.recordNumber);
     }
     count_->setText(QString::number(entries.value().size()));
@@ -197,7 +211,7 @@ void AddressBookScreen::DeleteAddress()
         list_->setFocus();
         return;
     }
-    const bool remove = services_.messageBoxes.confirm(deleteQuestion());
+    const bool remove = services_.messageBoxes.confirmDeletion(deleteQuestion());
     // Rows are in record order, so the selected row's position is its record number.
     if (StoreStatus deleted = book_.DeleteAddress(row + 1, remove); !deleted.ok())
         report(deleted);

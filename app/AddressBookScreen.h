@@ -40,8 +40,10 @@ public:
     static QString addressMissing() { return QStringLiteral("メールアドレスが入力されていません。"); }
     // The message for characters that the file's code page cannot hold, or empty when all fit.
     static QString unencodableMessage(const QString& boxLabel, const QString& text);
-    // One row of List3: the address field as read, two spaces, the name field as read.
-    static QString rowText(const AddressEntry& entry);
+    // One row of List3: the address, padded to addressColumn characters so that the names line up
+    // in one column after the longest address of the list, two spaces, the name field as read. The
+    // field's own padding to 90 characters would push every name out of sight.
+    static QString rowText(const AddressEntry& entry, qsizetype addressColumn);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

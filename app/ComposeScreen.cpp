@@ -189,6 +189,8 @@ void ComposeScreen::colourNameList(const QColor& colour)
 {
     QPalette palette = names_->palette();
     palette.setColor(QPalette::Base, colour);
+    // Black names on the bulk send's dark green would be hard to read.
+    palette.setColor(QPalette::Text, colour == bulkColour() ? QColor(Qt::white) : QColor(Qt::black));
     names_->setPalette(palette);
 }
 

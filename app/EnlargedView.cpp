@@ -3,13 +3,16 @@
 #include "MainForm.h"
 #include "ReadingOrder.h"
 #include "ScreenControls.h"
-#include "TextHelpers.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
+#include <QKeyEvent>
+#include <QLabel>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -42,10 +45,11 @@ EnlargedView::EnlargedView(MainForm& form, QWidget* parent)
     heading->setFont(headingFont);
     label(QStringLiteral("この拡大フォームでは、メニューバー（ファイル他）の操作は出来ません。"), Twips::rect(2040, 60, 8400, 360), this);
     label(QStringLiteral("件名"), Twips::rect(120, 520, 700, 300), this);
-    label(QStringLiteral("差出人"), Twips::rect(120, 1000, 700, 300), this);
-    label(QStringLiteral("日付"), Twips::rect(4800, 1000, 600, 300), this);
+    senderLabel_ = label(QStringLiteral("差出人"), Twips::rect(120, 1000, 700, 300), this);
+    dateLabel_ = label(QStringLiteral("日付"), Twips::rect(4800, 1000, 600, 300), this);
     label(QStringLiteral("文字サイズ"), Twips::rect(7440, 520, 1300, 300), this);
-    label(QStringLiteral("本文"), Twips::rect(120, 1440, 700, 300), this);
+    bodyLabel_ = label(QStringLiteral("本文"), Twips::rect(120, 1440, 700, 300), this);
+    bodyTop_ = Twips::toPixels(BodyTop);
 
     fontSize_->setText(QString::number(InitialFontSize));
     subject_->setAccessibleName(QStringLiteral("件名"));
@@ -77,6 +81,8 @@ EnlargedView::EnlargedView(MainForm& form, QWidget* parent)
     body_->setTabChangesFocus(true);
     body_->setAccessibleName(QStringLiteral("本文"));
 
+    fontSize_->installEventFilter(this);
+    connect(fontSize_, &QLineEdit::editingFinished, this, &EnlargedView::takeTypedFontSize);
     connect(return_, &QPushButton::clicked, this, &EnlargedView::returnToMainScreen);
     ReadingOrder::set(*this, {subject_, fontSize_, up_, down_, return_, sender_, date_, body_});
     connect(&form_, &MainForm::outerSizeChanged, this, &EnlargedView::followWindowSize);
@@ -102,33 +108,76 @@ void EnlargedView::showMessage(const QString& subject, const QString& sender, co
 
 void EnlargedView::fontSizeDown()
 {
-    const double size = LeadingNumber(fontSize_->text());
-    if (size > SmallestFontSize)
-        setFontSize(size - 1);
+    if (takeTypedFontSize() && fontSizePoints_ > SmallestFontSize)
+        setFontSize(fontSizePoints_ - 1);
 }
 
 void EnlargedView::fontSizeUp()
 {
-    const double size = LeadingNumber(fontSize_->text());
-    if (size < LargestFontSize)
-        setFontSize(size + 1);
+    if (takeTypedFontSize() && fontSizePoints_ < LargestFontSize)
+        setFontSize(fontSizePoints_ + 1);
+}
+
+bool EnlargedView::takeTypedFontSize()
+{
+    bool isNumber = false;
+    const int typed = fontSize_->text().trimmed().toInt(&isNumber);
+    if (isNumber && typed >= SmallestFontSize && typed <= LargestFontSize) {
+        if (typed != fontSizePoints_)
+            setFontSize(typed);
+        return true;
+    }
+    // Put back first: the notice takes the focus, which ends the editing a second time.
+    fontSize_->setText(QString::number(fontSizePoints_));
+    form_.services().messageBoxes.notify(fontSizeOutOfRangeText(), MessageBoxService::Icon::Exclamation);
+    return false;
+}
+
+bool EnlargedView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == fontSize_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            if (key->key() == Qt::Key_Up)
+                fontSizeUp();
+            else
+                fontSizeDown();
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void EnlargedView::setFontSize(double points)
 {
+    fontSizePoints_ = points;
     fontSize_->setText(QString::number(points));
-    // The size box takes typed text too; a font cannot be made smaller than a point.
-    if (points <= 0)
-        return;
     for (QWidget* shown : std::initializer_list<QWidget*>{body_, date_, sender_, subject_}) {
         QFont font = shown->font();
         font.setPointSizeF(points);
         shown->setFont(font);
     }
+    placeBoxes();
+}
+
+void EnlargedView::placeBoxes()
+{
+    const int gap = Twips::toPixels(105);
+    const int height = std::max(Twips::toPixels(375), subject_->sizeHint().height());
+    subject_->setGeometry(subject_->x(), subject_->y(), subject_->width(), height);
+    const int secondRow = subject_->geometry().bottom() + 1 + gap;
+    sender_->setGeometry(sender_->x(), secondRow, sender_->width(), height);
+    date_->setGeometry(date_->x(), secondRow, date_->width(), height);
+    senderLabel_->move(senderLabel_->x(), secondRow + Twips::toPixels(40));
+    dateLabel_->move(dateLabel_->x(), secondRow + Twips::toPixels(40));
+    const int bodyLabelTop = secondRow + height + gap;
+    bodyLabel_->move(bodyLabel_->x(), bodyLabelTop);
+    bodyTop_ = bodyLabelTop + Twips::toPixels(300);
+    body_->move(body_->x(), bodyTop_);
 }
 
 void EnlargedView::followWindowSize(double width, double height)
 {
-    body_->setGeometry(Twips::rect(0, BodyTop, 0.99 * width, 0.92 * height));
+    body_->setGeometry(QRect(QPoint(0, bodyTop_), Twips::size(0.99 * width, 0.92 * height)));
     setGeometry(Twips::rect(x() * Twips::PerPixel, y() * Twips::PerPixel, 0.99 * width, 0.92 * height));
 }

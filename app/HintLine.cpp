@@ -137,6 +137,10 @@ void HintLine::describe(QWidget& window)
 
 bool HintLine::eventFilter(QObject* watched, QEvent* event)
 {
+    // A pointer that leaves the window from a control never crosses the background that hides the
+    // hint: the hint would stay over the message body.
+    if (event->type() == QEvent::Leave && watched == &window_)
+        hideAll();
     if (event->type() == QEvent::MouseMove && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         if (widget->window() == &window_)
@@ -151,6 +155,16 @@ bool HintLine::eventFilter(QObject* watched, QEvent* event)
             apply(*rule, widget);
     }
     return QObject::eventFilter(watched, event);
+}
+
+void HintLine::hideAll()
+{
+    for (const Rule& rule : Rules) {
+        if (rule.action != Action::Show)
+            continue;
+        if (auto* box = window_.findChild<QWidget*>(QString::fromUtf16(rule.target)))
+            box->hide();
+    }
 }
 
 void HintLine::pointerMovedOver(QWidget* widget, const QPoint& position)

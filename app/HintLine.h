@@ -42,6 +42,7 @@ protected:
 
 private:
     void pointerMovedOver(QWidget* widget, const QPoint& position);
+    void hideAll();
     void apply(const Rule& rule, QWidget* control);
 
     QWidget& window_;

@@ -1,5 +1,8 @@
 #include "IdPassForm.h"
 
+#include "ButtonEnterKey.h"
+#include "ScreenControls.h"
+#include "SettingsEntryCheck.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
@@ -7,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <utility>
 
 IdPassForm::IdPassForm(const AccountProfile& profile, Account account, MessageBoxService& messageBoxes, QWidget* parent)
     : QDialog(parent), profile_(profile), account_(account), messageBoxes_(messageBoxes)
@@ -48,6 +53,8 @@ IdPassForm::IdPassForm(const AccountProfile& profile, Account account, MessageBo
 
     connect(ok, &QPushButton::clicked, this, &IdPassForm::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    ButtonEnterKey::install(*this);
+    ScreenControls::makeRoomForTitle(*this);
 
     id_->setText(profile_.readId());
     password_->setText(profile_.readPassword());
@@ -59,6 +66,17 @@ QString IdPassForm::passText() const { return password_->text(); }
 
 void IdPassForm::confirm()
 {
+    const std::pair<QString, QLineEdit*> checks[] = {
+        {SettingsEntryCheck::accountId(id_->text()), id_},
+        {SettingsEntryCheck::accountPassword(password_->text()), password_},
+    };
+    for (const auto& [problem, box] : checks) {
+        if (!problem.isEmpty()) {
+            messageBoxes_.notify(problem, MessageBoxService::Icon::Exclamation);
+            box->setFocus();
+            return;
+        }
+    }
     account_.id = id_->text();
     account_.password = password_->text();
     const StoreStatus status = save_->isChecked() ? profile_.saveAccount(account_.id, account_.password) : profile_.markNotSaved();

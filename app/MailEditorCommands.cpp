@@ -101,7 +101,7 @@ void MailEditorCommands::quickSave()
         return;
     }
     const TextQuickSave::Outcome outcome = TextQuickSave::write(form_.paths().quickSaveFolder(), shownHeader(),
-        view_.text(), [this] { return services_.messageBoxes.confirm(TextQuickSave::overwriteQuestion()); });
+        view_.text(), [this] { return services_.messageBoxes.confirmDeletion(TextQuickSave::overwriteQuestion()); });
     switch (outcome.result) {
     case TextQuickSave::Result::Declined:
         marker->clear();

@@ -24,6 +24,8 @@
 #include <QTextEdit>
 #include <QTreeView>
 
+#include <algorithm>
+
 namespace {
 
 namespace Names = WidgetNames;
@@ -265,7 +267,7 @@ void MailScreen::deleteSelectedMessage()
         services_.messageBoxes.notify(nothingSelected());
         return;
     }
-    if (!services_.messageBoxes.confirm(deleteOneQuestion())) {
+    if (!services_.messageBoxes.confirmDeletion(deleteOneQuestion())) {
         marker_->clear();
         return;
     }
@@ -290,7 +292,7 @@ void MailScreen::deleteAllMessages()
     const int folder = form_.CurrentFolder;
     if (!FolderFiles::isFolder(folder))
         return;
-    if (!services_.messageBoxes.confirm(deleteAllQuestion()))
+    if (!services_.messageBoxes.confirmDeletion(deleteAllQuestion(form_.folderName(folder))))
         return;
     if (const StoreStatus deleted = MessageDeletion::deleteAll(form_.paths(), folder); !deleted.ok())
         report(deleted);
@@ -346,7 +348,10 @@ void MailScreen::followWindowSize(double width, double height)
     const double boxTop = listHeight + 1200;
     subject_->setGeometry(Twips::rect(subjectLeft, boxTop, 0.5 * width, ViewBoxHeight));
     sender_->setGeometry(Twips::rect(senderLeft, boxTop, 0.3 * width, ViewBoxHeight));
-    date_->setGeometry(Twips::rect(dateLeft, boxTop, 0.2 * width, ViewBoxHeight));
+    // The outer width includes the window's borders: the date box ends where the window's inside does.
+    QRect date = Twips::rect(dateLeft, boxTop, 0.2 * width, ViewBoxHeight);
+    date.setRight(std::min(date.right(), window()->width() - 1));
+    date_->setGeometry(date);
 
     resize(Twips::size(width, height));
     body_->setGeometry(Twips::rect(bodyLeft, listHeight + 1580, 0.99 * width, 0.4 * height));

@@ -56,7 +56,10 @@ public:
     static QString nothingSelected() { return QStringLiteral("データが選択されていません"); }
     static QString nothingToSelect() { return QStringLiteral("選択するデータがありません。"); }
     static QString deleteOneQuestion() { return QStringLiteral("選択された（行、青色）データを削除します。よろしいですか"); }
-    static QString deleteAllQuestion() { return QStringLiteral("すべてのデータを削除して良いですか？"); }
+    static QString deleteAllQuestion(const QString& folderName)
+    {
+        return QStringLiteral("「%1」のすべてのデータを削除して良いですか？").arg(folderName);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

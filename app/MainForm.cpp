@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "AddressBookScreen.h"
+#include "ButtonEnterKey.h"
 #include "ComposeScreen.h"
 #include "CtrlTabFocus.h"
 #include "EnlargedView.h"
@@ -91,10 +92,7 @@ MainForm::MainForm(const ProgramPaths& paths, Services& services, QWidget* paren
     buildMenus();
     buildScreens();
     buildWorkBoxes();
-    // Enter presses the button that has the focus, as on the platform the screens were drawn for;
-    // outside a dialog a Qt button takes only Space.
-    for (QPushButton* button : findChildren<QPushButton*>())
-        button->setAutoDefault(true);
+    ButtonEnterKey::install(*this);
 }
 
 MainForm::~MainForm()
@@ -136,7 +134,7 @@ void MainForm::buildMenus()
     homePageMenu_ = menuBar()->addMenu(QStringLiteral("HomePage"));
     homePageMenu_->setObjectName(Names::mhp);
     connect(addItem(homePageMenu_, Names::mhp2, QStringLiteral("作者ホームページ")), &QAction::triggered, this,
-        [this] { (void)services_.launcher.openInBrowser(homePageAddress()); });
+        [this] { openHomePage(); });
 }
 
 void MainForm::buildScreens()
@@ -219,6 +217,12 @@ QFont MainForm::programFont()
     font.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("sans-serif")});
     font.setPointSizeF(9);
     return font;
+}
+
+void MainForm::openHomePage()
+{
+    if (!services_.launcher.openInBrowser(homePageAddress()))
+        services_.messageBoxes.notify(noBrowserText(homePageAddress()), MessageBoxService::Icon::Exclamation);
 }
 
 QString MainForm::homePageAddress() const { return QUrl::fromLocalFile(paths_.path(HelpPageName)).toString(); }
@@ -432,6 +436,17 @@ void MainForm::createTabs(const QStringList& ruleCaptions)
         ++index;
     }
     tabStrip_->setSelectedIndex(1);
+    QStringList folderNames;
+    for (int folder = 1; folder <= FolderFiles::OthersFolder; ++folder)
+        folderNames.append(folderName(folder));
+    mainScreen_->nameCounters(folderNames);
+}
+
+QString MainForm::folderName(int folder) const
+{
+    const QString caption = TrimBlanks(tabStrip_->tabText(folder + static_cast<int>(LeadingTabs.size())));
+    // A sorting rule without a name still has its folder.
+    return caption.isEmpty() ? QStringLiteral("仕分け %1").arg(folder) : caption;
 }
 
 // ---- Shared state ----

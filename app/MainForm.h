@@ -80,6 +80,9 @@ public:
     QString newCounter(int folder) const;
     void setNewCounter(int folder, const QString& text);
 
+    // The caption of the tab of folder 1 to 11, as the folder is called on screen and in questions.
+    QString folderName(int folder) const;
+
     // The status bar Label17.
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -135,6 +138,12 @@ public:
     static QFont programFont();
     // The help page shipped in the program folder, opened by "作者ホームページ".
     QString homePageAddress() const;
+    // "作者ホームページ"; says so when no browser could be started.
+    void openHomePage();
+    static QString noBrowserText(const QString& address)
+    {
+        return QStringLiteral("ブラウザを起動できませんでした。ブラウザがインストールされているか確かめてください。\r\nホームページ: %1").arg(address);
+    }
     static QStringList openingLines();
 
 signals:

@@ -177,8 +177,9 @@ void MainScreen::buildBanner()
     title->setFont(bookFont(26.25, true));
     whiteText(title);
 
-    // Within the banner's right edge, so that the white text never runs onto the screen's background.
-    auto* version = place(new QLabel(QStringLiteral("Ver  1.05"), this), Names::Label13, 9480, 720, 1215, 255);
+    // At its place on the banner, but ending at the banner's right edge, so that the white text never
+    // runs onto the screen's background.
+    auto* version = place(new QLabel(QStringLiteral("Ver  1.05"), this), Names::Label13, 9600, 720, 1155, 255);
     version->setFont(bookFont(11.25, true));
     whiteText(version);
     banner_->setPixmap(Pictures::banner(banner_->size(), version->geometry().translated(-banner_->pos())));
@@ -243,9 +244,6 @@ void MainScreen::buildCounters()
         const double top = 1560 + 240.0 * row;
         pastCounters_[row] = place(readOnlyBox(this, Qt::yellow, Qt::black), Names::Text19At(row), 6360, top, 375, 270);
         newCounters_[row] = place(readOnlyBox(this, Qt::white, Qt::black), Names::Text21At(row), 6720, top, 375, 270);
-        // Row by row beside the rule names, as the header "Past/New/Name" reads.
-        pastCounters_[row]->setAccessibleName(QStringLiteral("Past %1").arg(row + 1));
-        newCounters_[row]->setAccessibleName(QStringLiteral("New %1").arg(row + 1));
     }
 
     ruleList_ = place(new QListWidget(this), Names::List2, 7080, 1560, 3735, 2940);
@@ -340,6 +338,15 @@ void MainScreen::showInEditor(const SortRule& rule)
     ruleAddress_->setText(rule.RuleAddress);
     QString memo = rule.Memo;
     memo_->setPlainText(memo.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+void MainScreen::nameCounters(const QStringList& folderNames)
+{
+    for (int row = 0; row < CounterRows; ++row) {
+        const QString folder = folderNames.value(row);
+        pastCounters_[row]->setAccessibleName(folder.isEmpty() ? QStringLiteral("Past（使われていない欄）") : QStringLiteral("Past: %1").arg(folder));
+        newCounters_[row]->setAccessibleName(folder.isEmpty() ? QStringLiteral("New（使われていない欄）") : QStringLiteral("New: %1").arg(folder));
+    }
 }
 
 void MainScreen::showRuleNames(const QStringList& names)

@@ -30,6 +30,9 @@ public:
     void showInEditor(const SortRule& rule);
     // Fills List2 with one row per name, as given, each row as tall as a counter row.
     void showRuleNames(const QStringList& names);
+    // Names the counters of each row after its folder for assistive tools; rows beyond the folders
+    // are named as unused.
+    void nameCounters(const QStringList& folderNames);
 
     QLineEdit* ruleNameBox() const { return ruleName_; }                          // Text38
     QLineEdit* ruleDetailBox(int index) const { return details_.at(index - 1); } // Text57(1) ... Text57(9)

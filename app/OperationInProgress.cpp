@@ -1,5 +1,6 @@
 #include "OperationInProgress.h"
 
+#include "BlockedCloseRequest.h"
 #include "MainForm.h"
 
 #include <QApplication>
@@ -67,7 +68,7 @@ private:
 
 } // namespace
 
-OperationInProgress::OperationInProgress(MainForm& form) : form_(form)
+OperationInProgress::OperationInProgress(MainForm& form, const QString& runningStatus) : form_(form)
 {
     if (form_.operation_)
         return;
@@ -75,7 +76,13 @@ OperationInProgress::OperationInProgress(MainForm& form) : form_(form)
     form_.operation_ = this;
     inputFilter_ = std::make_unique<UserInputFilter>(*this);
     QCoreApplication::instance()->installEventFilter(inputFilter_.get());
+    blockedClose_ = BlockedCloseRequest::watch(form_, [this] { requestStop(true); });
     form_.services().mail.NMailSetWaitHook([this] { return keepWindowAlive(); });
+    // A server that is slow to answer would leave the window as it was: the pointer and the status
+    // bar show that something runs and that clicks wait for it.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    if (!runningStatus.isEmpty())
+        form_.setStatusText(runningStatus);
 }
 
 OperationInProgress::~OperationInProgress()
@@ -83,6 +90,8 @@ OperationInProgress::~OperationInProgress()
     if (!outermost_)
         return;
     form_.services().mail.NMailSetWaitHook({});
+    QApplication::restoreOverrideCursor();
+    blockedClose_.reset();
     inputFilter_.reset();
     form_.operation_ = nullptr;
     // A close asked for during the operation, which ended after a yes or before it could ask.

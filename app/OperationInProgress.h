@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class BlockedCloseRequest;
 class MainForm;
 class QObject;
 
@@ -12,13 +13,16 @@ class QObject;
 // receive or a send session. While one lasts, user input to the program's windows is dropped, so
 // no click or key starts another handler inside the operation's waits; a box the operation shows
 // takes keys and clicks as usual (Qt's own modality keeps them from the other windows meanwhile).
-// Esc and the window's close button ask "中止しますか？" at the operation's next network wait;
-// after a yes the window closes once the operation has ended, when the close button asked.
+// While it lasts the pointer is busy, and the status bar says what runs when the operation names it
+// (a send shows its own text before it starts). Esc and the window's close button, also one pressed
+// while a box of the operation is up, ask "中止しますか？" at the operation's next network wait;
+// after a yes the window closes once the operation has ended, when the close button asked; an
+// operation that ends before it can ask closes the window then.
 // Create one on the stack for the length of the operation; an inner one leaves everything to the
 // outermost.
 class OperationInProgress {
 public:
-    explicit OperationInProgress(MainForm& form);
+    explicit OperationInProgress(MainForm& form, const QString& runningStatus = {});
     ~OperationInProgress();
     OperationInProgress(const OperationInProgress&) = delete;
     OperationInProgress& operator=(const OperationInProgress&) = delete;
@@ -37,6 +41,8 @@ private:
     bool outermost_ = false;
     // The outermost operation's filter of user input, installed on the application.
     std::unique_ptr<QObject> inputFilter_;
+    // The close button pressed while a box of the operation is up, which Qt itself would drop.
+    std::unique_ptr<BlockedCloseRequest> blockedClose_;
     QElapsedTimer sincePump_;
     bool stopRequested_ = false;
     bool closeRequested_ = false;

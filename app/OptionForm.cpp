@@ -1,5 +1,8 @@
 #include "OptionForm.h"
 
+#include "ButtonEnterKey.h"
+#include "ScreenControls.h"
+#include "SettingsEntryCheck.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
@@ -58,7 +61,7 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, const
     pop3_->setToolTip(QStringLiteral("「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで入力します。\n"
                                      "ポート 995 は SSL（最初から暗号化）、110 は STLS で暗号化します。ポートを省くと 110 です。"));
 
-    // No default button: Enter in a box does not confirm the dialog.
+    // No default button: Enter in a box does not confirm the dialog; Enter on a button presses it.
     auto* ok = new QPushButton(QStringLiteral("設定"), this);
     ok->setObjectName(WidgetNames::OKCommand);
     ok->setGeometry(Twips::rect(660, 2520, 972, 372));
@@ -119,10 +122,27 @@ OptionForm::OptionForm(ServerSettings& settings, QString settingsFilePath, const
         plainPasswordChecks_.append({server, check});
     }
     setFixedWidth(widest);
+    ScreenControls::makeRoomForTitle(*this);
+    ButtonEnterKey::install(*this);
 }
 
 void OptionForm::confirm()
 {
+    using Protocol = ServerAddress::Protocol;
+    const std::pair<QString, QLineEdit*> checks[] = {
+        {SettingsEntryCheck::serverName(smtp_->text(), Protocol::Smtp), smtp_},
+        {SettingsEntryCheck::serverName(pop3_->text(), Protocol::Pop3), pop3_},
+        {SettingsEntryCheck::mailAddress(mail_->text()), mail_},
+        {SettingsEntryCheck::smtpId(smtpId_->text()), smtpId_},
+        {SettingsEntryCheck::smtpPassword(smtpPassword_->text()), smtpPassword_},
+    };
+    for (const auto& [problem, box] : checks) {
+        if (!problem.isEmpty()) {
+            messageBoxes_.notify(problem, MessageBoxService::Icon::Exclamation);
+            box->setFocus();
+            return;
+        }
+    }
     settings_.SmtpServer = smtp_->text();
     settings_.Pop3Server = pop3_->text();
     settings_.MailAddress = mail_->text();

@@ -34,7 +34,7 @@ void ReceiveController::ReceiveMail()
     ReceiveSession::Outcome outcome;
     {
         // From the login to the QUIT nothing else may run; the final status lets the user act again.
-        const OperationInProgress operation(form_);
+        const OperationInProgress operation(form_, receivingStatus());
         sessionKeywords_.reset();
         ReceiveSession session(
             form_.paths(), services.mail, services.messageBoxes,

@@ -24,6 +24,8 @@ public:
 
     static constexpr std::uint32_t FinalStatusMilliseconds = 5000;
     static QString stoppedStatus() { return QStringLiteral("受信を中止しました"); }
+    // From the start, also while the server has not answered yet.
+    static QString receivingStatus() { return QStringLiteral("受信中・・・"); }
 
     enum class MissingSetting { Pop3Server, AccountId, AccountPassword };
     // Asked instead of a receive that could not log in: yes opens the dialog that sets it.

@@ -1,12 +1,14 @@
 #include "SetForm.h"
 
+#include "ButtonEnterKey.h"
+#include "ScreenControls.h"
 #include "Twips.h"
 #include "WidgetNames.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
 
-SetForm::SetForm(QWidget* parent) : QWidget(parent, Qt::Window)
+SetForm::SetForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(WidgetNames::SetForm);
     setWindowTitle(QStringLiteral("ID.PASS.サーバー設定"));
@@ -20,8 +22,17 @@ SetForm::SetForm(QWidget* parent) : QWidget(parent, Qt::Window)
     servers->setObjectName(WidgetNames::SetFormServers);
     servers->setGeometry(Twips::rect(1560, 120, 1455, 375));
 
+    // A chooser of two equals: neither is the default button. Widened for its title, it keeps them
+    // in the middle.
+    const int added = ScreenControls::makeRoomForTitle(*this);
+    for (QPushButton* button : {account, servers}) {
+        button->setAutoDefault(false);
+        button->move(button->x() + added / 2, button->y());
+    }
+
     connect(account, &QPushButton::clicked, this, &SetForm::accountRequested);
     connect(servers, &QPushButton::clicked, this, &SetForm::serversRequested);
+    ButtonEnterKey::install(*this);
 }
 
 void SetForm::keyPressEvent(QKeyEvent* event)
@@ -30,5 +41,5 @@ void SetForm::keyPressEvent(QKeyEvent* event)
         close();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QDialog::keyPressEvent(event);
 }

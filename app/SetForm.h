@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
-// The settings chooser: two buttons leading to the account dialog and the server dialog.
-class SetForm : public QWidget {
+// The settings chooser: two buttons leading to the account dialog and the server dialog. A modeless
+// dialog, so that assistive tools present it as a window of its own.
+class SetForm : public QDialog {
     Q_OBJECT
 public:
     explicit SetForm(QWidget* parent = nullptr);

@@ -144,7 +144,7 @@ void SpamKeywordScreen::DeleteKeyword()
         messageBoxes_.notify(nothingSelected());
         return;
     }
-    const bool remove = messageBoxes_.confirm(deleteQuestion());
+    const bool remove = messageBoxes_.confirmDeletion(deleteQuestion());
     if (StoreStatus deleted = keywords_.DeleteKeyword(row + 1, remove); !deleted.ok())
         report(deleted);
     ListKeywords();

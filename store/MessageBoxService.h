@@ -15,6 +15,8 @@ public:
         QString title;
         Buttons buttons = Buttons::Ok;
         Icon icon = Icon::None;
+        // The button that Enter presses in a question.
+        Answer defaultAnswer = Answer::Yes;
     };
 
     virtual ~MessageBoxService() = default;
@@ -25,4 +27,9 @@ public:
 
     void notify(const QString& text, Icon icon = Icon::None) { show({text, programTitle(), Buttons::Ok, icon}); }
     bool confirm(const QString& text) { return show({text, QStringLiteral("確認"), Buttons::YesNo, Icon::Question}) == Answer::Yes; }
+    // A question whose yes deletes or overwrites: a stray Enter answers no.
+    bool confirmDeletion(const QString& text)
+    {
+        return show({text, QStringLiteral("確認"), Buttons::YesNo, Icon::Question, Answer::No}) == Answer::Yes;
+    }
 };

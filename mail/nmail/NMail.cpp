@@ -176,7 +176,7 @@ int NMail::NMailPop3Connect(const QString& server)
 {
     const auto address = ServerAddress::parse(server, ServerAddress::Protocol::Pop3);
     if (!address)
-        return fail(QStringLiteral("POP3 サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで指定してください。").arg(server));
+        return fail(ServerAddress::unreadableText(server, ServerAddress::Protocol::Pop3));
     auto opened = std::make_unique<Session>();
     // The hook installed at the moment of each wait, not the one of the connect.
     const TlsSocket::Settings settings{timeoutMilliseconds_, trustedCaFile_, minimumBytesPerSecond_, [this] { return waitHook_ && waitHook_(); }};
@@ -585,7 +585,7 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
 {
     const auto address = ServerAddress::parse(server, ServerAddress::Protocol::Smtp);
     if (!address) {
-        (void)fail(QStringLiteral("SMTP サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「smtps://ホスト名」のどれかで指定してください。").arg(server));
+        (void)fail(ServerAddress::unreadableText(server, ServerAddress::Protocol::Smtp));
         return SendNotConnected;
     }
     OutgoingMessage::Content content{from, to, subject, body, attachments.split(u',', Qt::SkipEmptyParts)};

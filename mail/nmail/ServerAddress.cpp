@@ -78,6 +78,13 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& text, Protocol 
     return address;
 }
 
+QString ServerAddress::unreadableText(const QString& text, Protocol protocol)
+{
+    return protocol == Protocol::Pop3
+        ? QStringLiteral("POP3 サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「pop3s://ホスト名」のどれかで指定してください。").arg(text)
+        : QStringLiteral("SMTP サーバー名「%1」を読み取れません。「ホスト名」「ホスト名:ポート」「smtps://ホスト名」のどれかで指定してください。").arg(text);
+}
+
 QString ServerAddress::display() const
 {
     const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host;

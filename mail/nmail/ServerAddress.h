@@ -16,5 +16,7 @@ struct ServerAddress {
     bool tlsFromStart = false;
 
     static std::optional<ServerAddress> parse(const QString& text, Protocol protocol);
+    // What a connection says of a server name that parse() cannot read.
+    static QString unreadableText(const QString& text, Protocol protocol);
     QString display() const;
 };

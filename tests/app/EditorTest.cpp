@@ -457,6 +457,8 @@ private slots:
         window.harness.find<QPushButton>(Names::Command27)->click();
         QCOMPARE(window.boxes().last().text, u"同名のファイルが既に存在します。上書きしますか？ "_s);
         QCOMPARE(window.boxes().last().title, u"確認"_s);
+        // Overwriting loses the old file: a stray Enter answers no.
+        QCOMPARE(window.boxes().last().defaultAnswer, MessageBoxService::Answer::No);
         QCOMPARE(fileBytes(exported), QByteArray("old"));
         QCOMPARE(window.box(Names::Text48)->text(), QString());
     }

@@ -144,6 +144,23 @@ private slots:
         QTRY_VERIFY(!hintBox->isVisible());
     }
 
+    // Out of the window straight from the button, never over the background: the window's leave
+    // hides the hint that would stay over the body.
+    void leavingTheWindowFromAControlHidesItsHint()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.clickTab(16);
+        auto* hintBox = harness.find<QWidget>(Names::Text5);
+        pointAt(harness.find<QWidget>(Names::Command3));
+        QTRY_VERIFY(hintBox->isVisible());
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&harness.form(), &leave);
+        QVERIFY(!hintBox->isVisible());
+    }
+
     void theMainScreensNoteAndHeaderDriveTheComposeBoxOnceItExists()
     {
         TestProgramFolder folder;

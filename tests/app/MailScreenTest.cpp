@@ -1,7 +1,10 @@
 #include "QtTestSuites.h"
+#include "BoxKeyAnswerer.h"
+#include "EnlargedView.h"
 #include "FolderFiles.h"
 #include "MainFormHarness.h"
 #include "MainScreen.h"
+#include "QtMessageBoxService.h"
 #include "RecordLayouts.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
@@ -10,6 +13,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,6 +23,8 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace Names = WidgetNames;
 using Request = MessageBoxService::Request;
@@ -44,6 +50,7 @@ class MailScreenTest : public QObject {
 private:
     struct Window {
         explicit Window(const TestProgramFolder& folder) : harness(folder) {}
+        Window(const TestProgramFolder& folder, NMailApi& mail, MessageBoxService& boxes) : harness(folder, mail, boxes) {}
         MainFormHarness harness;
 
         MainForm& form() const { return harness.form(); }
@@ -85,10 +92,11 @@ private:
         return !QDir(folder.paths().dataFolder()).entryList({QStringLiteral("VBMDATA*.TMP")}, QDir::Files).isEmpty();
     }
 
-    static bool isQuestion(const Request& request, const QString& text)
+    // A question whose yes deletes: a stray Enter answers no.
+    static bool isDeleteQuestion(const Request& request, const QString& text)
     {
-        return request.text == text && request.title == QStringLiteral("確認")
-            && request.buttons == MessageBoxService::Buttons::YesNo && request.icon == MessageBoxService::Icon::Question;
+        return request.text == text && request.title == QStringLiteral("確認") && request.buttons == MessageBoxService::Buttons::YesNo
+            && request.icon == MessageBoxService::Icon::Question && request.defaultAnswer == MessageBoxService::Answer::No;
     }
 
 private slots:
@@ -302,6 +310,34 @@ private slots:
             QTest::mouseClick(window.arrow(Qt::UpArrow), Qt::LeftButton);
         QCOMPARE(window.text(Names::Text22), QStringLiteral("200"));
         QCOMPARE(fontSizes(), QList<qreal>(4, 200));
+        // The boxes grow with their font and what lies below them moves down.
+        for (const QString& name : {Names::Text25, Names::Text24, Names::Text46})
+            QVERIFY2(window.box(name)->height() >= QFontMetrics(window.box(name)->font()).height(), qPrintable(name));
+        const int tallest = window.box(Names::Text25)->height();
+        QVERIFY(window.box(Names::Text24)->y() > window.box(Names::Text25)->geometry().bottom());
+        QVERIFY(window.harness.find<QWidget>(Names::Text15)->y() > window.box(Names::Text46)->geometry().bottom());
+
+        // In the size box the arrow keys step the size, and a typed size is taken with Enter unless
+        // it lies outside 8 to 200, which is refused with a notice.
+        QLineEdit* size = window.box(Names::Text22);
+        size->setFocus();
+        QTest::keyClick(size, Qt::Key_Down);
+        QCOMPARE(fontSizes(), QList<qreal>(4, 199));
+        const auto typeSize = [&](const char* typed) {
+            size->selectAll();
+            QTest::keyClicks(size, QString::fromLatin1(typed));
+            QTest::keyClick(size, Qt::Key_Return);
+        };
+        typeSize("300");
+        QCOMPARE(window.harness.messageBoxes.texts(), QStringList{EnlargedView::fontSizeOutOfRangeText()});
+        QCOMPARE(size->text(), QStringLiteral("199"));
+        QCOMPARE(fontSizes(), QList<qreal>(4, 199));
+        typeSize("20");
+        QCOMPARE(fontSizes(), QList<qreal>(4, 20));
+        QTest::keyClick(size, Qt::Key_Up);
+        QCOMPARE(size->text(), QStringLiteral("21"));
+        QCOMPARE(window.harness.messageBoxes.texts().size(), 1);
+        QVERIFY(window.box(Names::Text25)->height() < tallest);
 
         window.press(Names::Command1);
         QVERIFY(window.visible(Names::Frame5));
@@ -333,7 +369,7 @@ private slots:
         window.press(Names::Command3);
 
         QCOMPARE(window.harness.messageBoxes.requests.size(), 1);
-        QVERIFY(isQuestion(window.harness.messageBoxes.requests[0], QStringLiteral("選択された（行、青色）データを削除します。よろしいですか")));
+        QVERIFY(isDeleteQuestion(window.harness.messageBoxes.requests[0], QStringLiteral("選択された（行、青色）データを削除します。よろしいですか")));
         const QByteArray after = programFolder.contents(QStringLiteral("★MAilData/vbmdata5.data"));
         QCOMPARE(after.size(), 64568);
         QCOMPARE(after.left(MessageLength), before.left(MessageLength));
@@ -425,14 +461,16 @@ private slots:
     {
         QTest::addColumn<int>("tab");
         QTest::addColumn<int>("messages");
-        QTest::newRow("empty folder 9") << 15 << 0;
-        QTest::newRow("folder 10 of three") << 16 << 3;
-        QTest::newRow("sent history") << 17 << 2;
+        QTest::addColumn<QString>("folderName");
+        QTest::newRow("empty folder 9, a rule without a name") << 15 << 0 << QStringLiteral("仕分け 9");
+        QTest::newRow("folder 10 of three") << 16 << 3 << QStringLiteral("着信 その他");
+        QTest::newRow("sent history") << 17 << 2 << QStringLiteral("送信履歴");
     }
     void deletingAllEmptiesTheFolderAndSetsItsCounters()
     {
         QFETCH(int, tab);
         QFETCH(int, messages);
+        QFETCH(QString, folderName);
         const int folder = tab - 6;
         TestProgramFolder programFolder;
         const RecordFile file = FolderFiles::folderFile(programFolder.paths(), folder);
@@ -450,7 +488,7 @@ private slots:
         window.press(Names::Command6);
 
         QCOMPARE(window.harness.messageBoxes.requests.size(), 1);
-        QVERIFY(isQuestion(window.harness.messageBoxes.requests[0], QStringLiteral("すべてのデータを削除して良いですか？")));
+        QVERIFY(isDeleteQuestion(window.harness.messageBoxes.requests[0], QStringLiteral("「%1」のすべてのデータを削除して良いですか？").arg(folderName)));
         QVERIFY(QFileInfo::exists(file.path()));
         QCOMPARE(QFileInfo(file.path()).size(), 0);
         QVERIFY(!temporaryCopyLeft(programFolder));
@@ -485,6 +523,35 @@ private slots:
         QCOMPARE(window.text(Names::Text7), message(2).subject);
     }
 
+    // A stray Enter on a delete question, sent to the real box's own window, answers no.
+    void aStrayEnterOnADeleteQuestionDeletesNothing_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("一件削除") << Names::Command3;
+        QTest::newRow("全件削除") << Names::Command6;
+    }
+    void aStrayEnterOnADeleteQuestionDeletesNothing()
+    {
+        QFETCH(QString, button);
+        TestProgramFolder programFolder;
+        putMessages(programFolder, 1, 2);
+        FakeNMail mail;
+        QtMessageBoxService boxes;
+        Window window(programFolder, mail, boxes);
+        QVERIFY(window.harness.start());
+        boxes.setParentWindow(&window.form());
+        window.harness.clickTab(7);
+        window.clickRow(0);
+        BoxKeyAnswerer answerer({Qt::Key_Return});
+
+        window.press(button);
+
+        QCOMPARE(answerer.titles(), QStringList{QStringLiteral("確認")});
+        QVERIFY(answerer.ignored.isEmpty());
+        QCOMPARE(FolderFiles::folderFile(programFolder.paths(), 1).recordCount().value(), 2);
+        QCOMPARE(window.rows(), 2);
+    }
+
     void theScreenFollowsTheWindowSizeAndTheColumnsKeepTheirStartWidths()
     {
         TestProgramFolder programFolder;
@@ -502,7 +569,13 @@ private slots:
             QCOMPARE(geometryOf(Names::MailListView), Twips::rect(0, 1200, 0.99 * w, 2325));
             QCOMPARE(geometryOf(Names::Text7), Twips::rect(10, 3525, 0.5 * w, 375));
             QCOMPARE(geometryOf(Names::Text8), Twips::rect(10 + 0.5 * w, 3525, 0.3 * w, 375));
-            QCOMPARE(geometryOf(Names::Text9), Twips::rect(0.8 * w - 10, 3525, 0.2 * w, 375));
+            // The date box ends inside the window: the outer width w includes the window's borders.
+            const QRect date = Twips::rect(0.8 * w - 10, 3525, 0.2 * w, 375);
+            QCOMPARE(geometryOf(Names::Text9).topLeft(), date.topLeft());
+            QCOMPARE(geometryOf(Names::Text9).height(), date.height());
+            QCOMPARE(geometryOf(Names::Text9).right(), std::min(date.right(), window.form().width() - 1));
+            QVERIFY(window.form().rect().contains(
+                QRect(window.harness.find<QWidget>(Names::Text9)->mapTo(&window.form(), QPoint()), geometryOf(Names::Text9).size())));
             QCOMPARE(geometryOf(Names::rtfEd), Twips::rect(0, 3905, 0.99 * w, 3720));
             QCOMPARE(geometryOf(Names::Picture1_1).width(), Twips::toPixels(w));
             QCOMPARE(geometryOf(Names::Frame1_0).size(), Twips::size(w, 9300));

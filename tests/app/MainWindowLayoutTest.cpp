@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTest>
 
@@ -248,6 +249,23 @@ private slots:
                 lowest = std::min(lowest, contrast(text, picture.pixelColor(x, y)));
         }
         QVERIFY2(lowest >= 4.5, qPrintable(QStringLiteral("%1 behind %2,%3 %4×%5 of %6×%7").arg(lowest).arg(behind.x()).arg(behind.y()).arg(behind.width()).arg(behind.height()).arg(picture.width()).arg(picture.height())));
+    }
+
+    // The compose screen's name list reads in either send mode, the bulk send's dark green included.
+    void theNameListReadsInEitherSendMode()
+    {
+        TestProgramFolder folder;
+        folder.putServerSettings("POP3=p\r\n");
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        harness.clickTab(2);
+        const auto* names = harness.find<QWidget>(Names::List5);
+        for (const QString& mode : {Names::Option2, Names::Option1}) {
+            QTest::mouseClick(harness.find<QRadioButton>(mode), Qt::LeftButton, {}, QPoint(5, 5));
+            const QPalette palette = names->palette();
+            QVERIFY2(contrast(palette.color(QPalette::Text), palette.color(QPalette::Base)) >= 4.5, qPrintable(mode));
+        }
+        QCOMPARE(names->palette().color(QPalette::Base), QColor(Qt::white));
     }
 
     void theFixedCaptionsAreWholeWhenTheSortingFoldersHaveShortNames()

@@ -50,7 +50,7 @@ private slots:
         addRow(Names::Command19, "QPushButton", {1200, 600, 1095, 375});
         addRow(Names::Image1, "QLabel", {6450, 180, 4305, 990});
         addRow(Names::Label9, "QLabel", {6840, 360, 2535, 735});
-        addRow(Names::Label13, "QLabel", {9480, 720, 1215, 255});
+        addRow(Names::Label13, "QLabel", {9600, 720, 1155, 255});
         addRow(Names::Picture3, "QFrame", {6360, 1200, 4455, 375});
         addRow(Names::Label11, "QLabel", {45, 75, 1800, 240});
         addRow(Names::Label10, "QLabel");

@@ -11,6 +11,7 @@
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -153,6 +154,27 @@ private slots:
         QCOMPARE(harness->find<QLineEdit>(Names::Text8)->text(), QStringLiteral("before"));
         QCOMPARE(harness->find<QLineEdit>(Names::Text9)->text(), QStringLiteral("x@spam.example"));
         QCOMPARE(harness->find<QLineEdit>(Names::Text9)->selectedText(), QStringLiteral("spam.example"));
+    }
+
+    // While the library waits on a server the window shows that a receive runs: a busy pointer and
+    // the status bar; both go when it ends.
+    void aReceiveWaitingOnTheServerShowsThatItRuns()
+    {
+        start({});
+        // What an earlier send left in the status bar must not stand during the receive.
+        harness->form().setStatusText(QStringLiteral("送信を完了しました。"));
+        std::optional<Qt::CursorShape> pointer;
+        QString status;
+        harness->mail.whileConnecting = [&] {
+            if (const QCursor* cursor = QApplication::overrideCursor())
+                pointer = cursor->shape();
+            status = harness->form().statusText();
+        };
+        receive();
+        QCOMPARE(pointer, std::optional(Qt::BusyCursor));
+        QCOMPARE(status, ReceiveController::receivingStatus());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(harness->form().statusText(), QString());
     }
 
     void anEmptyMailboxReportsNewMailOnlyWhileACounterIsAboveZero()

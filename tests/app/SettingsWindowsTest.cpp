@@ -1,13 +1,17 @@
 #include "QtTestSuites.h"
 #include "AtomicFile.h"
+#include "BoxKeyAnswerer.h"
 #include "IdPassForm.h"
 #include "NMailApi.h"
 #include "MainFormHarness.h"
 #include "OptionForm.h"
+#include "QtMessageBoxService.h"
+#include "ScreenControls.h"
 #include "SetForm.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -32,6 +36,29 @@ Widget* control(QWidget* window, const QString& name)
 
 void click(QWidget* window, const QString& button) { QTest::mouseClick(control<QPushButton>(window, button), Qt::LeftButton); }
 
+// Opens one of the three settings windows as the program does and makes it the active window.
+QWidget* openActive(MainFormHarness& harness, const QString& name)
+{
+    if (name == Names::SetForm)
+        harness.clickTab(6);
+    else if (name == Names::IdPassForm)
+        harness.form().openAccountDialog();
+    else
+        harness.form().openServerDialog();
+    QWidget* window = MainFormHarness::window(name);
+    if (!window)
+        return nullptr;
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window) ? window : nullptr;
+}
+
+// Puts the focus on a control and presses Enter, both as keys from the window system.
+void focusAndPressEnter(QWidget* window, const QString& control)
+{
+    window->findChild<QWidget*>(control)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(window->windowHandle(), Qt::Key_Return);
+}
+
 } // namespace
 
 class SettingsWindowsTest : public QObject {
@@ -49,11 +76,16 @@ private slots:
         QCOMPARE(chooser.windowTitle(), QStringLiteral("ID.PASS.サーバー設定"));
         QCOMPARE(control<QPushButton>(&chooser, Names::SetFormAccount)->text(), QStringLiteral("ID/PASS"));
         QCOMPARE(control<QPushButton>(&chooser, Names::SetFormServers)->text(), QStringLiteral("POPサーバー"));
-        QCOMPARE(control<QPushButton>(&chooser, Names::SetFormServers)->geometry(), QRect(104, 8, 97, 25));
+        QCOMPARE(control<QPushButton>(&chooser, Names::SetFormServers)->size(), QSize(97, 25));
+        // Widened for its title, the chooser keeps its buttons in the middle.
+        const int leftMargin = control<QPushButton>(&chooser, Names::SetFormAccount)->x();
+        const int rightMargin = chooser.width() - control<QPushButton>(&chooser, Names::SetFormServers)->geometry().right() - 1;
+        QVERIFY(std::abs(leftMargin - rightMargin) <= 1);
 
         IdPassForm& account = form.idPassForm();
         QCOMPARE(account.windowTitle(), QStringLiteral("ID/PASS"));
-        QCOMPARE(account.size(), QSize(188, 124));
+        QCOMPARE(account.height(), 124);
+        QVERIFY(account.width() >= 188);
         auto* password = control<QLineEdit>(&account, Names::PassText);
         QCOMPARE(password->echoMode(), QLineEdit::Password);
         QCOMPARE(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), int(u'*'));
@@ -74,8 +106,12 @@ private slots:
         QCOMPARE(control<QPushButton>(&servers, Names::OKCommand)->text(), QStringLiteral("設定"));
         QCOMPARE(control<QPushButton>(&servers, Names::CancelCommand)->text(), QStringLiteral("中止"));
         QCOMPARE(control<QCheckBox>(&servers, Names::ApopCheck)->text(), QStringLiteral("APOP を使用する(&A)"));
-        for (QWidget* window : {static_cast<QWidget*>(&chooser), static_cast<QWidget*>(&account), static_cast<QWidget*>(&servers)})
+        for (QWidget* window : {static_cast<QWidget*>(&chooser), static_cast<QWidget*>(&account), static_cast<QWidget*>(&servers)}) {
             QVERIFY(!window->isModal());
+            // Room for the whole title beside the title bar's icon and buttons.
+            QVERIFY2(window->width() >= QFontMetrics(QApplication::font()).horizontalAdvance(window->windowTitle()) + ScreenControls::TitleBarControlsWidth,
+                qPrintable(window->windowTitle()));
+        }
     }
 
     void theServerDialogsControlsLieApartWithinIt()
@@ -334,6 +370,122 @@ private slots:
         control<QCheckBox>(dialog, Names::Check1)->setChecked(true);
         click(dialog, Names::CancelCommand);
         QTRY_VERIFY(!MainFormHarness::window(Names::IdPassForm));
+        QVERIFY(!folder.exists(AccountFile));
+        QCOMPARE(harness.form().AccountId, QString());
+    }
+
+    // Enter on a focused button presses that button, as in the main window; Enter in a box of the
+    // server dialog presses nothing, for it has no default button. The account dialog's default
+    // button is OK: Enter on Cancel must not confirm the typing.
+    void enterPressesTheFocusedButtonOfTheSettingsWindows_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("focused");
+        QTest::addColumn<QString>("opens");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QByteArray>("serverFile");
+        const QByteArray typed("SMTP=\r\nPOP3=typed.example\r\nMAIL=\r\nAPOP=0\r\n");
+        QTest::newRow("chooser: ID/PASS") << Names::SetForm << Names::SetFormAccount << Names::IdPassForm << false << QByteArray();
+        QTest::newRow("chooser: POPサーバー") << Names::SetForm << Names::SetFormServers << Names::OptionForm << false << QByteArray();
+        QTest::newRow("account: Cancel") << Names::IdPassForm << Names::CancelCommand << QString() << true << QByteArray();
+        QTest::newRow("servers: 設定") << Names::OptionForm << Names::OKCommand << QString() << true << typed;
+        QTest::newRow("servers: 中止") << Names::OptionForm << Names::CancelCommand << QString() << true << QByteArray();
+        QTest::newRow("servers: Enter in a box") << Names::OptionForm << Names::Pop3Text << QString() << false << QByteArray();
+    }
+    void enterPressesTheFocusedButtonOfTheSettingsWindows()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, focused);
+        QFETCH(QString, opens);
+        QFETCH(bool, closes);
+        QFETCH(QByteArray, serverFile);
+        TestProgramFolder folder;
+        const QByteArray settings("POP3=pop.example\r\n");
+        folder.putServerSettings(settings);
+        MainFormHarness harness(folder);
+        QVERIFY(harness.start());
+        QWidget* shown = openActive(harness, window);
+        QVERIFY(shown);
+        for (const QString& box : {Names::IdText, Names::Pop3Text}) {
+            if (auto* typedInto = control<QLineEdit>(shown, box))
+                typedInto->setText(QStringLiteral("typed.example"));
+        }
+        QPointer<QWidget> watched(shown);
+
+        focusAndPressEnter(shown, focused);
+
+        if (!opens.isEmpty())
+            QTRY_VERIFY(MainFormHarness::window(opens) && MainFormHarness::window(opens)->isVisible());
+        if (closes)
+            QTRY_VERIFY(watched.isNull());
+        else
+            QVERIFY(!watched.isNull() && watched->isVisible());
+        QCOMPARE(harness.form().AccountId, QString());
+        QCOMPARE(folder.contents(QStringLiteral("vbmail.ini")), serverFile.isEmpty() ? settings : serverFile);
+        QVERIFY(!folder.exists(AccountFile));
+    }
+
+    // A setting that the files cannot keep, or that a receive or a send would refuse, is refused
+    // when the window is confirmed by keys: the real notice says what is wrong in the words of the
+    // later error, the window stays open with the typing, and nothing is written.
+    void settingsThatCannotWorkAreRefusedWhenConfirmed_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("port 99999") << Names::OptionForm << Names::Pop3Text << QStringLiteral("pop.example.jp:99999")
+                                    << QStringLiteral("POP3 サーバー名「pop.example.jp:99999」を読み取れません。");
+        QTest::newRow("a blank in the host name") << Names::OptionForm << Names::SmtpText << QStringLiteral("smtp example.jp")
+                                                  << QStringLiteral("使えない文字（空白）");
+        QTest::newRow("101 characters") << Names::OptionForm << Names::SmtpText << QString(98, u'a') + QStringLiteral(".jp")
+                                        << QStringLiteral("保存できるのは 100 文字までです。");
+        QTest::newRow("SMTP password outside code page 932") << Names::OptionForm << Names::SmtpPassText << QStringLiteral("비밀")
+                                                             << QStringLiteral("SMTP 認証パスワードに、シフトJIS（コードページ932）で表せない文字（비밀）");
+        QTest::newRow("ID outside code page 932, not asked to be saved") << Names::IdPassForm << Names::IdText << QStringLiteral("비밀")
+                                                        << QStringLiteral("ユーザー ID に、シフトJIS（コードページ932）で表せない文字（비밀）");
+        QTest::newRow("password with a blank after it") << Names::IdPassForm << Names::PassText << QStringLiteral("secret ")
+                                                              << QStringLiteral("パスワードの前後に空白があります。");
+    }
+    void settingsThatCannotWorkAreRefusedWhenConfirmed()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, says);
+        TestProgramFolder folder;
+        const QByteArray settings("POP3=pop.example\r\n");
+        folder.putServerSettings(settings);
+        FakeNMail mail;
+        QtMessageBoxService boxes;
+        MainFormHarness harness(folder, mail, boxes);
+        QVERIFY(harness.start());
+        boxes.setParentWindow(&harness.form());
+        QWidget* shown = openActive(harness, window);
+        QVERIFY(shown);
+        auto* typedInto = control<QLineEdit>(shown, box);
+        typedInto->setFocus(Qt::TabFocusReason);
+        typedInto->clear();
+        // Keys for what a keyboard types alone; characters an input method would give, put in as it does.
+        if (text.front().unicode() < 0x80) {
+            for (const QChar character : text)
+                QTest::keyClick(shown->windowHandle(), character.toLatin1());
+        } else {
+            typedInto->insert(text);
+        }
+        QCOMPARE(typedInto->text(), text);
+        BoxKeyAnswerer answerer({Qt::Key_Return});
+
+        focusAndPressEnter(shown, Names::OKCommand);
+
+        QTRY_COMPARE(answerer.seen.size(), 1);
+        QVERIFY2(answerer.texts().constFirst().contains(says), qPrintable(answerer.texts().constFirst()));
+        QCOMPARE(answerer.titles(), QStringList{QStringLiteral("Nemuroa")});
+        QVERIFY(answerer.ignored.isEmpty());
+        QVERIFY(shown->isVisible());
+        QCOMPARE(typedInto->text(), text);
+        QCOMPARE(shown->focusWidget(), typedInto);
+        QCOMPARE(folder.contents(QStringLiteral("vbmail.ini")), settings);
         QVERIFY(!folder.exists(AccountFile));
         QCOMPARE(harness.form().AccountId, QString());
     }

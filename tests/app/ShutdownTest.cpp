@@ -86,6 +86,11 @@ private slots:
         QVERIFY(harness.start());
         harness.find<QAction>(Names::mhp2)->trigger();
         QCOMPARE(harness.launcher.openedPages, QStringList{harness.form().homePageAddress()});
+        QVERIFY(harness.messageBoxes.requests.isEmpty());
+        // Without a browser the menu item says so, with the page's address, instead of doing nothing.
+        harness.launcher.browserOpens = false;
+        harness.find<QAction>(Names::mhp2)->trigger();
+        QCOMPARE(harness.messageBoxes.texts(), QStringList{MainForm::noBrowserText(harness.form().homePageAddress())});
         QTest::mouseClick(harness.find<QPushButton>(Names::Command21), Qt::LeftButton);
         QTRY_VERIFY(harness.form().isMinimized());
         QCOMPARE(harness.endProcessCalls, 0);

@@ -1,6 +1,7 @@
 #include "QtTestSuites.h"
 #include "HintLine.h"
 #include "MainFormHarness.h"
+#include "SetForm.h"
 #include "TabStrip.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
@@ -172,13 +173,19 @@ private slots:
     {
         TestProgramFolder folder;
         folder.putServerSettings("POP3=p\r\n");
+        folder.putSortRules({TestProgramFolder::sortRule(QStringLiteral("ヤフー"), QStringLiteral("y@example.jp"))});
         MainFormHarness harness(folder);
         QVERIFY(harness.start());
         const auto nameOf = [&harness](const QString& control) {
             return QAccessible::queryAccessibleInterface(harness.find<QWidget>(control))->text(QAccessible::Name);
         };
-        QCOMPARE(nameOf(Names::Text19At(0)), QStringLiteral("Past 1"));
-        QCOMPARE(nameOf(Names::Text21At(11)), QStringLiteral("New 12"));
+        // Each row's counters by the folder they count; the two rows below the folders count nothing.
+        QCOMPARE(nameOf(Names::Text19At(0)), QStringLiteral("Past: ヤフー"));
+        QCOMPARE(nameOf(Names::Text21At(1)), QStringLiteral("New: 仕分け 2"));
+        QCOMPARE(nameOf(Names::Text19At(9)), QStringLiteral("Past: 着信 その他"));
+        QCOMPARE(nameOf(Names::Text21At(11)), QStringLiteral("New（使われていない欄）"));
+        // The settings chooser is a window of its own to a screen reader, not a piece of another.
+        QCOMPARE(QAccessible::queryAccessibleInterface(&harness.form().setForm())->role(), QAccessible::Dialog);
         QCOMPARE(nameOf(Names::Text27), QStringLiteral("現在の日時"));
         QCOMPARE(nameOf(Names::txtMemo), QStringLiteral("備考"));
         QCOMPARE(nameOf(Names::TabStrip1), QStringLiteral("画面の切り替え"));

@@ -80,7 +80,7 @@ try:
         check(len(buttons) == 1, "one button named %s" % name)
         if buttons:
             check(buttons[0].description == description, "%s describes itself by its hint: %r" % (name, buttons[0].description))
-    for name in ["備考", "現在の日時", "Past 1", "New 10", "前の月", "次の月"]:
+    for name in ["備考", "現在の日時", "Past: 着信 その他", "New（使われていない欄）", "前の月", "次の月"]:
         check([n for n in nodes if n.name == name], "something named %s" % name)
     check(not [n for n in nodes if n.getRoleName() == "push button" and len(n.name) > 30],
           "no button is named by a long hint")

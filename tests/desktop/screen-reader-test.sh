@@ -1,6 +1,7 @@
 #!/bin/bash
-# Runs screen-reader-test.py the way a screen reader meets the program: a D-Bus session with the
-# accessibility bus and registry, a real X server, the program as installed in the build tree.
+# Runs screen-reader-test.py (or the test script named second) the way a screen reader meets the
+# program: a D-Bus session with the accessibility bus and registry, a real X server, the program as
+# installed in the build tree.
 set -u
 build="$1"
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -25,4 +26,4 @@ for _ in $(seq 1 200); do
     sleep 0.05
 done
 /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
-/usr/bin/python3 "$here/screen-reader-test.py" "$build/program/nemuroa" "$work/program"
+/usr/bin/python3 "$here/${2:-screen-reader-test.py}" "$build/program/nemuroa" "$work/program"

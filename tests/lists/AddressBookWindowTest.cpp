@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -62,9 +63,15 @@ private slots:
         screen.add(QStringLiteral("山田"), QStringLiteral("taro@example.jp"));
 
         QCOMPARE(screen.list()->count(), 1);
+        screen.add(QStringLiteral("鈴木"), QStringLiteral("jiro@example.com"));
+        // The names line up after the longest address, within sight, not after the field's padding.
         const QString row = screen.list()->item(0)->text();
-        QVERIFY(row.startsWith(QStringLiteral("taro@example.jp ")));
-        QCOMPARE(row.mid(92, 2), QStringLiteral("山田"));
+        QVERIFY(row.startsWith(QStringLiteral("taro@example.jp   山田")));
+        QCOMPARE(screen.list()->item(1)->text().mid(18, 2), QStringLiteral("鈴木"));
+        const QFontMetrics metrics(screen.list()->font());
+        QVERIFY(metrics.horizontalAdvance(row.left(20)) < screen.list()->viewport()->width());
+        screen.clickRow(1);
+        screen.click(Names::Command15);
         QCOMPARE(screen.text(Names::Text10), QStringLiteral("1"));
         for (const QString& emptied : {Names::Text6, Names::Text11, Names::Text50})
             QCOMPARE(screen.text(emptied), QString());
@@ -84,6 +91,7 @@ private slots:
         screen.click(Names::Command15);
         QCOMPARE(screen.messageBoxes.requests.last().text, AddressBookScreen::deleteQuestion());
         QCOMPARE(screen.messageBoxes.requests.last().title, QStringLiteral("確認"));
+        QCOMPARE(screen.messageBoxes.requests.last().defaultAnswer, MessageBoxService::Answer::No);
         QCOMPARE(screen.addresses(), QStringList({QStringLiteral("one@example.jp"), QStringLiteral("three@example.jp")}));
         QCOMPARE(screen.text(Names::Text10), QStringLiteral("2"));
         QCOMPARE(screen.text(Names::Text6), QString());

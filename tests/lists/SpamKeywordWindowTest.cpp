@@ -141,6 +141,7 @@ private slots:
         QCOMPARE(question.title, QStringLiteral("確認"));
         QCOMPARE(question.buttons, MessageBoxService::Buttons::YesNo);
         QCOMPARE(question.icon, MessageBoxService::Icon::Question);
+        QCOMPARE(question.defaultAnswer, MessageBoxService::Answer::No);
         QCOMPARE(s.file().size(), 2 * 204);
     }
 

@@ -58,6 +58,8 @@ int FakeNMail::NMailSetOptionText(int option, const QString& value)
 int FakeNMail::NMailPop3Connect(const QString& server)
 {
     record(QStringLiteral("NMailPop3Connect"), {server});
+    if (whileConnecting)
+        whileConnecting();
     return connectFails ? -1 : handle;
 }
 

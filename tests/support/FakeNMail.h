@@ -68,6 +68,8 @@ public:
     QList<Message> mailbox;
     int handle = 7;
     bool connectFails = false;
+    // Runs inside every POP3 connect, e.g. to look at the window while the library "waits" on a server.
+    std::function<void()> whileConnecting;
     // Unset: the number of messages in the mailbox.
     std::optional<int> authenticateResult;
     int sendResult = 0;

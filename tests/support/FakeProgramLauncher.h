@@ -15,10 +15,11 @@ public:
     bool openInBrowser(const QString& url) override
     {
         openedPages.append(url);
-        return true;
+        return browserOpens;
     }
 
     QStringList startedPrograms;
     QStringList openedPages;
     bool startSucceeds = true;
+    bool browserOpens = true;
 };
