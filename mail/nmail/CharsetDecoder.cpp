@@ -1,5 +1,6 @@
 #include "CharsetDecoder.h"
 
+#include "CharsetGuess.h"
 #include "Cp932Codec.h"
 #include "IconvConverter.h"
 #include "Iso2022JpDecoder.h"
@@ -58,13 +59,6 @@ bool isOneOf(const std::string& label, std::initializer_list<std::string_view> n
 }
 
 QString decodeCp932(std::string_view bytes) { return Cp932Codec::decode(bytes); }
-
-QString decodeEucJp(std::string_view bytes)
-{
-    static const IconvConverter windowsVariant("EUC-JP-MS");
-    static const IconvConverter plain("EUC-JP");
-    return windowsVariant.isValid() ? windowsVariant.decode(bytes) : plain.decode(bytes);
-}
 
 QString decodeByIconv(std::string_view bytes, const std::string& label, bool& known)
 {
@@ -134,6 +128,14 @@ QString decodeUnlabelled(std::string_view bytes)
     }
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    switch (CharsetGuess::guess(bytes)) {
+    case CharsetGuess::Charset::EucJp:
+        return CharsetGuess::decodeEucJp(bytes);
+    case CharsetGuess::Charset::Windows1252:
+        return CharsetGuess::decodeWindows1252(bytes);
+    case CharsetGuess::Charset::Cp932:
+        break;
+    }
     return decodeCp932(bytes);
 }
 
@@ -158,7 +160,7 @@ QString decode(std::string_view bytes, std::string_view charset)
         return Iso2022JpDecoder::decode(bytes);
     }
     if (isOneOf(label, {"euc-jp", "x-euc-jp", "eucjp", "euc_jp", "cseucpkdfmtjapanese", "euc-jp-ms", "eucjp-ms", "ujis"}))
-        return decodeEucJp(bytes);
+        return CharsetGuess::decodeEucJp(bytes);
     if (isAscii(bytes) && !Iso2022JpDecoder::looksLikeIso2022Jp(bytes))
         return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (!isPlainName(label))

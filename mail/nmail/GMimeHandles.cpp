@@ -37,6 +37,19 @@ std::string decodedContent(GMimePart* part)
     return bytesOf(stream.get());
 }
 
+std::string encodedContent(GMimePart* part)
+{
+    GMimeDataWrapper* content = g_mime_part_get_content(part);
+    GMimeStream* source = content ? g_mime_data_wrapper_get_stream(content) : nullptr;
+    if (!source)
+        return {};
+    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
+    g_mime_stream_reset(source);
+    if (g_mime_stream_write_to_stream(source, stream.get()) < 0)
+        return {};
+    return bytesOf(stream.get());
+}
+
 std::string serialized(GMimeObject* object)
 {
     GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
