@@ -122,7 +122,7 @@ bool isValidUtf8(std::string_view bytes)
 QString decodeUnlabelled(std::string_view bytes)
 {
     if (isAscii(bytes)) {
-        if (Iso2022JpDecoder::looksLikeIso2022Jp(bytes))
+        if (bytes.find('\x1b') != std::string_view::npos)
             return Iso2022JpDecoder::decode(bytes);
         return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     }
@@ -161,8 +161,9 @@ QString decode(std::string_view bytes, std::string_view charset)
     }
     if (isOneOf(label, {"euc-jp", "x-euc-jp", "eucjp", "euc_jp", "cseucpkdfmtjapanese", "euc-jp-ms", "eucjp-ms", "ujis"}))
         return CharsetGuess::decodeEucJp(bytes);
-    if (isAscii(bytes) && !Iso2022JpDecoder::looksLikeIso2022Jp(bytes))
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    // Seven-bit text with escapes under whatever label is ISO-2022-JP in Japanese mail.
+    if (isAscii(bytes))
+        return decodeUnlabelled(bytes);
     if (!isPlainName(label))
         return decodeUnlabelled(bytes);
     bool known = false;
