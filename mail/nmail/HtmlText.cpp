@@ -66,7 +66,7 @@ public:
                 return;
             const Link link = links_.back();
             links_.pop_back();
-            const QString shown = text_.mid(link.start).trimmed();
+            const QStringView shown = QStringView(text_).mid(link.start).trimmed();
             if (!shown.isEmpty() && showsAddress(link.href, shown))
                 appendText(QStringLiteral(" <%1>").arg(link.href));
         } else if (name == u"ul" || name == u"ol" || name == u"menu") {
@@ -164,13 +164,13 @@ private:
     }
 
     // The address follows the link's text unless the text already says it.
-    static bool showsAddress(const QString& href, const QString& shown)
+    static bool showsAddress(QStringView href, QStringView shown)
     {
         if (href.isEmpty() || href.startsWith(u'#') || href.startsWith(u"javascript:", Qt::CaseInsensitive))
             return false;
-        const auto bare = [](QString address) {
+        const auto bare = [](QStringView address) {
             if (address.startsWith(u"mailto:", Qt::CaseInsensitive))
-                address.remove(0, 7);
+                address = address.mid(7);
             while (address.endsWith(u'/'))
                 address.chop(1);
             return address;

@@ -65,7 +65,7 @@ public:
         const std::string type = MimeParts::typeOf(object);
         const QString name = nameOf(object);
         if (GMIME_IS_PART(object) && disposition != "attachment" && (type.starts_with("text/") || isReadableReport(type))
-            && (name.isEmpty() || disposition == "inline" || type == "text/plain" || type == "text/html")) {
+            && (name.isEmpty() || type == "text/plain" || type == "text/html")) {
             layout.body.push_back({type == "text/html" ? MimeParts::BodyPiece::Kind::Html : MimeParts::BodyPiece::Kind::Text, object, 0});
             return;
         }
