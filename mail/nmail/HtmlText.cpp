@@ -17,8 +17,37 @@ namespace {
 // events are turned into text here, as it streams, without building a tree.
 class TextCollector {
 public:
+    // Elements open at once beyond which the parse starts afresh on the rest of the text.
+    // libxml2 looks through every open element for each end tag that matches none, so a page
+    // of ten thousands of unclosed elements and stray end tags would take minutes.
+    static constexpr int MaximumDepth = 256;
+
+    // A parse of (the rest of) the text begins: no element is open.
+    void beginParse(htmlParserCtxtPtr parser)
+    {
+        parser_ = parser;
+        stopped_ = false;
+        stoppedAt_ = 0;
+        depth_ = 0;
+        skipped_ = 0;
+        preformatted_ = 0;
+        links_.clear();
+        lists_.clear();
+        cellsInRow_.clear();
+        requestBreak(1);
+    }
+    bool stopped() const { return stopped_; }
+    // The bytes of this parse's input read when it was stopped.
+    long stoppedAt() const { return stoppedAt_; }
+
     void startElement(const QString& name, const xmlChar** attributes)
     {
+        if (++depth_ > MaximumDepth && !stopped_) {
+            // Stopping drops the parser's input, so where it stood is taken first.
+            stoppedAt_ = xmlByteConsumed(parser_);
+            stopped_ = true;
+            xmlStopParser(parser_);
+        }
         if (isSkipped(name)) {
             ++skipped_;
             return;
@@ -55,6 +84,7 @@ public:
 
     void endElement(const QString& name)
     {
+        depth_ = std::max(0, depth_ - 1);
         if (isSkipped(name)) {
             skipped_ = std::max(0, skipped_ - 1);
             return;
@@ -92,24 +122,16 @@ public:
     {
         if (skipped_ > 0 || length <= 0)
             return;
-        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(bytes), length);
-        for (const QChar c : text) {
-            const char16_t code = c.unicode();
-            // Invisible characters code page 932 would store as "?".
-            if (code == 0x200B || code == 0x200C || code == 0x200D || code == 0xFEFF || code == 0x00AD || code == 0xFFFC)
-                continue;
-            if (preformatted_ > 0 && (code == u'\n' || code == u'\r')) {
-                if (code == u'\n')
-                    lineBreak();
-                continue;
-            }
-            if (preformatted_ == 0 && (code == u' ' || code == u'\t' || code == u'\n' || code == u'\r' || code == u'\f')) {
-                pendingSpace_ = true;
-                continue;
-            }
-            flushPending();
-            text_ += code == 0xA0 ? QChar(u' ') : c;
+        bool ascii = true;
+        for (int i = 0; i < length && ascii; ++i)
+            ascii = bytes[i] < 0x80;
+        if (ascii) {
+            for (int i = 0; i < length; ++i)
+                append(QChar(char16_t(bytes[i])));
+            return;
         }
+        for (const QChar c : QString::fromUtf8(reinterpret_cast<const char*>(bytes), length))
+            append(c);
     }
 
     QString result()
@@ -125,6 +147,10 @@ private:
         qsizetype start = 0;
     };
 
+    htmlParserCtxtPtr parser_ = nullptr;
+    bool stopped_ = false;
+    long stoppedAt_ = 0;
+    int depth_ = 0;
     QString text_;
     int pendingBreaks_ = 0;
     bool pendingSpace_ = false;
@@ -228,12 +254,67 @@ private:
         pendingSpace_ = false;
     }
 
+    void append(QChar c)
+    {
+        const char16_t code = c.unicode();
+        // Invisible characters code page 932 would store as "?".
+        if (code == 0x200B || code == 0x200C || code == 0x200D || code == 0xFEFF || code == 0x00AD || code == 0xFFFC)
+            return;
+        if (preformatted_ > 0 && (code == u'\n' || code == u'\r')) {
+            if (code == u'\n')
+                lineBreak();
+            return;
+        }
+        if (preformatted_ == 0 && (code == u' ' || code == u'\t' || code == u'\n' || code == u'\r' || code == u'\f')) {
+            pendingSpace_ = true;
+            return;
+        }
+        if (pendingBreaks_ > 0 || pendingCell_ || pendingSpace_)
+            flushPending();
+        text_ += code == 0xA0 ? QChar(u' ') : c;
+    }
+
     void appendText(const QString& text)
     {
         flushPending();
         text_ += text;
     }
 };
+
+bool isReferenceCharacter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#'; }
+
+// The UTF-8 of the text with every "&" that starts no reference written as "&amp;" and a numeric
+// reference without its ";" given one: the same text to the parser, which otherwise reports
+// each as an error at a cost that makes a text of many ampersands take seconds a megabyte.
+QByteArray withReferencesClosed(const QString& html)
+{
+    const QByteArray bytes = html.toUtf8();
+    if (!bytes.contains('&'))
+        return bytes;
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 16);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c != '&') {
+            out += c;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < bytes.size() && end - i <= 32 && isReferenceCharacter(bytes[end]))
+            ++end;
+        const bool numeric = end - i > 2 && bytes[i + 1] == '#';
+        if (end < bytes.size() && bytes[end] == ';' && end > i + 1) {
+            out += '&';
+        } else if (numeric) {
+            out.append(bytes.constData() + i, end - i);
+            out += ';';
+            i = end - 1;
+        } else {
+            out += "&amp;";
+        }
+    }
+    return out;
+}
 
 QString nameOf(const xmlChar* name)
 {
@@ -265,17 +346,24 @@ QString toPlainText(const QString& html)
     handler.warning = onDiagnostic;
     handler.error = onDiagnostic;
     TextCollector collector;
-    htmlParserCtxtPtr context = htmlCreatePushParserCtxt(&handler, &collector, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
-    if (!context)
-        return QString();
-    // The text is already Unicode: a charset a meta tag names must not switch the parser's.
-    htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
-    const QByteArray bytes = html.toUtf8();
+    const QByteArray bytes = withReferencesClosed(html);
     constexpr qsizetype Chunk = 1 << 20;
-    for (qsizetype at = 0; at < bytes.size(); at += Chunk)
-        htmlParseChunk(context, bytes.constData() + at, static_cast<int>(std::min(Chunk, bytes.size() - at)), 0);
-    htmlParseChunk(context, nullptr, 0, 1);
-    htmlFreeParserCtxt(context);
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        htmlParserCtxtPtr context = htmlCreatePushParserCtxt(&handler, &collector, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
+        if (!context)
+            break;
+        // The text is already Unicode: a charset a meta tag names must not switch the parser's.
+        htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
+        collector.beginParse(context);
+        for (qsizetype at = start; at < bytes.size() && !collector.stopped(); at += Chunk)
+            htmlParseChunk(context, bytes.constData() + at, static_cast<int>(std::min(Chunk, bytes.size() - at)), 0);
+        if (!collector.stopped())
+            htmlParseChunk(context, nullptr, 0, 1);
+        const long consumed = collector.stopped() ? collector.stoppedAt() : -1;
+        htmlFreeParserCtxt(context);
+        start = consumed > 0 ? start + consumed : bytes.size();
+    }
     return collector.result();
 }
 

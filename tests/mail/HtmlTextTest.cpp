@@ -45,4 +45,12 @@ INSTANTIATE_TEST_SUITE_P(Html, HtmlTextTest,
         HtmlCase {"a charset a meta tag names does not change text already read",
             u"<meta charset=\"shift_jis\"><p>日本語</p>"_s, u"日本語"_s}));
 
+// Tens of thousands of unclosed elements and stray end tags, which the parser would look
+// through one by one for each end tag: the text comes out whole and at once.
+TEST(HtmlTextHostileTest, DeepUnclosedElementsKeepTheirTextAtLinearCost)
+{
+    const QString html = u"<div><b>x"_s.repeated(30000) + u"</span></p>"_s.repeated(30000);
+    EXPECT_EQ(HtmlText::toPlainText(html).count(u'x'), 30000);
+}
+
 } // namespace
