@@ -128,15 +128,7 @@ QString decodeUnlabelled(std::string_view bytes)
     }
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    switch (CharsetGuess::guess(bytes)) {
-    case CharsetGuess::Charset::EucJp:
-        return CharsetGuess::decodeEucJp(bytes);
-    case CharsetGuess::Charset::Windows1252:
-        return CharsetGuess::decodeWindows1252(bytes);
-    case CharsetGuess::Charset::Cp932:
-        break;
-    }
-    return decodeCp932(bytes);
+    return CharsetGuess::decode(bytes);
 }
 
 QString decode(std::string_view bytes, std::string_view charset)

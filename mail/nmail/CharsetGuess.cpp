@@ -111,6 +111,40 @@ int windows1252Score(std::string_view bytes, const QString& text)
     return score;
 }
 
+struct Readings {
+    QString cp932;
+    QString eucJp;
+    QString windows1252;
+    CharsetGuess::Scores scores;
+    bool whole = true; // the readings are of all the bytes, not of their start
+};
+
+Readings readingsOf(std::string_view bytes)
+{
+    Readings readings;
+    // The start of a long text tells as well as all of it, at a bounded cost.
+    constexpr std::size_t Sample = 64 * 1024;
+    if (bytes.size() > Sample) {
+        const std::size_t lineEnd = bytes.rfind('\n', Sample);
+        bytes = bytes.substr(0, lineEnd == std::string_view::npos || lineEnd < Sample / 2 ? Sample : lineEnd + 1);
+        readings.whole = false;
+    }
+    readings.cp932 = Cp932Codec::decode(bytes);
+    readings.eucJp = CharsetGuess::decodeEucJp(bytes);
+    readings.windows1252 = CharsetGuess::decodeWindows1252(bytes);
+    readings.scores.cp932 = japaneseScore(readings.cp932) - 4 * static_cast<int>(cp932Errors(bytes));
+    readings.scores.eucJp = japaneseScore(readings.eucJp) - 4 * static_cast<int>(eucJpErrors(bytes));
+    readings.scores.windows1252 = windows1252Score(bytes, readings.windows1252);
+    return readings;
+}
+
+CharsetGuess::Charset chosen(const CharsetGuess::Scores& points)
+{
+    if (points.cp932 >= points.eucJp && points.cp932 >= points.windows1252)
+        return CharsetGuess::Charset::Cp932;
+    return points.eucJp >= points.windows1252 ? CharsetGuess::Charset::EucJp : CharsetGuess::Charset::Windows1252;
+}
+
 } // namespace
 
 namespace CharsetGuess {
@@ -128,27 +162,22 @@ QString decodeWindows1252(std::string_view bytes)
     return converter.decode(bytes);
 }
 
-Scores scores(std::string_view bytes)
-{
-    // The start of a long text tells as well as all of it, at a bounded cost.
-    constexpr std::size_t Sample = 64 * 1024;
-    if (bytes.size() > Sample) {
-        const std::size_t lineEnd = bytes.rfind('\n', Sample);
-        bytes = bytes.substr(0, lineEnd == std::string_view::npos || lineEnd < Sample / 2 ? Sample : lineEnd + 1);
-    }
-    Scores result;
-    result.cp932 = japaneseScore(Cp932Codec::decode(bytes)) - 4 * static_cast<int>(cp932Errors(bytes));
-    result.eucJp = japaneseScore(decodeEucJp(bytes)) - 4 * static_cast<int>(eucJpErrors(bytes));
-    result.windows1252 = windows1252Score(bytes, decodeWindows1252(bytes));
-    return result;
-}
+Scores scores(std::string_view bytes) { return readingsOf(bytes).scores; }
 
-Charset guess(std::string_view bytes)
+Charset guess(std::string_view bytes) { return chosen(readingsOf(bytes).scores); }
+
+QString decode(std::string_view bytes)
 {
-    const Scores points = scores(bytes);
-    if (points.cp932 >= points.eucJp && points.cp932 >= points.windows1252)
-        return Charset::Cp932;
-    return points.eucJp >= points.windows1252 ? Charset::EucJp : Charset::Windows1252;
+    Readings readings = readingsOf(bytes);
+    switch (chosen(readings.scores)) {
+    case Charset::EucJp:
+        return readings.whole ? std::move(readings.eucJp) : decodeEucJp(bytes);
+    case Charset::Windows1252:
+        return readings.whole ? std::move(readings.windows1252) : decodeWindows1252(bytes);
+    case Charset::Cp932:
+        break;
+    }
+    return readings.whole ? std::move(readings.cp932) : Cp932Codec::decode(bytes);
 }
 
 } // namespace CharsetGuess

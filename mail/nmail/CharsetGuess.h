@@ -30,6 +30,8 @@ struct Scores {
 
 Scores scores(std::string_view bytes);
 Charset guess(std::string_view bytes);
+// The bytes read in the charset guess chooses.
+QString decode(std::string_view bytes);
 
 QString decodeEucJp(std::string_view bytes);
 QString decodeWindows1252(std::string_view bytes);
