@@ -1,5 +1,7 @@
 #include "HtmlText.h"
 
+#include "HtmlEntities.h"
+
 #include <QRegularExpression>
 
 #include <libxml/HTMLparser.h>
@@ -283,9 +285,10 @@ private:
 
 bool isReferenceCharacter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#'; }
 
-// The UTF-8 of the text with every "&" that starts no reference written as "&amp;" and a numeric
-// reference without its ";" given one: the same text to the parser, which otherwise reports
-// each as an error at a cost that makes a text of many ampersands take seconds a megabyte.
+// The UTF-8 of the text with every named reference replaced by its characters, every "&" that
+// starts no reference written as "&amp;" and a numeric reference without its ";" given one: the
+// same text to the parser, which otherwise reports each such "&" as an error at a cost that makes
+// a text of many ampersands take seconds a megabyte.
 QByteArray withReferencesClosed(const QString& html)
 {
     const QByteArray bytes = html.toUtf8();
@@ -304,7 +307,21 @@ QByteArray withReferencesClosed(const QString& html)
             ++end;
         const bool numeric = end - i > 2 && bytes[i + 1] == '#';
         if (end < bytes.size() && bytes[end] == ';' && end > i + 1) {
-            out += '&';
+            const std::string_view text = bytes[i + 1] == '#' ? std::string_view()
+                                                               : HtmlEntities::text(std::string_view(bytes.constData() + i + 1, end - i - 1));
+            if (text.empty()) {
+                out += '&';
+                continue;
+            }
+            // The parser knows the names of HTML 4 only: every other one is put in its place
+            // here, markup characters as numbers so they stay text.
+            for (const char c : text) {
+                if (c == '<' || c == '>' || c == '&' || c == '"' || c == '\'')
+                    out += "&#" + QByteArray::number(int(c)) + ';';
+                else
+                    out += c;
+            }
+            i = end;
         } else if (numeric) {
             out.append(bytes.constData() + i, end - i);
             out += ';';

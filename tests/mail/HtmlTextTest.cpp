@@ -26,6 +26,7 @@ INSTANTIATE_TEST_SUITE_P(Html, HtmlTextTest,
     testing::Values(
         HtmlCase {"named references beyond the few", u"it&rsquo;s &rarr; 5&euro; &middot; &bull; &hellip;&nbsp;&apos;&copy;"_s,
             u"it’s → 5€ · • …\u00a0'©"_s.replace(QChar(0xA0), u' ')},
+        HtmlCase {"names HTML 4 did not have", u"50&percnt; &check; &LT;b&GT; &NotEqualTilde; &star;"_s, u"50% ✓ <b> ≂̸ ☆"_s},
         HtmlCase {"a quoted attribute holding >", u"<p><img alt=\"a > b\" src=\"x.png\"> after</p>"_s, u"a > b after"_s},
         HtmlCase {"paragraphs and line breaks", u"<p>一段落目</p><p>二段落目<br>改行</p>"_s, u"一段落目\n\n二段落目\n改行"_s},
         HtmlCase {"list items as lines", u"<ul><li>赤</li><li>青</li></ul><ol><li>x</li><li>y</li></ol>"_s,

@@ -201,7 +201,7 @@ write("iso2022jp_broken_escapes", raw, "件名〓", "jis@example.jp", "こんに
 # A shop's HTML-only newsletter with its pictures by Content-ID.
 html = ("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>News</title><style>td{color:red}</style>"
         "<script>var a = '<p>no</p>';</script></head><body><!-- tracking comment -->"
-        "<h1>冬のセール&nbsp;&rarr;&nbsp;50&#37;OFF</h1>"
+        "<h1>冬のセール&nbsp;&rarr;&nbsp;50&percnt;OFF</h1>"
         "<p><img src=\"cid:logo@shop\" alt=\"ショップ &amp; カフェ\" title=\"a > b\"> It&rsquo;s here&hellip;</p>"
         "<ul><li>コート &middot; 5,000円</li><li>マフラー &bull; 1,000円</li></ul>"
         "<table><tr><th>商品</th><th>価格</th></tr><tr><td>手袋</td><td>&yen;800</td></tr></table>"
