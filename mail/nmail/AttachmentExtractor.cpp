@@ -3,7 +3,6 @@
 #include "GMimeHandles.h"
 #include "MessageStructure.h"
 #include "MimeParts.h"
-#include "SafeFileName.h"
 
 #include <QFileInfo>
 
@@ -61,7 +60,7 @@ AttachmentExtractor::Result AttachmentExtractor::extract(std::string_view raw, c
         }
         result.written << written.value();
         if (attachment.markedInBody) {
-            result.marks.push_back({MimeParts::markOf(attachment, SafeFileName::make(name, fallback)),
+            result.marks.push_back({MimeParts::markOf(attachment, MimeParts::plannedFileName(attachment)),
                 MimeParts::markOf(attachment, QFileInfo(written.value()).fileName())});
         }
     }

@@ -7,7 +7,6 @@
 #include "HtmlText.h"
 #include "MessageStructure.h"
 #include "MimeParts.h"
-#include "SafeFileName.h"
 #include "SplitMessageStore.h"
 
 namespace {
@@ -128,8 +127,7 @@ QString bodyOf(GMimeMessage* message)
     for (const MimeParts::BodyPiece& piece : layout.body) {
         if (piece.kind == MimeParts::BodyPiece::Kind::Mark) {
             const MimeParts::Attachment& attachment = layout.attachments[piece.attachment];
-            pieces << MimeParts::markOf(attachment,
-                SafeFileName::make(MimeParts::senderFileName(attachment), MimeParts::fallbackFileName(attachment)));
+            pieces << MimeParts::markOf(attachment, MimeParts::plannedFileName(attachment));
         } else if (QString text = textOf(piece); !isBlank(text)) {
             pieces << text;
         }

@@ -3,6 +3,7 @@
 #include "GMimeHandles.h"
 #include "MessageDecoder.h"
 #include "MimeParameters.h"
+#include "SafeFileName.h"
 
 #include <QMimeDatabase>
 
@@ -63,12 +64,12 @@ public:
             return;
         const std::string disposition = dispositionOf(object);
         const std::string type = MimeParts::typeOf(object);
-        const QString name = nameOf(object);
         if (GMIME_IS_PART(object) && disposition != "attachment" && (type.starts_with("text/") || isReadableReport(type))
-            && (name.isEmpty() || type == "text/plain" || type == "text/html")) {
+            && (type == "text/plain" || type == "text/html" || nameOf(object).isEmpty())) {
             layout.body.push_back({type == "text/html" ? MimeParts::BodyPiece::Kind::Html : MimeParts::BodyPiece::Kind::Text, object, 0});
             return;
         }
+        const QString name = nameOf(object);
         // Where the sender left the place of a part open, a picture, a sound, a film or a nameless
         // part belongs where it stands; a named file or forwarded message is attached.
         const bool media = type.starts_with("image/") || type.starts_with("audio/") || type.starts_with("video/");
@@ -191,6 +192,13 @@ QString fallbackFileName(const Attachment& attachment)
         return QStringLiteral("message.eml");
     const QString suffix = QMimeDatabase().mimeTypeForName(QString::fromStdString(attachment.contentType)).preferredSuffix();
     return suffix.isEmpty() ? QStringLiteral("attachment.bin") : QStringLiteral("attachment.") + suffix;
+}
+
+QString plannedFileName(const Attachment& attachment)
+{
+    // The fallback asks the MIME database, which costs more than the rest of the name: only when needed.
+    const QString safe = SafeFileName::make(senderFileName(attachment), QString());
+    return safe.isEmpty() ? fallbackFileName(attachment) : safe;
 }
 
 QString markOf(const Attachment& attachment, const QString& fileName)

@@ -44,6 +44,10 @@ QString senderFileName(const Attachment& attachment);
 // The name used when the sender gave none, by the content type.
 QString fallbackFileName(const Attachment& attachment);
 
+// The name the file is saved under while the folder holds none of that name: the sender's made
+// safe, else the fallback.
+QString plannedFileName(const Attachment& attachment);
+
 // The one-line mark that stands in the body for an inline part saved as fileName.
 QString markOf(const Attachment& attachment, const QString& fileName);
 
