@@ -54,47 +54,48 @@ bool isBase64Character(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' || c == '=';
 }
 
-// Text declared base64 that is not: the lines up to the first one holding anything but base64
-// characters are decoded when they make whole groups of four, the rest is kept as it stands (a
-// footer a list server appended); when they do not, the whole text is kept as it stands.
-std::string fromDeclaredBase64(const std::string& encoded)
-{
-    std::string alphabet;
-    std::size_t lineStart = 0;
-    std::size_t rest = encoded.size();
-    while (lineStart < encoded.size()) {
-        std::size_t lineEnd = encoded.find('\n', lineStart);
-        if (lineEnd == std::string::npos)
-            lineEnd = encoded.size();
-        std::string line;
-        bool base64 = true;
-        for (std::size_t i = lineStart; i < lineEnd && base64; ++i) {
-            const char c = encoded[i];
-            if (isBase64Character(c))
-                line += c;
-            else if (c != '\r' && c != ' ' && c != '\t')
-                base64 = false;
-        }
-        if (!base64) {
-            rest = lineStart;
-            break;
-        }
-        alphabet += line;
-        lineStart = lineEnd + 1;
-    }
-    if (alphabet.empty() || alphabet.size() % 4 != 0)
-        return encoded;
-    const auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(alphabet), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return encoded;
-    return decoded.decoded.toStdString() + encoded.substr(std::min(rest, encoded.size()));
-}
-
+// The bytes of a text part. Text declared base64 that is not: the lines up to the first one
+// holding anything but base64 characters are decoded when they make whole groups of four, the rest
+// is kept as it stands (a footer a list server appended); when they do not, the whole text is kept
+// as it stands.
 std::string textContent(GMimePart* part)
 {
-    if (g_mime_part_get_content_encoding(part) == GMIME_CONTENT_ENCODING_BASE64)
-        return fromDeclaredBase64(GMimeHandles::encodedContent(part));
-    return GMimeHandles::decodedContent(part);
+    if (g_mime_part_get_content_encoding(part) != GMIME_CONTENT_ENCODING_BASE64)
+        return GMimeHandles::decodedContent(part);
+    const std::string encoded = GMimeHandles::encodedContent(part);
+    std::size_t characters = 0;
+    std::size_t rest = 0;
+    while (rest < encoded.size()) {
+        std::size_t lineEnd = encoded.find('\n', rest);
+        lineEnd = lineEnd == std::string::npos ? encoded.size() : lineEnd + 1;
+        std::size_t inLine = 0;
+        bool base64 = true;
+        for (std::size_t i = rest; i < lineEnd && base64; ++i) {
+            const char c = encoded[i];
+            if (isBase64Character(c))
+                ++inLine;
+            else
+                base64 = c == '\r' || c == '\n' || c == ' ' || c == '\t';
+        }
+        if (!base64)
+            break;
+        characters += inLine;
+        rest = lineEnd;
+    }
+    if (characters == 0 || characters % 4 != 0)
+        return encoded;
+    if (rest == encoded.size())
+        return GMimeHandles::decodedContent(part);
+    QByteArray alphabet;
+    alphabet.reserve(static_cast<qsizetype>(characters));
+    for (std::size_t i = 0; i < rest; ++i) {
+        if (isBase64Character(encoded[i]))
+            alphabet += encoded[i];
+    }
+    const auto decoded = QByteArray::fromBase64Encoding(alphabet, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return encoded;
+    return decoded.decoded.toStdString() + encoded.substr(rest);
 }
 
 QString textOf(const MimeParts::BodyPiece& piece)
