@@ -8,15 +8,39 @@
 #include <libxml/parser.h>
 
 #include <mutex>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
-// libxml2's HTML parser does the tokenizing: every HTML 4 named reference, numeric references,
-// attribute values in any quoting, comments and unclosed tags as browsers read them. Its
-// events are turned into text here, as it streams, without building a tree.
+// What an element does to the text.
+enum class Tag { Other, Skipped, Br, Img, A, Li, UnorderedList, OrderedList, Row, Cell, Pre, Paragraph, Line };
+
+Tag tagOf(const xmlChar* name)
+{
+    static const std::unordered_map<std::string_view, Tag> tags = [] {
+        std::unordered_map<std::string_view, Tag> map;
+        for (const std::string_view skipped : {"script", "style", "head", "title", "template"})
+            map.emplace(skipped, Tag::Skipped);
+        for (const std::string_view paragraph : {"p", "h1", "h2", "h3", "h4", "h5", "h6", "blockquote", "table", "dl", "hr", "figure", "address"})
+            map.emplace(paragraph, Tag::Paragraph);
+        for (const std::string_view line : {"div", "dt", "dd", "section", "article", "header", "footer", "nav", "aside", "main", "center",
+                 "caption", "form", "fieldset", "legend", "figcaption", "details", "summary", "tbody", "thead", "tfoot"})
+            map.emplace(line, Tag::Line);
+        map.insert({{"br", Tag::Br}, {"img", Tag::Img}, {"a", Tag::A}, {"li", Tag::Li}, {"ul", Tag::UnorderedList},
+            {"menu", Tag::UnorderedList}, {"ol", Tag::OrderedList}, {"tr", Tag::Row}, {"td", Tag::Cell}, {"th", Tag::Cell},
+            {"pre", Tag::Pre}});
+        return map;
+    }();
+    // The parser gives names in lower case.
+    const auto found = tags.find(reinterpret_cast<const char*>(name));
+    return found == tags.end() ? Tag::Other : found->second;
+}
+
+// libxml2's HTML parser does the tokenizing: numeric references, attribute values in any
+// quoting, comments and unclosed tags as browsers read them. Its events are turned into text
+// here, as it streams, without building a tree.
 class TextCollector {
 public:
     // Elements open at once beyond which the parse starts afresh on the rest of the text.
@@ -42,7 +66,7 @@ public:
     // The bytes of this parse's input read when it was stopped.
     long stoppedAt() const { return stoppedAt_; }
 
-    void startElement(const QString& name, const xmlChar** attributes)
+    void startElement(Tag tag, const xmlChar** attributes)
     {
         if (++depth_ > MaximumDepth && !stopped_) {
             // Stopping drops the parser's input, so where it stood is taken first.
@@ -50,73 +74,105 @@ public:
             stopped_ = true;
             xmlStopParser(parser_);
         }
-        if (isSkipped(name)) {
+        if (tag == Tag::Skipped) {
             ++skipped_;
             return;
         }
         if (skipped_ > 0)
             return;
-        if (name == u"br") {
+        switch (tag) {
+        case Tag::Br:
             lineBreak();
-        } else if (name == u"img") {
+            break;
+        case Tag::Img:
             if (const QString alt = attribute(attributes, "alt").simplified(); !alt.isEmpty())
                 appendText(alt);
-        } else if (name == u"a") {
+            break;
+        case Tag::A:
             links_.push_back({attribute(attributes, "href").trimmed(), text_.size()});
-        } else if (name == u"li") {
+            break;
+        case Tag::Li:
             requestBreak(1);
             appendText(lists_.empty() || lists_.back() < 0 ? QStringLiteral("・") : QStringLiteral("%1. ").arg(++lists_.back()));
             pendingSpace_ = false;
-        } else if (name == u"ul" || name == u"ol" || name == u"menu") {
+            break;
+        case Tag::UnorderedList:
+        case Tag::OrderedList:
             requestBreak(lists_.empty() ? 2 : 1);
-            lists_.push_back(name == u"ol" ? 0 : -1);
-        } else if (name == u"tr") {
+            lists_.push_back(tag == Tag::OrderedList ? 0 : -1);
+            break;
+        case Tag::Row:
             requestBreak(1);
             cellsInRow_.push_back(0);
-        } else if (name == u"td" || name == u"th") {
+            break;
+        case Tag::Cell:
             if (!cellsInRow_.empty() && cellsInRow_.back()++ > 0)
                 pendingCell_ = true;
-        } else if (name == u"pre") {
+            break;
+        case Tag::Pre:
             requestBreak(2);
             ++preformatted_;
-        } else if (const int lines = breaksAround(name); lines > 0) {
-            requestBreak(lines);
+            break;
+        case Tag::Paragraph:
+            requestBreak(2);
+            break;
+        case Tag::Line:
+            requestBreak(1);
+            break;
+        case Tag::Skipped:
+        case Tag::Other:
+            break;
         }
     }
 
-    void endElement(const QString& name)
+    void endElement(Tag tag)
     {
         depth_ = std::max(0, depth_ - 1);
-        if (isSkipped(name)) {
+        if (tag == Tag::Skipped) {
             skipped_ = std::max(0, skipped_ - 1);
             return;
         }
         if (skipped_ > 0)
             return;
-        if (name == u"a") {
-            if (links_.empty())
-                return;
-            const Link link = links_.back();
-            links_.pop_back();
-            const QStringView shown = QStringView(text_).mid(link.start).trimmed();
-            if (!shown.isEmpty() && showsAddress(link.href, shown))
-                appendText(QStringLiteral(" <%1>").arg(link.href));
-        } else if (name == u"ul" || name == u"ol" || name == u"menu") {
+        switch (tag) {
+        case Tag::A:
+            if (!links_.empty()) {
+                const Link link = links_.back();
+                links_.pop_back();
+                const QStringView shown = QStringView(text_).mid(link.start).trimmed();
+                if (!shown.isEmpty() && showsAddress(link.href, shown))
+                    appendText(QStringLiteral(" <%1>").arg(link.href));
+            }
+            break;
+        case Tag::UnorderedList:
+        case Tag::OrderedList:
             if (!lists_.empty())
                 lists_.pop_back();
             requestBreak(lists_.empty() ? 2 : 1);
-        } else if (name == u"tr") {
+            break;
+        case Tag::Row:
             if (!cellsInRow_.empty())
                 cellsInRow_.pop_back();
             pendingCell_ = false;
             requestBreak(1);
-        } else if (name == u"pre") {
+            break;
+        case Tag::Pre:
             preformatted_ = std::max(0, preformatted_ - 1);
             requestBreak(2);
-        } else if (name == u"li") {
+            break;
+        case Tag::Paragraph:
+            requestBreak(2);
+            break;
+        case Tag::Li:
+        case Tag::Line:
             requestBreak(1);
-        } else if (const int lines = breaksAround(name); lines > 0) {
-            requestBreak(lines);
+            break;
+        case Tag::Br:
+        case Tag::Img:
+        case Tag::Cell:
+        case Tag::Skipped:
+        case Tag::Other:
+            break;
         }
     }
 
@@ -162,25 +218,6 @@ private:
     std::vector<Link> links_;
     std::vector<int> lists_; // -1 for a bulleted list, else the number of the last item
     std::vector<int> cellsInRow_;
-
-    static bool isSkipped(const QString& name)
-    {
-        return name == u"script" || name == u"style" || name == u"head" || name == u"title" || name == u"template";
-    }
-
-    // Lines a block element puts around itself: 2 for a paragraph of its own, 1 for a line.
-    static int breaksAround(const QString& name)
-    {
-        static const QStringList paragraphs = {u"p"_s, u"h1"_s, u"h2"_s, u"h3"_s, u"h4"_s, u"h5"_s, u"h6"_s,
-            u"blockquote"_s, u"table"_s, u"dl"_s, u"hr"_s, u"figure"_s, u"address"_s};
-        static const QStringList lines = {u"div"_s, u"dt"_s, u"dd"_s, u"section"_s, u"article"_s, u"header"_s,
-            u"footer"_s, u"nav"_s, u"aside"_s, u"main"_s, u"center"_s, u"caption"_s, u"form"_s,
-            u"fieldset"_s, u"legend"_s, u"figcaption"_s, u"details"_s, u"summary"_s, u"tbody"_s, u"thead"_s,
-            u"tfoot"_s};
-        if (paragraphs.contains(name))
-            return 2;
-        return lines.contains(name) ? 1 : 0;
-    }
 
     static QString attribute(const xmlChar** attributes, const char* wanted)
     {
@@ -297,9 +334,11 @@ QByteArray withReferencesClosed(const QString& html)
     QByteArray out;
     out.reserve(bytes.size() + bytes.size() / 16);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c != '&') {
-            out += c;
+        if (bytes[i] != '&') {
+            const qsizetype next = bytes.indexOf('&', i);
+            const qsizetype stop = next < 0 ? bytes.size() : next;
+            out.append(bytes.constData() + i, stop - i);
+            i = stop - 1;
             continue;
         }
         qsizetype end = i + 1;
@@ -333,15 +372,10 @@ QByteArray withReferencesClosed(const QString& html)
     return out;
 }
 
-QString nameOf(const xmlChar* name)
-{
-    return QString::fromUtf8(reinterpret_cast<const char*>(name)).toLower();
-}
-
 TextCollector& collectorOf(void* context) { return *static_cast<TextCollector*>(context); }
 
-void onStart(void* context, const xmlChar* name, const xmlChar** attributes) { collectorOf(context).startElement(nameOf(name), attributes); }
-void onEnd(void* context, const xmlChar* name) { collectorOf(context).endElement(nameOf(name)); }
+void onStart(void* context, const xmlChar* name, const xmlChar** attributes) { collectorOf(context).startElement(tagOf(name), attributes); }
+void onEnd(void* context, const xmlChar* name) { collectorOf(context).endElement(tagOf(name)); }
 void onCharacters(void* context, const xmlChar* text, int length) { collectorOf(context).characters(text, length); }
 void onDiagnostic(void*, const char*, ...) { }
 
