@@ -3,7 +3,7 @@
 # Usage: install-dependencies.sh run|test|stress|demo|screenshots
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ lld pkg-config qt6-base-dev libgl-dev libxcb1-dev libgmime-3.0-dev libssl-dev
+build_packages=(cmake ninja-build g++ lld pkg-config qt6-base-dev libgl-dev libxcb1-dev libgmime-3.0-dev libxml2-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev)
 run_packages=(fonts-noto-cjk fonts-ipafont-gothic)
 test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps curl poppler-utils fonts-noto-cjk

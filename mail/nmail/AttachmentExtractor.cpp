@@ -4,20 +4,12 @@
 #include "MessageStructure.h"
 #include "MimeParts.h"
 
-#include <QMimeDatabase>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <unistd.h>
 
 namespace {
-
-QString fallbackName(const MimeParts::Attachment& attachment)
-{
-    if (GMIME_IS_MESSAGE_PART(attachment.object))
-        return QStringLiteral("message.eml");
-    const QString suffix = QMimeDatabase().mimeTypeForName(QString::fromStdString(attachment.contentType)).preferredSuffix();
-    return suffix.isEmpty() ? QStringLiteral("attachment.bin") : QStringLiteral("attachment.") + suffix;
-}
 
 // Writes the part's content straight from the parser into the file: a large attachment is never
 // held in memory a second time.
@@ -58,16 +50,32 @@ AttachmentExtractor::Result AttachmentExtractor::extract(std::string_view raw, c
     }
     if (!message)
         return result;
-    for (const MimeParts::Attachment& attachment : MimeParts::findAttachments(g_mime_message_get_mime_part(message))) {
-        QString name = attachment.name;
-        if (GMIME_IS_MESSAGE_PART(attachment.object) && !name.isEmpty() && !name.endsWith(QStringLiteral(".eml"), Qt::CaseInsensitive))
-            name += QStringLiteral(".eml");
-        auto written = folder.writeNewWith(name, fallbackName(attachment), [&](int fd) { return writeContent(attachment.object, fd); });
+    for (const MimeParts::Attachment& attachment : MimeParts::layoutOf(g_mime_message_get_mime_part(message)).attachments) {
+        const QString fallback = MimeParts::fallbackFileName(attachment);
+        const QString name = MimeParts::senderFileName(attachment);
+        auto written = folder.writeNewWith(name, fallback, [&](int fd) { return writeContent(attachment.object, fd); });
         if (!written.ok()) {
             result.error = written.error();
             return result;
         }
         result.written << written.value();
+        if (attachment.markedInBody) {
+            result.marks.push_back({MimeParts::markOf(attachment, MimeParts::plannedFileName(attachment)),
+                MimeParts::markOf(attachment, QFileInfo(written.value()).fileName())});
+        }
     }
     return result;
+}
+
+QString AttachmentExtractor::withWrittenNames(QString body, const std::vector<Result::Mark>& marks)
+{
+    qsizetype from = 0;
+    for (const Result::Mark& mark : marks) {
+        const qsizetype at = body.indexOf(mark.decoded, from);
+        if (at < 0)
+            continue;
+        body.replace(at, mark.decoded.size(), mark.written);
+        from = at + mark.written.size();
+    }
+    return body;
 }

@@ -1,5 +1,6 @@
 #include "CharsetDecoder.h"
 
+#include "CharsetGuess.h"
 #include "Cp932Codec.h"
 #include "IconvConverter.h"
 #include "Iso2022JpDecoder.h"
@@ -58,13 +59,6 @@ bool isOneOf(const std::string& label, std::initializer_list<std::string_view> n
 }
 
 QString decodeCp932(std::string_view bytes) { return Cp932Codec::decode(bytes); }
-
-QString decodeEucJp(std::string_view bytes)
-{
-    static const IconvConverter windowsVariant("EUC-JP-MS");
-    static const IconvConverter plain("EUC-JP");
-    return windowsVariant.isValid() ? windowsVariant.decode(bytes) : plain.decode(bytes);
-}
 
 QString decodeByIconv(std::string_view bytes, const std::string& label, bool& known)
 {
@@ -128,13 +122,13 @@ bool isValidUtf8(std::string_view bytes)
 QString decodeUnlabelled(std::string_view bytes)
 {
     if (isAscii(bytes)) {
-        if (Iso2022JpDecoder::looksLikeIso2022Jp(bytes))
+        if (bytes.find('\x1b') != std::string_view::npos)
             return Iso2022JpDecoder::decode(bytes);
         return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     }
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return decodeCp932(bytes);
+    return CharsetGuess::decode(bytes);
 }
 
 QString decode(std::string_view bytes, std::string_view charset)
@@ -158,9 +152,10 @@ QString decode(std::string_view bytes, std::string_view charset)
         return Iso2022JpDecoder::decode(bytes);
     }
     if (isOneOf(label, {"euc-jp", "x-euc-jp", "eucjp", "euc_jp", "cseucpkdfmtjapanese", "euc-jp-ms", "eucjp-ms", "ujis"}))
-        return decodeEucJp(bytes);
-    if (isAscii(bytes) && !Iso2022JpDecoder::looksLikeIso2022Jp(bytes))
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        return CharsetGuess::decodeEucJp(bytes);
+    // Seven-bit text with escapes under whatever label is ISO-2022-JP in Japanese mail.
+    if (isAscii(bytes))
+        return decodeUnlabelled(bytes);
     if (!isPlainName(label))
         return decodeUnlabelled(bytes);
     bool known = false;

@@ -8,7 +8,7 @@
 // Turns the bytes of a mail text into Unicode by the charset it is labelled with. Japanese labels
 // read as Windows writes them: every Shift_JIS name as code page 932, ISO-2022-JP as its Microsoft
 // superset, EUC-JP with the NEC and IBM rows. Unlabelled or plainly mislabelled 8-bit text is
-// read as UTF-8 when it is valid UTF-8, else as code page 932; an unknown label is read likewise.
+// read as UTF-8 when it is valid UTF-8, else by CharsetGuess; an unknown label is read likewise.
 namespace CharsetDecoder {
 
 QString decode(std::string_view bytes, std::string_view charset);

@@ -33,6 +33,9 @@ GObjectPtr<GMimeMessage> parseMessage(std::string_view raw);
 // The bytes of a leaf part with its transfer encoding removed.
 std::string decodedContent(GMimePart* part);
 
+// The bytes of a leaf part as they stand in the message, transfer encoding and all.
+std::string encodedContent(GMimePart* part);
+
 // The object written out as it stands (a forwarded message kept as a file).
 std::string serialized(GMimeObject* object);
 

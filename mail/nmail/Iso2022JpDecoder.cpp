@@ -12,7 +12,8 @@ enum class Mode { Ascii, Kanji, Supplement, Katakana };
 constexpr char Escape = 0x1B;
 constexpr char ShiftOut = 0x0E;
 constexpr char ShiftIn = 0x0F;
-constexpr char16_t Replacement = 0xFFFD;
+// GETA MARK, the sign Japanese type has long used for a character that cannot be set.
+constexpr char16_t Replacement = 0x3013;
 
 bool isJisByte(unsigned char byte) { return byte >= 0x21 && byte <= 0x7E; }
 
@@ -32,7 +33,9 @@ QString supplementCharacter(unsigned char row, unsigned char cell)
 {
     static const IconvConverter converter("EUC-JP");
     const char bytes[3] = {static_cast<char>(0x8F), static_cast<char>(row | 0x80), static_cast<char>(cell | 0x80)};
-    return converter.decode(std::string_view(bytes, 3));
+    QString character = converter.decode(std::string_view(bytes, 3));
+    character.replace(QChar(0xFFFD), QChar(Replacement));
+    return character;
 }
 
 } // namespace
@@ -94,8 +97,15 @@ QString decode(std::string_view bytes)
                 i += 1 + used;
                 continue;
             }
-            text.append(QChar(char16_t(Escape)));
-            ++i;
+            // An escape sequence of no set we know: its intermediate bytes and final byte are
+            // dropped with it, and the mark shows that something stood there.
+            std::size_t end = i + 1;
+            while (end < bytes.size() && bytes[end] >= 0x20 && bytes[end] <= 0x2F)
+                ++end;
+            if (end < bytes.size() && bytes[end] >= 0x30 && bytes[end] <= 0x7E)
+                ++end;
+            text.append(QChar(Replacement));
+            i = end;
             continue;
         }
         if (bytes[i] == ShiftOut) {

@@ -9,6 +9,7 @@
 // katakana after ESC ( I or between SO and SI, and JIS X 0212 where a sender used it. Each
 // double-byte character goes through code page 932, so it reads as Windows shows it (～ stays
 // FULLWIDTH TILDE). A missing ESC ( B at a line end is forgiven: every line starts in ASCII.
+// What cannot be read (an unknown escape sequence, a stray byte) becomes 〓, never a raw ESC.
 namespace Iso2022JpDecoder {
 
 QString decode(std::string_view bytes);

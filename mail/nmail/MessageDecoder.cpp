@@ -49,19 +49,103 @@ QString withCrLf(const QString& text)
     return result;
 }
 
-QString bodyOf(GMimeMessage* message)
+bool isBase64Character(char c)
 {
-    const MimeParts::BodyParts parts = MimeParts::findBodyParts(g_mime_message_get_mime_part(message));
-    GMimeObject* chosen = parts.plain ? parts.plain : parts.html;
-    if (!chosen)
-        return QString();
-    const std::string bytes = GMimeHandles::decodedContent(GMIME_PART(chosen));
-    const char* charset = g_mime_object_get_content_type_parameter(chosen, "charset");
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' || c == '=';
+}
+
+// The bytes of a text part. Text declared base64 that is not: the lines up to the first one
+// holding anything but base64 characters are decoded when they make whole groups of four, the rest
+// is kept as it stands (a footer a list server appended); when they do not, the whole text is kept
+// as it stands.
+std::string textContent(GMimePart* part)
+{
+    if (g_mime_part_get_content_encoding(part) != GMIME_CONTENT_ENCODING_BASE64)
+        return GMimeHandles::decodedContent(part);
+    const std::string encoded = GMimeHandles::encodedContent(part);
+    std::size_t characters = 0;
+    std::size_t rest = 0;
+    while (rest < encoded.size()) {
+        std::size_t lineEnd = encoded.find('\n', rest);
+        lineEnd = lineEnd == std::string::npos ? encoded.size() : lineEnd + 1;
+        std::size_t inLine = 0;
+        bool base64 = true;
+        for (std::size_t i = rest; i < lineEnd && base64; ++i) {
+            const char c = encoded[i];
+            if (isBase64Character(c))
+                ++inLine;
+            else
+                base64 = c == '\r' || c == '\n' || c == ' ' || c == '\t';
+        }
+        if (!base64)
+            break;
+        characters += inLine;
+        rest = lineEnd;
+    }
+    if (characters == 0 || characters % 4 != 0)
+        return encoded;
+    if (rest == encoded.size())
+        return GMimeHandles::decodedContent(part);
+    QByteArray alphabet;
+    alphabet.reserve(static_cast<qsizetype>(characters));
+    for (std::size_t i = 0; i < rest; ++i) {
+        if (isBase64Character(encoded[i]))
+            alphabet += encoded[i];
+    }
+    const auto decoded = QByteArray::fromBase64Encoding(alphabet, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return encoded;
+    return decoded.decoded.toStdString() + encoded.substr(rest);
+}
+
+QString textOf(const MimeParts::BodyPiece& piece)
+{
+    const bool html = piece.kind == MimeParts::BodyPiece::Kind::Html;
+    const std::string bytes = textContent(GMIME_PART(piece.object));
+    const char* charset = g_mime_object_get_content_type_parameter(piece.object, "charset");
     std::string label = charset ? charset : "";
-    if (chosen == parts.html && label.empty())
+    if (html && label.empty())
         label = HtmlText::declaredCharset(bytes);
     const QString text = CharsetDecoder::decode(bytes, label);
-    return withCrLf(chosen == parts.html ? HtmlText::toPlainText(text) : text);
+    return withCrLf(html ? HtmlText::toPlainText(text) : text);
+}
+
+bool isBlank(const QString& text)
+{
+    for (const QChar c : text) {
+        if (!c.isSpace())
+            return false;
+    }
+    return true;
+}
+
+// Every text part in order, a blank line between them, an inline part named by its mark where it
+// stood. A message of one text part gives that text as it stands.
+QString bodyOf(GMimeMessage* message)
+{
+    const MimeParts::Layout layout = MimeParts::layoutOf(g_mime_message_get_mime_part(message));
+    QStringList pieces;
+    for (const MimeParts::BodyPiece& piece : layout.body) {
+        if (piece.kind == MimeParts::BodyPiece::Kind::Mark) {
+            const MimeParts::Attachment& attachment = layout.attachments[piece.attachment];
+            pieces << MimeParts::markOf(attachment, MimeParts::plannedFileName(attachment));
+        } else if (QString text = textOf(piece); !isBlank(text)) {
+            pieces << text;
+        }
+    }
+    if (pieces.size() == 1)
+        return pieces.front();
+    QString body;
+    for (QString& piece : pieces) {
+        while (piece.endsWith(u'\n') || piece.endsWith(u'\r'))
+            piece.chop(1);
+        if (!body.isEmpty())
+            body += u"\r\n\r\n";
+        body += piece;
+    }
+    if (!body.isEmpty())
+        body += u"\r\n";
+    return body;
 }
 
 } // namespace

@@ -452,6 +452,7 @@ int NMail::NMailAttachmentFileFirst(int, QString& subject, QString& date, QStrin
         return -5;
     }
     unflushedAttachments_ << extracted.written;
+    body = AttachmentExtractor::withWrittenNames(body, extracted.marks);
     return extracted.written.isEmpty() ? 0 : 1;
 }
 

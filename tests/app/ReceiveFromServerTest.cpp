@@ -4,6 +4,7 @@
 #include "MainFormHarness.h"
 #include "NMail.h"
 #include "Pop3Session.h"
+#include "ReceiveSession.h"
 #include "RecordLayouts.h"
 #include "ScriptedServer.h"
 #include "ScriptedPop3Server.h"
@@ -12,6 +13,9 @@
 #include "TestProgramFolder.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -155,6 +159,52 @@ private slots:
         QCOMPARE(harness->form().newCounter(10), QStringLiteral("1"));
         QCOMPARE(box->count(), 0);
         QCOMPARE(harness->messageBoxes.requests.size(), 0);
+    }
+
+    // Mail as people send it (pictures between text, list footers, bounces, damaged and
+    // unlabelled mail, HTML newsletters) arrives through the real session with the senders' text,
+    // as the folder stores it: code page 932, each field cut at its width.
+    void everydayMailIsStoredAsItsSendersWroteIt()
+    {
+        QFile file(QStringLiteral(NEMUROA_MAIL_CORPUS "/everyday/expected.json"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject all = QJsonDocument::fromJson(file.readAll()).object();
+        QVERIFY(all.size() >= 18);
+        prepare(QStringLiteral("receive_everyday"), servers.pop3Server());
+        for (auto entry = all.begin(); entry != all.end(); ++entry)
+            QVERIFY(box->deposit(corpusFile(u"everyday/"_s + entry.key()).toStdString()));
+        start();
+
+        harness->clickTab(3);
+
+        QCOMPARE(harness->messageBoxes.requests.size(), 0);
+        QCOMPARE(box->count(), 0);
+        // Where each message is filed is the sorting's business: all of them are looked at.
+        QStringList stored;
+        const auto fields = [](const Record& record) {
+            return QStringList {record.text(MessageField::Subject), record.text(MessageField::From),
+                record.text(MessageField::Date), record.text(MessageField::Body)}
+                .join(u'|');
+        };
+        for (int number = 1; number <= 10; ++number) {
+            (void)FolderFiles::folderFile(folder->paths(), number).forEach([&](int, std::string_view bytes) {
+                stored << fields(Record(RecordLayouts::Message, std::string(bytes)));
+                return true;
+            });
+        }
+        QCOMPARE(stored.size(), all.size());
+        for (auto entry = all.begin(); entry != all.end(); ++entry) {
+            const QJsonObject expected = entry.value().toObject();
+            Record asStored(RecordLayouts::Message);
+            asStored.setText(MessageField::Subject, expected[u"subject"].toString());
+            asStored.setText(MessageField::From, expected[u"from"].toString());
+            asStored.setText(MessageField::Date, expected[u"date"].toString());
+            asStored.setText(MessageField::Body,
+                AttachmentNotice(expected[u"body"].toString(), expected[u"notice"].toBool() ? u"attachment"_s : QString()));
+            QVERIFY2(stored.contains(fields(asStored)), qPrintable(entry.key()));
+            for (const QJsonValue& name : expected[u"attachments"].toArray())
+                QVERIFY2(folder->exists(u"添付フォルダ/"_s + name.toString()), qPrintable(name.toString()));
+        }
     }
 
     // Each hostile message between two ordinary ones: the ordinary ones arrive, the hostile one is

@@ -50,7 +50,13 @@ INSTANTIATE_TEST_SUITE_P(Charsets, CharsetDecodingTest,
         BodyCase{"us-ascii label on 8-bit UTF-8", "\xe6\x97\xa5", "us-ascii", u"日"},
         BodyCase{"unknown label", "\xe6\x97\xa5", "x-no-such-charset", u"日"},
         BodyCase{"ISO-8859-1", "caf\xe9", "iso-8859-1", u"café"},
-        BodyCase{"a cut-off character is marked", "a\xb0", "euc-kr", u"a\uFFFD"}));
+        BodyCase{"a cut-off character is marked", "a\xb0", "euc-kr", u"a\uFFFD"},
+        BodyCase{"ISO-2022-JP: an escape of no known set", "\x1b$B$3\x1b(B\x1b$Zab", "iso-2022-jp", u"こ〓ab"},
+        BodyCase{"ISO-2022-JP: an escape cut off at the end", "\x1b$B$3\x1b(Bx\x1b$", "iso-2022-jp", u"こx〓"},
+        BodyCase{"ISO-2022-JP: a stray byte among kanji", "\x1b$B$3\x01$s\x1b(B", "iso-2022-jp", u"こ〓ん"},
+        BodyCase{"escapes under an ASCII label", "\x1b$B$3\x1b(B\x1b(Z", "us-ascii", u"こ〓"},
+        BodyCase{"unlabelled EUC-JP", "\xa3\xc5\xa3\xd5\xa3\xc3\xa4\xce\xb7\xef\xcc\xbe", "", u"ＥＵＣの件名"},
+        BodyCase{"unlabelled Windows-1252", "the world\x92s best caf\xe9", "", u"the world’s best café"}));
 
 struct HeaderCase {
     const char* what;
