@@ -46,7 +46,8 @@ bool isEnclosedField(std::string_view name)
 bool writeWhole(const QString& path, std::string_view bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // A kept part is mail: readable by its owner alone, like every attachment.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     // A write the disk refused must not be committed as a short file: an unwritten file leaves
     // the part on the server, a short one would stand for it.

@@ -76,9 +76,12 @@ def press_close_button(window):
     x.XCloseDisplay(display)
 
 
-# A POP3 server that refuses the connection: the receive shows the library's error in a box.
+# A POP3 server that refuses the connection: the receive of a complete account shows the library's
+# error in a box.
 with open("vbmail.ini", "wb") as settings:
     settings.write(b"POP3=127.0.0.1:1\r\n")
+with open(os.path.join(folder, "★MAilData", "iniIdPass.ini"), "wb") as account:
+    account.write(b"[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n")
 environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
 environment.pop("QT_ACCESSIBILITY", None)
 nemuroa = subprocess.Popen([program, "--program-folder", folder], env=environment)

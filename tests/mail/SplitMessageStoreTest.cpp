@@ -115,6 +115,10 @@ TEST_F(SplitMessageStoreTest, TheKeptPartsOfASetThatNeverCompletesGoAfterThirtyD
     const auto fresh = store.add(part("a@example.jp", 1, 2, "one", "fresh@example.jp"));
     ASSERT_EQ(stale.kind, Kind::Incomplete);
     ASSERT_EQ(fresh.kind, Kind::Incomplete);
+    // Kept parts are mail, open to their owner alone whatever the umask.
+    for (const QString& kept : fresh.keptFiles)
+        EXPECT_EQ(QFile::permissions(kept), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser)
+            << kept.toStdString();
     const QDateTime longAgo = QDateTime::currentDateTime().addDays(-SplitMessageStore::AbandonedAfterDays - 1);
     for (const QString& kept : stale.keptFiles) {
         QFile file(kept);
