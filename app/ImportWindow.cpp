@@ -98,7 +98,7 @@ void ImportWindow::setSources(const QStringList& sources)
 QString ImportWindow::countText(int done, int total, qint64 elapsedMilliseconds)
 {
     QString text = QStringLiteral("%1 / %2 通").arg(done).arg(total);
-    if (done > 0 && done < total) {
+    if (done > 0 && done < total && elapsedMilliseconds > 0) {
         const qint64 left = elapsedMilliseconds * (total - done) / done / 1000;
         text += left >= 60 ? QStringLiteral("　残り約 %1 分 %2 秒").arg(left / 60).arg(left % 60)
                            : QStringLiteral("　残り約 %1 秒").arg(left);

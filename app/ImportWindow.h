@@ -36,7 +36,7 @@ public:
     void start();
     bool isRunning() const { return worker_.joinable(); }
 
-    // "12 / 100 通　残り約 8 秒"
+    // "12 / 100 通　残り約 8 秒"; without the time left when no time has passed (a stopped import's end).
     static QString countText(int done, int total, qint64 elapsedMilliseconds);
 
 signals:

@@ -142,6 +142,7 @@ private slots:
         QTest::newRow("seconds") << 5 << 10 << qint64(4000) << QStringLiteral("5 / 10 通　残り約 4 秒");
         QTest::newRow("minutes") << 100 << 10000 << qint64(2000) << QStringLiteral("100 / 10000 通　残り約 3 分 18 秒");
         QTest::newRow("done") << 10 << 10 << qint64(9000) << QStringLiteral("10 / 10 通");
+        QTest::newRow("stopped") << 4 << 10 << qint64(0) << QStringLiteral("4 / 10 通");
     }
     void theTimeLeftFollowsTheRateSoFar()
     {
