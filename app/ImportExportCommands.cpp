@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QDir>
+#include <QTimer>
 
 namespace Names = WidgetNames;
 
@@ -21,7 +22,17 @@ ImportExportCommands::ImportExportCommands(MainForm& form) : QObject(&form), for
     onMenu(Names::mImport, [this] { (void)openImportWindow(); });
     onMenu(Names::mExport, [this] { exportFolder(); });
     onMenu(Names::mSaveEml, [this] { saveMessage(); });
-    connect(&form_, &MainForm::importHandedOver, this, [this](const QStringList& sources) { (void)openImportWindow(sources); });
+    connect(&form_, &MainForm::importHandedOver, this, &ImportExportCommands::takeHandedOverImport);
+}
+
+void ImportExportCommands::takeHandedOverImport(const QStringList& sources)
+{
+    // A receive or a send uses the store and the mail library until it ends: the import waits.
+    if (form_.isOperationInProgress()) {
+        QTimer::singleShot(HandOverRetryMilliseconds, this, [this, sources] { takeHandedOverImport(sources); });
+        return;
+    }
+    (void)openImportWindow(sources);
 }
 
 ImportWindow& ImportExportCommands::openImportWindow(const QStringList& sources)
@@ -50,6 +61,9 @@ void ImportExportCommands::recountFolders()
         if (const auto count = FolderFiles::folderFile(form_.paths(), folder).recordCount(); count.ok())
             form_.setPastCounter(folder, QString::number(count.value()));
     }
+    // The list shown is listed again, with what the import added to it.
+    if (form_.screenFrame(MainForm::Screen::Mail)->isVisible() && FolderFiles::isFolder(form_.CurrentFolder))
+        form_.onTabClicked(MainForm::FirstMailTab + form_.CurrentFolder - 1);
 }
 
 void ImportExportCommands::exportFolder()

@@ -19,9 +19,13 @@ public:
     ImportWindow& openImportWindow(const QStringList& sources = {});
 
 private:
+    // An import a later start handed over: run in the import window once no receive or send runs.
+    void takeHandedOverImport(const QStringList& sources);
     void exportFolder();
     void saveMessage();
     void recountFolders();
+
+    static constexpr int HandOverRetryMilliseconds = 500;
 
     MainForm& form_;
     QPointer<ImportWindow> window_;

@@ -115,9 +115,10 @@ void ImportSource::scan(const QStringList& paths, const std::function<bool()>& s
     files_.clear();
     messages_.clear();
     unreadable_.clear();
+    stop_ = stop;
     for (const QString& path : paths) {
-        if (stop && stop())
-            return;
+        if (stopped())
+            break;
         const QFileInfo info(path);
         if (info.isDir())
             scanPath(info.absoluteFilePath(), false);
@@ -146,6 +147,8 @@ void ImportSource::scanPath(const QString& path, bool inMaildir)
     const QFileInfoList entries = folder.entryInfoList(
         QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo& entry : entries) {
+        if (stopped())
+            return;
         if (entry.isDir()) {
             // A Maildir's tmp holds messages still being delivered.
             if (isMaildir && entry.fileName() == u"tmp")
@@ -210,7 +213,9 @@ void ImportSource::scanMbox(const QString& path)
         messages_.push_back(current);
     };
     qint64 read = 0;
-    while ((read = file.readLine(buffer.data(), PieceBytes)) > 0) {
+    for (int pieces = 1; (read = file.readLine(buffer.data(), PieceBytes)) > 0; ++pieces) {
+        if (pieces % 4096 == 0 && stopped())
+            return;
         const std::string_view piece(buffer.data(), static_cast<std::size_t>(read));
         const bool startsLine = lineStart;
         lineStart = piece.back() == '\n';

@@ -42,7 +42,8 @@ public:
     };
 
     // Finds the messages of paths, oldest first (messages without a date first, in the order of
-    // the sources). Paths that cannot be read are named in unreadable(). stop is asked between files.
+    // the sources). Paths that cannot be read are named in unreadable(). stop is asked between
+    // files and now and then within a large mbox; a stopped scan finds what it had found so far.
     void scan(const QStringList& paths, const std::function<bool()>& stop = {});
 
     const QStringList& files() const { return files_; }
@@ -61,6 +62,9 @@ private:
     void scanMbox(const QString& path);
     void addWholeFile(const QString& path);
 
+    bool stopped() const { return stop_ && stop_(); }
+
+    std::function<bool()> stop_;
     QStringList files_;
     std::vector<Message> messages_;
     QStringList unreadable_;

@@ -3,6 +3,7 @@
 #include "ImportWindow.h"
 #include "MainFormHarness.h"
 #include "NMail.h"
+#include "OperationInProgress.h"
 #include "RunningCopyLink.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
@@ -21,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
+
+#include <memory>
 
 namespace Names = WidgetNames;
 
@@ -123,9 +126,13 @@ private slots:
         QObject::connect(&running, &RunningCopyLink::importReceived, &harness.form(), &MainForm::takeImportHandOver);
         QSignalSpy received(&running, &RunningCopyLink::importReceived);
 
+        auto receiving = std::make_unique<OperationInProgress>(harness.form());
         QVERIFY(RunningCopyLink::handOverImport(sockets.path(), folder.folder(), {source}));
         QVERIFY(received.wait(60000));
         QCOMPARE(received.first().first().toStringList(), QStringList{source});
+        // A receive is running: the import waits for its end.
+        QVERIFY(!importWindow());
+        receiving.reset();
         QTRY_VERIFY(importWindow());
         auto* summary = importWindow()->findChild<QPlainTextEdit*>(Names::ImportSummaryText);
         QTRY_VERIFY_WITH_TIMEOUT(summary->toPlainText().startsWith(QStringLiteral("%1 通を保存").arg(Messages)), 30000);
