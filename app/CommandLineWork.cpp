@@ -57,6 +57,8 @@ int CommandLineWork::importMail(const StartOptions& options, const QString& sock
     MailImport import(paths, mail, addresses.value(), settings.MailAddress);
     const MailImport::Summary summary = import.run(options.importPaths);
     out << summary.line() << Qt::endl;
+    for (const QString& kept : summary.keptWhole)
+        err << QStringLiteral("元のメール全体を添付フォルダに保存しました: %1").arg(kept) << Qt::endl;
     for (const QString& refused : summary.refused)
         err << QStringLiteral("取り込めませんでした: %1").arg(refused) << Qt::endl;
     if (!summary.failure.isEmpty())

@@ -174,6 +174,8 @@ void ImportWindow::finish()
         lines << QStringLiteral("取り込みを途中で終えました: %1").arg(summary_.failure);
     if (!summary_.refused.isEmpty())
         lines << QStringLiteral("取り込めなかったもの:") << summary_.refused;
+    if (!summary_.keptWhole.isEmpty())
+        lines << QStringLiteral("元のメール全体を添付フォルダに保存したもの:") << summary_.keptWhole;
     summaryText_->setPlainText(lines.join(u'\n'));
     for (QWidget* control : {static_cast<QWidget*>(pathBox_), static_cast<QWidget*>(chooseButton_), static_cast<QWidget*>(spamCheck_),
              static_cast<QWidget*>(startButton_), static_cast<QWidget*>(closeButton_)})

@@ -68,6 +68,8 @@ QString MailImport::Summary::line() const
     text += QStringLiteral("、取り込み済みのため %1 通を省略").arg(alreadyThere);
     if (spamDropped > 0)
         text += QStringLiteral("、迷惑メール %1 通を削除").arg(spamDropped);
+    if (!keptWhole.isEmpty())
+        text += QStringLiteral("（うち %1 通は元のメール全体を添付フォルダに保存）").arg(keptWhole.size());
     if (!refused.isEmpty())
         text += QStringLiteral("、%1 件を取り込めませんでした").arg(refused.size());
     if (stopped)
@@ -167,7 +169,8 @@ MailImport::Handled MailImport::handle(const ImportSource& source, const ImportS
     QString header;
     QString body;
     const QString wholeFile = read.value().whole ? read.value().whole->fileName() : QString();
-    if (mail_.NMailLoadMessage(read.value().bytes, wholeFile, subject, date, from, header, body) < 0) {
+    const int loaded = mail_.NMailLoadMessage(read.value().bytes, wholeFile, subject, date, from, header, body);
+    if (loaded < 0) {
         summary.refused << QStringLiteral("%1: %2").arg(name, libraryMessage());
         return Handled::Refused;
     }
@@ -209,11 +212,14 @@ MailImport::Handled MailImport::handle(const ImportSource& source, const ImportS
         journalOpen_ = false;
         touchedFolders_.clear();
         batchStored_.clear();
+        batchKeptWhole_.clear();
         batchSpam_ = 0;
         return Handled::Failed;
     }
     touchedFolders_.insert(folder);
     ++batchStored_[folder];
+    if (loaded == 2)
+        batchKeptWhole_ << QStringLiteral("%1: %2").arg(name, body);
     keys_.add(key, day, ReceivedMessageIds::State::Stored);
     return Handled::Stored;
 }
@@ -243,12 +249,14 @@ bool MailImport::commit(Summary& summary)
         for (const auto& [folder, count] : batchStored_)
             summary.storedPerFolder[folder] += count;
         summary.spamDropped += batchSpam_;
+        summary.keptWhole << batchKeptWhole_;
     } else {
         (void)journal_.undo();
         summary.failure = QStringLiteral("取り込んだメールをディスクに書き込めませんでした。%1").arg(status.error());
     }
     touchedFolders_.clear();
     batchStored_.clear();
+    batchKeptWhole_.clear();
     batchSpam_ = 0;
     return status.ok();
 }

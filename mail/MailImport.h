@@ -37,6 +37,9 @@ public:
         int spamDropped = 0;
         // "file: reason" for every message or source that could not be imported.
         QStringList refused;
+        // "file: notice" for every message stored whole as its raw source in the attachment folder
+        // (too large, or too deeply nested, to be decoded), the notice naming why and the file.
+        QStringList keptWhole;
         // Why the import ended before its end (the records of the batch then were taken back).
         QString failure;
         bool stopped = false;
@@ -92,6 +95,7 @@ private:
     bool journalOpen_ = false;
     std::set<int> touchedFolders_;
     std::map<int, int> batchStored_;
+    QStringList batchKeptWhole_;
     int batchSpam_ = 0;
 };
 

@@ -338,8 +338,9 @@ int NMail::NMailLoadMessage(const std::string& raw, const QString& wholeFile, QS
     message.whyNotWhole = !wholeFile.isEmpty() || static_cast<long long>(raw.size()) > maximumMessageBytes_
         ? QStringLiteral("大きすぎる（%1 バイトを超える）").arg(maximumMessageBytes_)
         : MessageStructure::whyNotWhole(raw);
+    const bool whole = message.whyNotWhole.isEmpty();
     takeAsFetched(std::move(message), 0, 0, subject, date, from, header, body);
-    return 1;
+    return whole ? 1 : 2;
 }
 
 void NMail::takeAsFetched(Fetched message, int handle, int number, QString& subject, QString& date, QString& from,

@@ -104,7 +104,8 @@ public:
     // A message that comes from a file rather than a server (an import), decoded as a fetched one
     // is and taken by the next NMailAttachmentFileFirst as the message fetched last. raw is the
     // message; when it is larger than the caller holds in memory, raw is its head and wholeFile a
-    // file with all of it, which is then kept whole like a message over the size cap. 1, or < 0.
+    // file with all of it, which is then kept whole like a message over the size cap. 1; 2 when the
+    // message cannot be decoded whole and the attachment step will keep its raw source instead; < 0.
     virtual int NMailLoadMessage(const std::string& raw, const QString& wholeFile, QString& subject, QString& date,
         QString& from, QString& header, QString& body)
     {

@@ -162,6 +162,9 @@ TEST_F(MailImportTest, AMessageOverTheSizeBoundIsKeptWholeAndMissingSourcesAreNa
     const QString missing = sourceDir_.path() + QStringLiteral("/nowhere.mbox");
     const MailImport::Summary summary = import({sourceDir_.path() + QStringLiteral("/big"), missing});
     EXPECT_EQ(summary.stored(), 1);
+    ASSERT_EQ(summary.keptWhole.size(), 1);
+    EXPECT_TRUE(summary.keptWhole.first().contains(QStringLiteral("「large.eml」"))) << summary.keptWhole.first().toStdString();
+    EXPECT_TRUE(summary.line().contains(QStringLiteral("うち 1 通は元のメール全体を添付フォルダに保存"))) << summary.line().toStdString();
     ASSERT_EQ(summary.refused.size(), 1);
     EXPECT_TRUE(summary.refused.first().contains(QStringLiteral("nowhere.mbox")));
     EXPECT_FALSE(summary.succeeded());
