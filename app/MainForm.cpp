@@ -1,7 +1,5 @@
 #include "MainForm.h"
 
-#include "ImportExportCommands.h"
-
 #include "AddressBookScreen.h"
 #include "ComposeScreen.h"
 #include "CtrlTabFocus.h"
