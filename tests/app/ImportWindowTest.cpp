@@ -8,6 +8,7 @@
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -62,6 +63,20 @@ class ImportWindowTest : public QObject {
         return nullptr;
     }
 
+    // Opens the "ファイル" menu with Alt+F and takes its item steps down with the arrow keys.
+    static void chooseFileMenuItem(const MainFormHarness& harness, int steps, const QString& expected)
+    {
+        harness.form().activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &harness.form());
+        QTest::keyClick(harness.form().windowHandle(), Qt::Key_F, Qt::AltModifier);
+        auto* fileMenu = harness.find<QMenu>(Names::mFile);
+        QTRY_VERIFY(fileMenu->isVisible());
+        for (int step = 0; step < steps; ++step)
+            QTest::keyClick(fileMenu, Qt::Key_Down);
+        QCOMPARE(fileMenu->activeAction()->objectName(), expected);
+        QTest::keyClick(fileMenu, Qt::Key_Return);
+    }
+
 private slots:
     void aPersonImportsAnMboxThroughTheMenuWithKeys()
     {
@@ -72,15 +87,10 @@ private slots:
         MainFormHarness harness(folder, mail);
         QVERIFY(harness.start());
         harness.clickTab(16);
-        QWindow* main = harness.form().windowHandle();
-        QTest::keyClick(main, Qt::Key_F, Qt::AltModifier);
-        auto* fileMenu = harness.find<QMenu>(Names::mFile);
-        QTRY_VERIFY(fileMenu->isVisible());
         // 新規作成, 開く, 名前を付けて保存, 印刷, then the import.
-        for (int step = 0; step < 4; ++step)
-            QTest::keyClick(fileMenu, Qt::Key_Down);
-        QCOMPARE(fileMenu->activeAction()->objectName(), Names::mImport);
-        QTest::keyClick(fileMenu, Qt::Key_Return);
+        chooseFileMenuItem(harness, 4, Names::mImport);
+        if (QTest::currentTestFailed())
+            return;
         QTRY_VERIFY(importWindow());
         ImportWindow* window = importWindow();
         auto* pathBox = window->findChild<QLineEdit*>(Names::ImportPathText);
@@ -109,6 +119,24 @@ private slots:
         QCOMPARE(folder.storedSubjects(10).size(), Messages);
         QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
         QTRY_VERIFY(!importWindow());
+
+        // The folder, listed again, goes out as an mbox, and its first message as an .eml file.
+        auto* list = harness.find<QAbstractItemView>(Names::MailListView);
+        QTRY_COMPARE(list->model()->rowCount(), Messages);
+        const QString mboxFile = folder.path(QStringLiteral("others.mbox"));
+        const QString emlFile = folder.path(QStringLiteral("first.eml"));
+        harness.fileDialogs.saveAnswers << mboxFile << emlFile;
+        chooseFileMenuItem(harness, 5, Names::mExport);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_COMPARE(harness.messageBoxes.texts().size(), 1);
+        QVERIFY(harness.messageBoxes.texts().first().startsWith(QStringLiteral("%1 通を").arg(Messages)));
+        QVERIFY(folder.contents(QStringLiteral("others.mbox")).startsWith("From other@example.jp "));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        chooseFileMenuItem(harness, 6, Names::mSaveEml);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_VERIFY(folder.contents(QStringLiteral("first.eml")).contains("Subject: message 1\r\n"));
     }
 
     void anImportALaterStartHandsOverRunsInTheImportWindow()

@@ -170,6 +170,16 @@ TEST_F(MailImportTest, AMessageOverTheSizeBoundIsKeptWholeAndMissingSourcesAreNa
     EXPECT_FALSE(summary.succeeded());
     EXPECT_TRUE(body(FolderFiles::OthersFolder, 1).contains(QStringLiteral("「large.eml」")));
     EXPECT_EQ(program_.contents(QStringLiteral("添付フォルダ/large.eml")), large);
+
+    // Exported, the message carries the file its notice names again.
+    const QString file = sourceDir_.path() + QStringLiteral("/export.mbox");
+    ASSERT_TRUE(MboxExport(program_.paths(), Own).writeFolder(FolderFiles::OthersFolder, file).ok());
+    QFile exported(file);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    const QByteArray text = exported.readAll();
+    EXPECT_TRUE(text.contains("Content-Disposition: attachment")) << text.left(2000).toStdString();
+    EXPECT_TRUE(text.contains("large.eml")) << text.left(2000).toStdString();
+    EXPECT_TRUE(text.contains(large.toBase64().left(76))) << text.left(2000).toStdString();
 }
 
 TEST_F(MailImportTest, AnExportedFolderReadsBackInPythonsMailbox)
