@@ -10,6 +10,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -93,6 +94,8 @@ private slots:
             return;
         QTRY_VERIFY(importWindow());
         ImportWindow* window = importWindow();
+        // Spam is dropped only when the person asks for it.
+        QVERIFY(!window->findChild<QCheckBox*>(Names::ImportSpamCheck)->isChecked());
         auto* pathBox = window->findChild<QLineEdit*>(Names::ImportPathText);
         QTRY_VERIFY(pathBox->hasFocus());
         QTest::keyClicks(QApplication::focusWidget(), folder.path(QStringLiteral("source")));

@@ -2,6 +2,7 @@
 // the class and from the command line, and exporting it again for Python's mailbox module.
 
 #include "FolderFiles.h"
+#include "ImportSource.h"
 #include "MailImport.h"
 #include "MboxExport.h"
 #include "NMail.h"
@@ -18,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -180,6 +182,47 @@ TEST_F(MailImportTest, AMessageOverTheSizeBoundIsKeptWholeAndMissingSourcesAreNa
     EXPECT_TRUE(text.contains("Content-Disposition: attachment")) << text.left(2000).toStdString();
     EXPECT_TRUE(text.contains("large.eml")) << text.left(2000).toStdString();
     EXPECT_TRUE(text.contains(large.toBase64().left(76))) << text.left(2000).toStdString();
+}
+
+TEST_F(MailImportTest, SpamIsDroppedOnlyWhenAskedAndNotImportedAgain)
+{
+    MailImport importer(program_.paths(), mail_, {Friend}, Own);
+    importer.setSpamTest([](const QString& subject, const QString&, const QString&) { return subject == u"eml lf"; });
+    const MailImport::Summary first = importer.run({sourceDir_.path()});
+    EXPECT_EQ(first.spamDropped, 1);
+    EXPECT_EQ(first.stored(), 8);
+    EXPECT_FALSE(program_.storedSubjects(FolderFiles::OthersFolder).contains(QStringLiteral("eml lf")));
+    const MailImport::Summary again = import({sourceDir_.path()});
+    EXPECT_EQ(again.stored(), 0);
+    EXPECT_EQ(again.alreadyThere, 10);
+}
+
+// Where an mbox's messages begin and end, with lines longer than a read and CR LF line ends.
+TEST(ImportSourceTest, SeparatorsAreFoundOnlyAtLineStartsAndTheBlankLineAfterEachMessageIsNotKept)
+{
+    QTemporaryDir dir;
+    const QByteArray longLine = QByteArray(100 * 1024, 'x') + "From inside a long line\n";
+    const QByteArray bytes = "From a\r\nSubject: one\r\n\r\nbody\r\n\r\nFrom b\r\nSubject: two\r\nDate: x\r\n\r\n" + longLine
+        + ">From quoted\n\nFrom c\nSubject: three\n\nend";
+    const QString path = dir.path() + QStringLiteral("/box");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    ImportSource source;
+    source.scan({path});
+    ASSERT_EQ(source.messages().size(), 3u);
+    const auto read = [&](std::size_t index) { return QByteArray::fromStdString(source.read(source.messages()[index], 1 << 20).value().bytes); };
+    EXPECT_EQ(read(0), QByteArray("Subject: one\r\n\r\nbody\r\n"));
+    EXPECT_EQ(read(1), "Subject: two\r\nDate: x\r\n\r\n" + longLine + "From quoted\n");
+    EXPECT_EQ(read(2), QByteArray("Subject: three\n\nend"));
+    // Held in memory up to the bound only: the rest goes to a file, all of it there.
+    const auto spilled = source.read(source.messages()[1], 1024).value();
+    ASSERT_TRUE(spilled.whole);
+    QFile whole(spilled.whole->fileName());
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    EXPECT_EQ(whole.readAll(), read(1));
+    EXPECT_EQ(spilled.key, source.read(source.messages()[1], 1 << 20).value().key);
 }
 
 TEST_F(MailImportTest, AnExportedFolderReadsBackInPythonsMailbox)
