@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QTemporaryFile>
 #include <QTimeZone>
 
@@ -19,6 +20,8 @@ constexpr qint64 PieceBytes = 64 * 1024;
 constexpr qint64 HeaderBytesLooked = 256 * 1024;
 // What stays in memory of a message kept in a temporary file: enough for every header.
 constexpr std::size_t HeadBytes = 256 * 1024;
+// What a message copied to the temporary folder leaves free there, for everything else.
+constexpr qint64 SpillDiskReserve = 256LL * 1024 * 1024;
 
 bool startsWithName(std::string_view line, std::string_view name)
 {
@@ -257,6 +260,12 @@ StoreResult<ImportSource::Read> ImportSource::read(const Message& message, qint6
     const auto keep = [&](std::string_view piece) -> StoreStatus {
         total += static_cast<qint64>(piece.size());
         if (!result.whole && total > memoryBound) {
+            // The copy may take what the disk can spare, no more.
+            const qint64 room = QStorageInfo(QDir::tempPath()).bytesAvailable() - SpillDiskReserve;
+            if (message.length > room)
+                return StoreStatus::failure(QStringLiteral("%1 のメール（%2 バイト）を一時フォルダに置く空き容量がありません")
+                                                .arg(QDir::toNativeSeparators(path))
+                                                .arg(message.length));
             result.whole = std::make_shared<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/nemuroa-import-XXXXXX"));
             if (!result.whole->open() || result.whole->write(result.bytes.data(), static_cast<qint64>(result.bytes.size())) < 0)
                 return StoreStatus::failure(QStringLiteral("一時ファイルに書き込めません（%1）").arg(result.whole->errorString()));
