@@ -56,7 +56,8 @@ int CommandLineWork::importMail(const StartOptions& options, const QString& sock
     (void)mail.NMailInitializeWinSock();
     MailImport import(paths, mail, addresses.value(), settings.MailAddress);
     const MailImport::Summary summary = import.run(options.importPaths);
-    out << summary.line() << Qt::endl;
+    const auto names = SortRuleBook(paths).names();
+    out << summary.line(names.ok() ? names.value() : QStringList()) << Qt::endl;
     for (const QString& kept : summary.keptWhole)
         err << QStringLiteral("元のメール全体を添付フォルダに保存しました: %1").arg(kept) << Qt::endl;
     for (const QString& refused : summary.refused)

@@ -1,5 +1,6 @@
 #include "ImportWindow.h"
 
+#include "SortRuleBook.h"
 #include "SpamKeywordList.h"
 #include "WidgetNames.h"
 
@@ -169,7 +170,8 @@ void ImportWindow::finish()
     progress_->setRange(0, std::max(1, summary_.found));
     progress_->setValue(summary_.stopped ? progress_->value() : std::max(1, summary_.found));
     countLabel_->setText(countText(summary_.stored() + summary_.alreadyThere + summary_.spamDropped, summary_.found, 0));
-    QStringList lines{summary_.line()};
+    const auto names = SortRuleBook(paths_).names();
+    QStringList lines{summary_.line(names.ok() ? names.value() : QStringList())};
     if (!summary_.failure.isEmpty())
         lines << QStringLiteral("取り込みを途中で終えました: %1").arg(summary_.failure);
     if (!summary_.refused.isEmpty())

@@ -14,10 +14,12 @@
 
 namespace {
 
-QString folderName(int folder)
+QString folderName(int folder, const QStringList& names)
 {
     if (folder == FolderFiles::SentHistory)
         return QStringLiteral("送信履歴");
+    if (folder <= names.size() && !names[folder - 1].trimmed().isEmpty())
+        return names[folder - 1].trimmed();
     if (folder == FolderFiles::OthersFolder)
         return QStringLiteral("着信 その他");
     return QStringLiteral("フォルダ%1").arg(folder);
@@ -57,11 +59,11 @@ int MailImport::Summary::stored() const
     return count;
 }
 
-QString MailImport::Summary::line() const
+QString MailImport::Summary::line(const QStringList& folderNames) const
 {
     QStringList perFolder;
     for (const auto& [folder, count] : storedPerFolder)
-        perFolder << QStringLiteral("%1 %2").arg(folderName(folder)).arg(count);
+        perFolder << QStringLiteral("%1 %2").arg(folderName(folder, folderNames)).arg(count);
     QString text = QStringLiteral("%1 通を保存").arg(stored());
     if (!perFolder.isEmpty())
         text += QStringLiteral("（%1）").arg(perFolder.join(QStringLiteral("、")));

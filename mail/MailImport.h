@@ -45,8 +45,9 @@ public:
         bool stopped = false;
 
         int stored() const;
-        // One line: what was stored where, skipped and refused.
-        QString line() const;
+        // One line: what was stored where, skipped and refused. Folder k is named folderNames[k - 1]
+        // when that is given and not blank (the sort rules' names), else by its number.
+        QString line(const QStringList& folderNames = {}) const;
         bool succeeded() const { return failure.isEmpty() && refused.isEmpty(); }
     };
 

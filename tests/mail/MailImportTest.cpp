@@ -285,7 +285,7 @@ TEST_F(MailImportTest, TheCommandLineImportsWithoutAWindowAndSaysWhatFailed)
     };
     const auto [firstCode, firstOut, firstErr] = run({QStringLiteral("--import"), sourceDir_.path()});
     EXPECT_EQ(firstCode, 0) << firstErr.toStdString();
-    EXPECT_TRUE(firstOut.startsWith(QStringLiteral("9 通を保存（フォルダ1 1、着信 その他 7、送信履歴 1）"))) << firstOut.toStdString();
+    EXPECT_TRUE(firstOut.startsWith(QStringLiteral("9 通を保存（友人 1、着信 その他 7、送信履歴 1）"))) << firstOut.toStdString();
     const auto [againCode, againOut, againErr] = run({QStringLiteral("--import"), sourceDir_.path()});
     EXPECT_EQ(againCode, 0) << againErr.toStdString();
     EXPECT_TRUE(againOut.startsWith(QStringLiteral("0 通を保存、取り込み済みのため 10 通を省略"))) << againOut.toStdString();
