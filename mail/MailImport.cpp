@@ -115,16 +115,16 @@ MailImport::Summary MailImport::run(const QStringList& paths, const Progress& pr
     }
     ImportSource source;
     source.scan(paths, [this] { return stopRequested_.load(); });
+    // A search cut short found only part of the messages.
+    const bool searchStopped = stopRequested_;
     for (const QString& path : source.unreadable())
         summary.refused << QStringLiteral("%1: 読めません").arg(QDir::toNativeSeparators(path));
     summary.found = static_cast<int>(source.messages().size());
     int done = 0;
     int inBatch = 0;
     for (const ImportSource::Message& message : source.messages()) {
-        if (stopRequested_) {
-            summary.stopped = true;
+        if (stopRequested_)
             break;
-        }
         if (!journalOpen_) {
             if (StoreStatus begun = journal_.begin(); !begun.ok()) {
                 summary.failure = begun.error();
@@ -143,8 +143,7 @@ MailImport::Summary MailImport::run(const QStringList& paths, const Progress& pr
         if (progress)
             progress(++done, summary.found);
     }
-    if (stopRequested_ && done < summary.found)
-        summary.stopped = true;
+    summary.stopped = searchStopped || (stopRequested_ && done < summary.found);
     if (journalOpen_)
         (void)commit(summary);
     return summary;

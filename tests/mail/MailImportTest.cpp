@@ -150,6 +150,12 @@ TEST_F(MailImportTest, AStoppedImportKeepsWhatItStoredAndTheNextStoresTheRestOnc
     EXPECT_TRUE(stopped.stopped);
     EXPECT_EQ(stopped.stored(), 3);
     EXPECT_EQ(stopped.alreadyThere, 1);
+    // Stopped while the sources are still being searched: nothing more, and said so.
+    MailImport early(program_.paths(), mail_, {Friend}, Own);
+    early.stop();
+    const MailImport::Summary none = early.run({sourceDir_.path()});
+    EXPECT_TRUE(none.stopped);
+    EXPECT_EQ(none.stored(), 0);
     const MailImport::Summary rest = import({sourceDir_.path()});
     EXPECT_EQ(rest.stored(), 6);
     EXPECT_EQ(rest.alreadyThere, 4);
