@@ -1,3 +1,4 @@
+#include "CommandLineWork.h"
 #include "MailtoLink.h"
 #include "MainForm.h"
 #include "NMail.h"
@@ -39,6 +40,24 @@ int main(int argc, char* argv[])
     if (const std::optional<QString> information = StartOptions::informationFor(argumentsOf(argc, argv))) {
         std::fputs(information->toLocal8Bit().constData(), stdout);
         return EXIT_SUCCESS;
+    }
+    // An import or an export asked on the command line is done without a window.
+    if (const QStringList arguments = argumentsOf(argc, argv);
+        arguments.contains(StartOptions::ImportOption) || arguments.contains(StartOptions::ExportOption)) {
+        QCoreApplication application(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        const StartOptions work = StartOptions::parse(
+            arguments, qEnvironmentVariable(qPrintable(StartOptions::FolderVariable)), QCoreApplication::applicationDirPath());
+        if (!work.error.isEmpty()) {
+            err << work.error << Qt::endl;
+            return 2;
+        }
+        if (work.exportFolder != 0)
+            return CommandLineWork::exportMbox(work, out, err);
+        NMail mail;
+        return CommandLineWork::importMail(
+            work, RunningCopyLink::socketFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath()), mail, out, err);
     }
     QApplication application(argc, argv);
     QApplication::setFont(MainForm::programFont());
@@ -95,6 +114,7 @@ int main(int argc, char* argv[])
 
     if (runningCopy.listen()) {
         QObject::connect(&runningCopy, &RunningCopyLink::mailtoReceived, &window, &MainForm::takeHandOver);
+        QObject::connect(&runningCopy, &RunningCopyLink::importReceived, &window, &MainForm::takeImportHandOver);
     }
     if (const std::optional<MailtoLink> link = MailtoLink::parse(options.mailto))
         window.composeMailto(*link);

@@ -8,6 +8,7 @@
 #include "FolderFiles.h"
 #include "HintLine.h"
 #include "IdPassForm.h"
+#include "ImportExportCommands.h"
 #include "MailScreen.h"
 #include "MainScreen.h"
 #include "MainScreenActions.h"
@@ -117,6 +118,10 @@ void MainForm::buildMenus()
     addItem(fileMenu_, Names::msave, QStringLiteral("名前を付けて保存"));
     addItem(fileMenu_, Names::mprint, QStringLiteral("印刷"));
     fileMenu_->addSeparator();
+    addItem(fileMenu_, Names::mImport, QStringLiteral("他のメールソフトから取り込む..."));
+    addItem(fileMenu_, Names::mExport, QStringLiteral("mbox に書き出す..."));
+    addItem(fileMenu_, Names::mSaveEml, QStringLiteral("一通を .eml で保存..."));
+    fileMenu_->addSeparator();
     connect(addItem(fileMenu_, Names::mend, QStringLiteral("終了")), &QAction::triggered, this, &MainForm::exitAfterNotice);
 
     editMenu_ = menuBar()->addMenu(QStringLiteral("編集(&E)"));
@@ -155,6 +160,7 @@ void MainForm::buildScreens()
     new MainScreenActions(*this);
     new HintLine(*this);
     new CtrlTabFocus(*this);
+    new ImportExportCommands(*this);
     mailScreen_ = createMailScreen(central);
     addressBookScreen_ = createAddressBookScreen(central);
     composeScreen_ = createComposeScreen(central);
@@ -786,4 +792,13 @@ void MainForm::takeHandOver(const QString& mailto)
     activateWindow();
     if (const std::optional<MailtoLink> link = MailtoLink::parse(mailto))
         composeMailto(*link);
+}
+
+void MainForm::takeImportHandOver(const QStringList& sources)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    emit importHandedOver(sources);
 }

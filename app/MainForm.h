@@ -124,6 +124,8 @@ public:
     // What a later start handed over (an empty text when it had no link): the window comes to
     // the front, restored if minimised, and a link goes to the compose screen.
     void takeHandOver(const QString& mailto);
+    // An import a later start handed over: the window comes to the front and the import window runs it.
+    void takeImportHandOver(const QStringList& sources);
 
     // Releases the mail library and ends the process.
     void shutdown();
@@ -153,6 +155,7 @@ signals:
     void addressBookTabOpened();
     void spamKeywordTabOpened();
     void mailTabOpened(int folder);
+    void importHandedOver(const QStringList& sources);
     // The window changed size (including the size set at start-up); width and height in twips.
     void outerSizeChanged(double width, double height);
 

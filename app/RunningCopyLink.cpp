@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QUrl>
 
 #include <cerrno>
 #include <sys/socket.h>
@@ -15,6 +16,8 @@
 namespace {
 
 constexpr qint64 MaxLinkBytes = 64 * 1024;
+// The line of an import begins with this word, which no mailto: link is.
+const QByteArray ImportPrefix = QByteArrayLiteral("import");
 
 QString canonicalFolder(const QString& folder)
 {
@@ -79,6 +82,24 @@ QString RunningCopyLink::serverName(const QString& socketFolder, const QString& 
 
 bool RunningCopyLink::handOver(const QString& socketFolder, const QString& programFolder, const QString& mailto, int timeoutMilliseconds)
 {
+    QByteArray line = mailto.toUtf8();
+    line.replace('\n', ' ');
+    return sendLine(socketFolder, programFolder, line, timeoutMilliseconds);
+}
+
+bool RunningCopyLink::handOverImport(const QString& socketFolder, const QString& programFolder, const QStringList& paths, int timeoutMilliseconds)
+{
+    // Each path percent-encoded, so that no character of a file name can end the line or the path.
+    QByteArray line = ImportPrefix;
+    for (const QString& path : paths)
+        line += ' ' + QUrl::toPercentEncoding(path);
+    if (line.size() >= MaxLinkBytes)
+        return false;
+    return sendLine(socketFolder, programFolder, line, timeoutMilliseconds);
+}
+
+bool RunningCopyLink::sendLine(const QString& socketFolder, const QString& programFolder, QByteArray line, int timeoutMilliseconds)
+{
     if (!isPrivateFolder(socketFolder))
         return false;
     QLocalSocket socket;
@@ -90,9 +111,7 @@ bool RunningCopyLink::handOver(const QString& socketFolder, const QString& progr
         socket.abort();
         return false;
     }
-    QByteArray line = mailto.toUtf8();
-    line.replace('\n', ' ').append('\n');
-    socket.write(line);
+    socket.write(line.append('\n'));
     // Once written, the line waits in the socket for a copy busy in a long receive session.
     if (!socket.waitForBytesWritten(timeoutMilliseconds))
         return false;
@@ -143,9 +162,16 @@ void RunningCopyLink::acceptConnections()
                     socket->abort();
                 return;
             }
-            const QString mailto = QString::fromUtf8(socket->readLine(MaxLinkBytes)).trimmed();
+            const QByteArray line = socket->readLine(MaxLinkBytes).trimmed();
             socket->disconnectFromServer();
-            emit mailtoReceived(mailto);
+            if (line.startsWith(ImportPrefix + ' ')) {
+                QStringList paths;
+                for (const QByteArray& path : line.mid(ImportPrefix.size() + 1).split(' '))
+                    paths << QUrl::fromPercentEncoding(path);
+                emit importReceived(paths);
+            } else {
+                emit mailtoReceived(QString::fromUtf8(line));
+            }
         };
         connect(socket, &QLocalSocket::readyRead, this, takeLine);
         takeLine();

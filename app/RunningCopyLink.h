@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 class QLocalSocket;
@@ -31,6 +32,11 @@ public:
     [[nodiscard]] static bool handOver(
         const QString& socketFolder, const QString& programFolder, const QString& mailto, int timeoutMilliseconds = 3000);
 
+    // Gives an import of the sources at paths (absolute) to a copy running on the folder, which
+    // runs it in its import window; true once that copy has taken it.
+    [[nodiscard]] static bool handOverImport(
+        const QString& socketFolder, const QString& programFolder, const QStringList& paths, int timeoutMilliseconds = 3000);
+
     // Starts answering later starts. A socket left behind by a copy that crashed is replaced;
     // false when a running copy answers on it or the socket cannot be made.
     [[nodiscard]] bool listen();
@@ -40,9 +46,12 @@ public:
 signals:
     // A later start handed this over (empty when it had no mailto: link).
     void mailtoReceived(const QString& mailto);
+    // A later start handed over an import of these sources.
+    void importReceived(const QStringList& paths);
 
 private:
     void acceptConnections();
+    static bool sendLine(const QString& socketFolder, const QString& programFolder, QByteArray line, int timeoutMilliseconds);
 
     QString programFolder_;
     QString socketFolder_;

@@ -17,6 +17,21 @@ inline const QString mopen = QStringLiteral("mopen");                // "開く"
 inline const QString msave = QStringLiteral("msave");                // "名前を付けて保存": save the body as
 inline const QString mprint = QStringLiteral("mprint");              // "印刷": print the body
 inline const QString mend = QStringLiteral("mend");                  // "終了": ends the program after a notice
+inline const QString mImport = QStringLiteral("mImport");            // "他のメールソフトから取り込む...": the import window
+inline const QString mExport = QStringLiteral("mExport");            // "mbox に書き出す...": the shown folder as an mbox
+inline const QString mSaveEml = QStringLiteral("mSaveEml");          // "一通を .eml で保存...": the shown message
+
+// The import window (ImportWindow).
+inline const QString ImportWindow = QStringLiteral("ImportWindow");
+inline const QString ImportPathText = QStringLiteral("ImportPathText");       // the sources, separated by ";"
+inline const QString ImportChooseFile = QStringLiteral("ImportChooseFile");   // "ファイルを選ぶ..."
+inline const QString ImportSpamCheck = QStringLiteral("ImportSpamCheck");     // "迷惑メールを削除する" (off)
+inline const QString ImportStart = QStringLiteral("ImportStart");             // "取り込む"
+inline const QString ImportProgress = QStringLiteral("ImportProgress");       // the progress bar
+inline const QString ImportCountLabel = QStringLiteral("ImportCountLabel");   // count and time left
+inline const QString ImportStop = QStringLiteral("ImportStop");               // "中止"
+inline const QString ImportSummaryText = QStringLiteral("ImportSummaryText"); // the summary at the end
+inline const QString ImportClose = QStringLiteral("ImportClose");             // "閉じる"
 inline const QString medit = QStringLiteral("medit");                // menu "編集(&E)"
 inline const QString mall = QStringLiteral("mall");                  // "全て選択": select the whole body
 inline const QString matamajump = QStringLiteral("matamajump");      // "文頭へジャンプ": caret to the start

@@ -12,14 +12,16 @@
 #include <charconv>
 #include <optional>
 #include <fcntl.h>
+#include <limits>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr int ReceivedFolders = ReceiveJournal::ReceivedFolders;
-static_assert(ReceivedFolders == FolderFiles::OthersFolder);
+constexpr int NotedFiles = ReceiveJournal::NotedFiles;
+static_assert(ReceiveJournal::ReceivedFolders == FolderFiles::OthersFolder);
+static_assert(NotedFiles == FolderFiles::SentHistory);
 
 StoreStatus removeDurably(const QString& path)
 {
@@ -28,14 +30,16 @@ StoreStatus removeDurably(const QString& path)
     return AtomicFile::syncDirectoryOf(path);
 }
 
-// The lengths in folder order; std::nullopt when the note is not ten whole lines of numbers.
+// The lengths in folder order; std::nullopt when the note is not eleven whole lines of numbers, or
+// ten as an earlier version wrote it (the sent history then stays as it is).
 std::optional<ReceiveJournal::Lengths> parse(const QByteArray& note)
 {
     ReceiveJournal::Lengths lengths{};
+    lengths.fill(std::numeric_limits<qint64>::max());
     const QList<QByteArray> lines = note.split('\n');
-    if (lines.size() != ReceivedFolders + 1 || !lines.last().isEmpty())
+    if ((lines.size() != NotedFiles + 1 && lines.size() != ReceiveJournal::ReceivedFolders + 1) || !lines.last().isEmpty())
         return std::nullopt;
-    for (int folder = 0; folder < ReceivedFolders; ++folder) {
+    for (int folder = 0; folder + 1 < lines.size(); ++folder) {
         const QByteArray& line = lines[folder];
         qint64 value = -1;
         const auto [end, error] = std::from_chars(line.constData(), line.constData() + line.size(), value);
@@ -75,7 +79,7 @@ StoreStatus ReceiveJournal::begin()
     noted_.reset();
     Lengths lengths{};
     std::string note;
-    for (int folder = 1; folder <= ReceivedFolders; ++folder) {
+    for (int folder = 1; folder <= NotedFiles; ++folder) {
         struct stat info {};
         const QByteArray name = QFile::encodeName(FolderFiles::FolderFilePath(paths_, folder));
         qint64 length = 0;
@@ -115,7 +119,7 @@ StoreStatus ReceiveJournal::removeNote() const
 StoreStatus ReceiveJournal::cutBackTo(const Lengths& lengths) const
 {
     StoreStatus first = StoreStatus::success();
-    for (int folder = 1; folder <= ReceivedFolders; ++folder) {
+    for (int folder = 1; folder <= NotedFiles; ++folder) {
         StoreStatus cut = cutBack(FolderFiles::FolderFilePath(paths_, folder), lengths[static_cast<std::size_t>(folder - 1)]);
         if (first.ok() && !cut.ok())
             first = cut;

@@ -9,7 +9,8 @@
 #include <optional>
 
 // What a receive session undoes when it ends before its records are safely on disk: the length
-// every received-mail folder file had before the session appended to it.
+// every received-mail folder file, and the sent history (an import files the user's own mail
+// there), had before the session appended to it.
 //
 // The session writes the journal (flushed, with its folder) before its first record and removes
 // it (again flushed) once its records are flushed and before it lets the server delete anything.
@@ -23,7 +24,8 @@ public:
 
     QString path() const;
 
-    // Notes the lengths of folders 1 to 10 (a missing file as 0) and flushes the note.
+    // Notes the lengths of folders 1 to 10 and of the sent history (a missing file as 0) and
+    // flushes the note.
     StoreStatus begin();
     // Removes the note durably: from now on the session's records stay, and so do the ids written
     // for them to the pending id file (ReceivedMessageIds).
@@ -39,7 +41,9 @@ public:
     StoreStatus rollBack() const;
 
     static constexpr int ReceivedFolders = 10;
-    using Lengths = std::array<qint64, ReceivedFolders>;
+    // Folders 1 to 10 and the sent history, in this order.
+    static constexpr int NotedFiles = ReceivedFolders + 1;
+    using Lengths = std::array<qint64, NotedFiles>;
 
 private:
     StoreStatus cutBackTo(const Lengths& lengths) const;

@@ -6,8 +6,8 @@
 #include <QStringList>
 
 // What a run of the program that was ended in the middle of writing leaves behind, put right at
-// the next start before anything reads the files: the records of a receive session that did not
-// finish are cut off (ReceiveJournal), and the temporary files named below are removed. Nothing
+// the next start before anything reads the files: the records of a receive session or an import
+// that did not finish are cut off (ReceiveJournal), and the temporary files named below are removed. Nothing
 // else is touched; in particular the parts of split messages kept in the attachment folder are
 // mail still waiting for its other parts, and a work file 0.txt left there is removed by the next
 // receive, which alone tells it from a file of the user's of that name (AttachmentWorkFile).
@@ -29,8 +29,8 @@ namespace StartUpRecovery {
 // over the original only once the copy is complete and flushed.
 QStringList leftoverTemporaryFiles(const ProgramPaths& paths);
 
-// Rolls back an interrupted receive session (or takes the ids of one that was committed) and
-// removes the leftover temporary files.
+// Rolls back an interrupted receive session or import (or takes the ids of one that was committed)
+// and removes the leftover temporary files.
 StoreStatus recover(const ProgramPaths& paths);
 
 } // namespace StartUpRecovery

@@ -325,26 +325,46 @@ int NMail::NMailPop3GetMail(int handle, int number, QString& subject, QString& d
     const Fetched* message = open ? fetched(*open, number) : nullptr;
     if (!message)
         return open ? fetchFailure_ : -1;
-    const std::string& raw = *message->bytes;
+    takeAsFetched(*message, handle, number, subject, date, from, header, body);
+    return 1;
+}
+
+int NMail::NMailLoadMessage(const std::string& raw, const QString& wholeFile, QString& subject, QString& date,
+    QString& from, QString& header, QString& body)
+{
+    Fetched message;
+    message.bytes = std::make_shared<const std::string>(raw);
+    message.wholeFile = wholeFile;
+    message.whyNotWhole = !wholeFile.isEmpty() || static_cast<long long>(raw.size()) > maximumMessageBytes_
+        ? QStringLiteral("大きすぎる（%1 バイトを超える）").arg(maximumMessageBytes_)
+        : MessageStructure::whyNotWhole(raw);
+    const bool whole = message.whyNotWhole.isEmpty();
+    takeAsFetched(std::move(message), 0, 0, subject, date, from, header, body);
+    return whole ? 1 : 2;
+}
+
+void NMail::takeAsFetched(Fetched message, int handle, int number, QString& subject, QString& date, QString& from,
+    QString& header, QString& body)
+{
+    const std::string& raw = *message.bytes;
     DecodedMessage decoded;
     lastParse_.reset();
-    if (message->whyNotWhole.isEmpty()) {
+    if (message.whyNotWhole.isEmpty()) {
         decoded = MessageDecoder::decodeWhole(raw, raw.size() <= ReusedParseBytes ? &lastParse_ : nullptr);
         body = bodyAsFetched(raw, decoded);
     } else {
         decoded = MessageDecoder::decodeHeader(raw);
-        decoded.body = MessageDecoder::notWholeNotice(message->whyNotWhole);
+        decoded.body = MessageDecoder::notWholeNotice(message.whyNotWhole);
         body = decoded.body;
     }
     subject = cutToBuffer(decoded.subject);
     date = cutToBuffer(decoded.date);
     from = cutToBuffer(decoded.from);
     header = cutToBuffer(decoded.header);
-    lastFetched_ = *message;
+    lastFetched_ = std::move(message);
     lastFetchedHandle_ = handle;
     lastFetchedNumber_ = number;
     lastReadableBody_ = decoded.body;
-    return 1;
 }
 
 int NMail::keepWhole(const Fetched& message, QString& body, const QString& subject, const AttachmentFolder& folder)
@@ -353,8 +373,9 @@ int NMail::keepWhole(const Fetched& message, QString& body, const QString& subje
     const QString name = subject.trimmed().isEmpty() ? fallback : subject.trimmed() + QStringLiteral(".eml");
     StoreResult<QString> written = !message.spoolError.isEmpty()
         ? StoreStatus::failure(QStringLiteral("一時ファイルに書き込めません（%1）。").arg(message.spoolError))
-        : message.spool ? folder.copyNew(name, fallback, message.spool->fileName())
-                        : folder.writeNew(name, fallback, *message.bytes);
+        : message.spool               ? folder.copyNew(name, fallback, message.spool->fileName())
+        : !message.wholeFile.isEmpty() ? folder.copyNew(name, fallback, message.wholeFile)
+                                       : folder.writeNew(name, fallback, *message.bytes);
     if (!written.ok()) {
         lastError_ = QStringLiteral("このメールは%1ため、元のメール全体を添付フォルダに保存しようとしましたが、できませんでした。%2")
                          .arg(message.whyNotWhole, written.error());
@@ -589,7 +610,7 @@ int NMail::NMailSmtpSendMail(const QString& server, const QString& to, const QSt
         (void)fail(ServerAddress::unreadableText(server, ServerAddress::Protocol::Smtp));
         return SendNotConnected;
     }
-    OutgoingMessage::Content content{from, to, subject, body, attachments.split(u',', Qt::SkipEmptyParts)};
+    OutgoingMessage::Content content{from, to, subject, body, attachments.split(u',', Qt::SkipEmptyParts), false, {}};
     auto message = OutgoingMessage::build(content);
     if (!message.ok())
         return fail(message.error());

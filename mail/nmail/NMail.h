@@ -37,6 +37,8 @@ public:
         QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText,
         int flag) override;
     int NMailAttachmentFileClose(int handle) override;
+    int NMailLoadMessage(const std::string& raw, const QString& wholeFile, QString& subject, QString& date,
+        QString& from, QString& header, QString& body) override;
     int NMailAttachmentFileFlush(int handle) override;
     int NMailPop3DeleteMail(int handle, int number) override;
     int NMailPop3DeleteMails(int handle, const QList<int>& numbers, QStringList& refusals) override;
@@ -55,6 +57,8 @@ private:
     struct Fetched {
         std::shared_ptr<const std::string> bytes; // the message, or its head when spooled
         std::shared_ptr<QTemporaryFile> spool;
+        // A message loaded from a file that holds all of it, bytes being its head.
+        QString wholeFile;
         QString spoolError;
         // Why the message cannot be decoded whole; empty when it can.
         QString whyNotWhole;
@@ -63,6 +67,9 @@ private:
     Session* session(int handle);
     // The session of handle once it has logged in; nullptr, with the error set, otherwise.
     Session* loggedInSession(int handle);
+    // Decodes message as the message fetched last, for the attachment step.
+    void takeAsFetched(Fetched message, int handle, int number, QString& subject, QString& date, QString& from,
+        QString& header, QString& body);
     // Fetches message number once per session step; status, size and fetch of one message share it.
     // On failure the error is set and fetchFailure_ holds the result to return.
     const Fetched* fetched(Session& open, int number);

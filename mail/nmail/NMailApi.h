@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 // The mail library: every network operation of the program (POP3, APOP, SMTP, MIME decoding,
 // attachment extraction) goes through these calls, named and ordered as the program has always
 // used them. Results below zero are failures whose text NMailGetMessage supplies. Every call
@@ -99,6 +101,23 @@ public:
         QString& body, const QString& attachmentFolder, const QString& workFilePath, QString& workText, int flag)
         = 0;
     virtual int NMailAttachmentFileClose(int handle) = 0;
+    // A message that comes from a file rather than a server (an import), decoded as a fetched one
+    // is and taken by the next NMailAttachmentFileFirst as the message fetched last. raw is the
+    // message; when it is larger than the caller holds in memory, raw is its head and wholeFile a
+    // file with all of it, which is then kept whole like a message over the size cap. 1; 2 when the
+    // message cannot be decoded whole and the attachment step will keep its raw source instead; < 0.
+    virtual int NMailLoadMessage(const std::string& raw, const QString& wholeFile, QString& subject, QString& date,
+        QString& from, QString& header, QString& body)
+    {
+        (void)raw;
+        (void)wholeFile;
+        (void)subject;
+        (void)date;
+        (void)from;
+        (void)header;
+        (void)body;
+        return -1;
+    }
     // Flushes to disk the attachments and kept parts written since the last flush or QUIT, so that
     // what is recorded as received has its files safe; < 0 when one cannot be.
     virtual int NMailAttachmentFileFlush(int handle) = 0;

@@ -39,7 +39,7 @@ std::string toStdString(const QByteArray& bytes) { return std::string(bytes.cons
 
 StoreResult<OutgoingMessage> OutgoingMessage::build(const Content& content)
 {
-    if (holdsLineBreak(content.to) || holdsLineBreak(content.from) || holdsLineBreak(content.subject))
+    if (holdsLineBreak(content.to) || holdsLineBreak(content.from) || holdsLineBreak(content.subject) || holdsLineBreak(content.date))
         return StoreStatus::failure(QStringLiteral("宛先・差出人・件名に改行文字を含むメールは送信できません。"));
 
     struct File {
@@ -62,28 +62,40 @@ StoreResult<OutgoingMessage> OutgoingMessage::build(const Content& content)
     }
 
     const RecipientList recipients = RecipientList::parse(content.to);
-    if (!recipients.refused().isEmpty())
+    const bool recipientsAsText = content.kept && (!recipients.refused().isEmpty() || recipients.mailboxes().empty());
+    if (!content.kept && !recipients.refused().isEmpty())
         return StoreStatus::failure(refusedRecipientText(recipients.refused().first()));
-    if (recipients.mailboxes().empty())
+    if (!content.kept && recipients.mailboxes().empty())
         return StoreStatus::failure(QStringLiteral("宛先のメールアドレス「%1」を読み取れません。").arg(content.to));
     const RecipientList senders = RecipientList::parse(content.from);
-    if (!senders.ok() || senders.mailboxes().size() != 1)
+    const bool senderAsText = content.kept && (!senders.ok() || senders.mailboxes().size() != 1);
+    if (!content.kept && (!senders.ok() || senders.mailboxes().size() != 1))
         return StoreStatus::failure(QStringLiteral("差出人のメールアドレス「%1」を読み取れません。設定を確認してください。").arg(content.from));
 
     OutgoingMessage built;
-    for (const RecipientList::Mailbox& mailbox : recipients.mailboxes()) {
-        built.recipients_.push_back(toStdString(HeaderEncoding::wireAddress(mailbox.address)));
-        built.needsUtf8_ = built.needsUtf8_ || RecipientList::needsUtf8(mailbox.address);
+    if (!recipientsAsText) {
+        for (const RecipientList::Mailbox& mailbox : recipients.mailboxes()) {
+            built.recipients_.push_back(toStdString(HeaderEncoding::wireAddress(mailbox.address)));
+            built.needsUtf8_ = built.needsUtf8_ || RecipientList::needsUtf8(mailbox.address);
+        }
     }
-    const RecipientList::Mailbox& sender = senders.mailboxes().front();
-    built.sender_ = toStdString(HeaderEncoding::wireAddress(sender.address));
-    built.needsUtf8_ = built.needsUtf8_ || RecipientList::needsUtf8(sender.address);
+    QString domain = QStringLiteral("localhost");
+    if (!senderAsText) {
+        const RecipientList::Mailbox& sender = senders.mailboxes().front();
+        built.sender_ = toStdString(HeaderEncoding::wireAddress(sender.address));
+        built.needsUtf8_ = built.needsUtf8_ || RecipientList::needsUtf8(sender.address);
+        domain = sender.address.mid(sender.address.lastIndexOf(u'@') + 1);
+    }
 
-    const QString domain = sender.address.mid(sender.address.lastIndexOf(u'@') + 1);
     const QByteArray uniqueText = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
-    QByteArray message = HeaderEncoding::mailboxField("From", senders.mailboxes()) + HeaderEncoding::mailboxField("To", recipients.mailboxes())
-        + HeaderEncoding::unstructuredField("Subject", content.subject)
-        + "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + "\r\n"
+    QByteArray message = senderAsText ? HeaderEncoding::unstructuredField("From", content.from) : HeaderEncoding::mailboxField("From", senders.mailboxes());
+    if (recipientsAsText && !content.to.trimmed().isEmpty())
+        message += HeaderEncoding::unstructuredField("To", content.to);
+    else if (!recipientsAsText)
+        message += HeaderEncoding::mailboxField("To", recipients.mailboxes());
+    const QString date = content.kept && !content.date.trimmed().isEmpty() ? content.date.trimmed()
+                                                                           : QDateTime::currentDateTime().toString(Qt::RFC2822Date);
+    message += HeaderEncoding::unstructuredField("Subject", content.subject) + HeaderEncoding::unstructuredField("Date", date)
         + "Message-ID: <" + uniqueText + '@' + QUrl::toAce(domain) + ">\r\n" + "MIME-Version: 1.0\r\n";
 
     const QByteArray textPart = "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n\r\n"

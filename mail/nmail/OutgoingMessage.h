@@ -20,6 +20,11 @@ public:
         QString subject;
         QString body;
         QStringList attachmentPaths;
+        // A message kept in a file (an export) rather than sent: it keeps its own Date (this text,
+        // or now when empty), needs no recipient, and a sender or recipient text that is no
+        // address is written as plain text.
+        bool kept = false;
+        QString date;
     };
 
     // Refuses header injection (CR or LF in an address or the subject), a recipient part that is

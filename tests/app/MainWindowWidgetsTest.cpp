@@ -138,7 +138,9 @@ private slots:
         };
         QCOMPARE(harness.find<QMenu>(Names::mFile)->title(), QStringLiteral("ファイル(&F)"));
         QCOMPARE(captions(Names::mFile), QStringList({QStringLiteral("新規作成"), QStringLiteral("開く"), QStringLiteral("名前を付けて保存"),
-                                             QStringLiteral("印刷"), QStringLiteral("-"), QStringLiteral("終了")}));
+                                             QStringLiteral("印刷"), QStringLiteral("-"), QStringLiteral("他のメールソフトから取り込む..."),
+                                             QStringLiteral("mbox に書き出す..."), QStringLiteral("一通を .eml で保存..."), QStringLiteral("-"),
+                                             QStringLiteral("終了")}));
         QCOMPARE(harness.find<QMenu>(Names::medit)->title(), QStringLiteral("編集(&E)"));
         QCOMPARE(captions(Names::medit), QStringList({QStringLiteral("全て選択"), QStringLiteral("文頭へジャンプ"), QStringLiteral("文末へジャンプ"),
                                              QStringLiteral("-"), QStringLiteral("検索"), QStringLiteral("-"), QStringLiteral("切り取り"),

@@ -4,6 +4,7 @@
 //
 //   crash_sweep_driver PROGRAM_FOLDER start
 //   crash_sweep_driver PROGRAM_FOLDER receive SERVER USER PASSWORD CA_FILE [KEEP_ON_SERVER_DAYS]
+//   crash_sweep_driver PROGRAM_FOLDER import SOURCE...
 //   crash_sweep_driver PROGRAM_FOLDER delete-one FOLDER RECORD
 //   crash_sweep_driver PROGRAM_FOLDER delete-all FOLDER
 //   crash_sweep_driver PROGRAM_FOLDER keyword-delete RECORD
@@ -11,13 +12,14 @@
 //   crash_sweep_driver PROGRAM_FOLDER settings
 //   crash_sweep_driver PROGRAM_FOLDER account
 //
-// "receive" does the start-up recovery first, as a start of the program followed by a click on
+// "receive" and "import" do the start-up recovery first (the command line's import does the same), as a start of the program followed by a click on
 // the receive tab would. Every message box goes to standard output as one line "box<TAB>title<TAB>
 // text"; a failed operation prints "error<TAB>text" and exits with 1.
 
 #include "AccountProfile.h"
 #include "AddressBook.h"
 #include "FolderFiles.h"
+#include "MailImport.h"
 #include "MessageBoxService.h"
 #include "MessageDeletion.h"
 #include "NMail.h"
@@ -77,12 +79,8 @@ int finish(const StoreStatus& status)
     return 1;
 }
 
-int receive(const ProgramPaths& paths, const QStringList& arguments)
+std::array<QString, 9> sortingAddressesOf(const ProgramPaths& paths)
 {
-    if (arguments.size() < 4)
-        return 2;
-    if (StoreStatus recovered = StartUpRecovery::recover(paths); !recovered.ok())
-        return finish(recovered);
     std::array<QString, 9> sortingAddresses;
     const SortRuleBook rules(paths);
     for (int rule = 1; rule <= SortRuleBook::SortingRules; ++rule) {
@@ -90,6 +88,16 @@ int receive(const ProgramPaths& paths, const QStringList& arguments)
         if (read.ok() && read.value())
             sortingAddresses[static_cast<std::size_t>(rule - 1)] = read.value()->RuleAddress;
     }
+    return sortingAddresses;
+}
+
+int receive(const ProgramPaths& paths, const QStringList& arguments)
+{
+    if (arguments.size() < 4)
+        return 2;
+    if (StoreStatus recovered = StartUpRecovery::recover(paths); !recovered.ok())
+        return finish(recovered);
+    const std::array<QString, 9> sortingAddresses = sortingAddressesOf(paths);
     NMail mail;
     mail.NMailInitializeWinSock();
     mail.NMailSetOptionText(NMailApi::OptionTrustedCaFile, arguments[3]);
@@ -110,6 +118,22 @@ int receive(const ProgramPaths& paths, const QStringList& arguments)
     mail.NMailEndWinSock();
     print(QStringLiteral("stored\t%1\tspam\t%2").arg(outcome.storedCount).arg(outcome.spamCount));
     return 0;
+}
+
+int importMail(const ProgramPaths& paths, const QStringList& sources)
+{
+    if (StoreStatus recovered = StartUpRecovery::recover(paths); !recovered.ok())
+        return finish(recovered);
+    NMail mail;
+    mail.NMailInitializeWinSock();
+    MailImport importer(paths, mail, sortingAddressesOf(paths), ServerSettings::read(ProgramPaths::inCurrentDirectory(u"vbmail.ini")).MailAddress);
+    // Batches of two, so that a sweep crosses the commit of one batch and the start of the next.
+    importer.setBatchSize(2);
+    const MailImport::Summary summary = importer.run(sources);
+    print(QStringLiteral("stored\t%1\talready\t%2").arg(summary.stored()).arg(summary.alreadyThere));
+    if (!summary.failure.isEmpty())
+        return finish(StoreStatus::failure(summary.failure));
+    return summary.refused.isEmpty() ? 0 : finish(StoreStatus::failure(summary.refused.join(u' ')));
 }
 
 int deleteOne(const ProgramPaths& paths, int folder, int recordNumber)
@@ -163,6 +187,8 @@ int main(int argc, char** argv)
         return finish(StartUpRecovery::recover(paths));
     if (operation == u"receive")
         return receive(paths, arguments);
+    if (operation == u"import")
+        return importMail(paths, arguments);
     if (operation == u"delete-one")
         return deleteOne(paths, number(0), number(1));
     if (operation == u"delete-all")

@@ -1,5 +1,6 @@
 #include "FolderFiles.h"
 #include "ReceiveJournal.h"
+#include "RecordLayouts.h"
 #include "StartUpRecovery.h"
 #include "StoreTestFolder.h"
 #include "StoreTestRecords.h"
@@ -68,6 +69,30 @@ TEST(StartUpRecovery, CutsOffOnlyTheRecordsOfASessionThatDidNotFinish)
     ASSERT_TRUE(journal.commit().ok());
     ASSERT_TRUE(StartUpRecovery::recover(paths).ok());
     EXPECT_EQ(others.recordCount().value(), 2);
+}
+
+TEST(StartUpRecovery, AnImportsSentMailIsCutOffTooAndANoteOfAnEarlierVersionLeavesTheSentHistory)
+{
+    StoreTestFolder store;
+    const ProgramPaths& paths = store.paths();
+    const RecordFile others = FolderFiles::folderFile(paths, FolderFiles::OthersFolder);
+    const RecordFile sent = FolderFiles::folderFile(paths, FolderFiles::SentHistory);
+    ReceiveJournal journal(paths);
+    ASSERT_TRUE(journal.begin().ok());
+    ASSERT_TRUE(others.append(message(QStringLiteral("imported"))).ok());
+    ASSERT_TRUE(sent.append(Record(RecordLayouts::Sent)).ok());
+    ASSERT_TRUE(StartUpRecovery::recover(paths).ok());
+    EXPECT_EQ(StoreTestFolder::contents(others.path()), QByteArray());
+    EXPECT_EQ(StoreTestFolder::contents(sent.path()), QByteArray());
+
+    // Ten lengths, as a receive of an earlier version noted them: the folders only.
+    ASSERT_TRUE(sent.append(Record(RecordLayouts::Sent)).ok());
+    ASSERT_TRUE(others.append(message(QStringLiteral("received"))).ok());
+    StoreTestFolder::put(journal.path(), "0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n");
+    ASSERT_TRUE(StartUpRecovery::recover(paths).ok());
+    EXPECT_EQ(others.recordCount().value(), 0);
+    EXPECT_EQ(sent.recordCount().value(), 1);
+    EXPECT_FALSE(QFileInfo::exists(journal.path()));
 }
 
 } // namespace
