@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QScreen>
 
 namespace Names = WidgetNames;
 
@@ -40,6 +41,11 @@ void SearchAllCommand::open()
         connect(search_, &MailSearch::indexProgress, window_, &SearchAllForm::showIndexProgress);
         connect(window_, &SearchAllForm::messageChosen, this, &SearchAllCommand::showMessage);
         search_->start();
+        // Beside the main window where the screen has room, so that both stay in sight.
+        const QRect main = form_.frameGeometry();
+        const QPoint beside(main.right() + 1, main.top());
+        if (const QScreen* screen = form_.screen(); screen && beside.x() + window_->width() <= screen->availableGeometry().right())
+            window_->move(beside);
     }
     window_->show();
     window_->raise();
