@@ -23,8 +23,10 @@ SearchAllCommand::SearchAllCommand(MainForm& form) : QObject(&form), form_(form)
     form_.addAction(action);
     connect(action, &QAction::triggered, this, &SearchAllCommand::open);
     connect(&form_, &MainForm::storeChanged, this, [this] {
-        if (search_)
+        if (search_) {
             search_->storeChanged();
+            window_->searchAgainSoon();
+        }
     });
 }
 

@@ -106,6 +106,12 @@ void SearchAllForm::showResult(const QString& query, const SearchResult& result,
         list_->setCurrentCell(0, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+void SearchAllForm::searchAgainSoon()
+{
+    if (isVisible() && !query_->text().trimmed().isEmpty())
+        typingPause_.start();
+}
+
 void SearchAllForm::showIndexProgress(int done, int total)
 {
     progress_->setVisible(done < total);

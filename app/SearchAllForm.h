@@ -28,6 +28,9 @@ public:
     void showResult(const QString& query, const SearchResult& result, const QString& error);
     // Records indexed of those to index; the bar goes once done == total.
     void showIndexProgress(int done, int total);
+    // Mail was stored, sent or deleted: the rows shown may name other records now, so the query is
+    // searched again once the changes pause.
+    void searchAgainSoon();
 
     QLineEdit* queryBox() const { return query_; }
     QTableWidget* list() const { return list_; }

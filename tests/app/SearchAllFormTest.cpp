@@ -109,7 +109,7 @@ private slots:
         QTRY_VERIFY(!window->isVisible());
     }
 
-    // Typing alone searches after the pause; a message deleted on its screen is no longer found.
+    // Typing alone searches after the pause; a message deleted on its screen leaves the rows.
     void typingSearchesAndDeletedMessagesGo()
     {
         TestProgramFolder programFolder;
@@ -126,8 +126,8 @@ private slots:
         QTest::keyClick(list, Qt::Key_Return);
         QCOMPARE(harness.find<QLineEdit>(Names::Text7)->text(), QStringLiteral("倉庫の棚卸し"));
 
+        // The rows shown follow the deletion by themselves.
         QTest::mouseClick(harness.find<QWidget>(Names::Command3), Qt::LeftButton);
-        QTest::keyClick(query, Qt::Key_Return);
         QTRY_COMPARE(searchWindow()->findChild<QLabel*>(Names::SearchAllCount)->text(), QStringLiteral("0 件"));
         QCOMPARE(list->rowCount(), 0);
     }
