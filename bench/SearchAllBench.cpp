@@ -205,7 +205,8 @@ void IndexBuild(benchmark::State& state)
     // Closed and opened again, as the next start finds it.
     bench->index = std::make_unique<SearchIndex>(bench->paths->dataFile(SearchIndex::fileName()));
     (void)bench->index->open();
-    bench->indexBytes = QFileInfo(bench->paths->dataFile(SearchIndex::fileName())).size();
+    const QString indexPath = bench->paths->dataFile(SearchIndex::fileName());
+    bench->indexBytes = QFileInfo(indexPath).size() + QFileInfo(indexPath + QStringLiteral("-wal")).size();
 }
 
 void IndexQuery(benchmark::State& state, const std::string& kind)

@@ -23,6 +23,10 @@ constexpr qint64 NoRecord = LLONG_MIN;
 
 qint64 rowIdOf(int folder, int recordNumber) { return (static_cast<qint64>(folder) << 16) | recordNumber; }
 
+// The text of folder k's records, by record number: a table of its own per folder, so that indexing
+// a folder anew empties just its table, and contentless, as the records hold the text.
+QByteArray textTable(int folder) { return QByteArrayLiteral("text") + QByteArray::number(folder); }
+
 // ---- The tokenizer: every character, and every pair of neighbouring characters ----
 
 struct Character {
@@ -252,13 +256,14 @@ StoreStatus SearchIndex::openFile()
 
 StoreStatus SearchIndex::createSchema()
 {
-    const QByteArray sql = QByteArrayLiteral(
+    QByteArray sql = QByteArrayLiteral(
         "BEGIN;"
-        "CREATE VIRTUAL TABLE mail USING fts5(sortkey UNINDEXED, subject UNINDEXED, party UNINDEXED, date UNINDEXED,"
-        " text, tokenize='nemuroa_pairs');"
+        "CREATE TABLE rows(id INTEGER PRIMARY KEY, sortkey INTEGER, subject TEXT, party TEXT, date TEXT);"
         "CREATE TABLE folders(folder INTEGER PRIMARY KEY, size INTEGER, inode INTEGER, changed INTEGER,"
-        " records INTEGER, last_fingerprint INTEGER);"
-        "PRAGMA user_version=") + QByteArray::number(Version) + QByteArrayLiteral(";COMMIT;");
+        " records INTEGER, last_fingerprint INTEGER);");
+    for (int folder = FolderFiles::FirstFolder; folder <= FolderFiles::SentHistory; ++folder)
+        sql += "CREATE VIRTUAL TABLE " + textTable(folder) + " USING fts5(text, content='', columnsize=0, tokenize='nemuroa_pairs');";
+    sql += "PRAGMA user_version=" + QByteArray::number(Version) + ";COMMIT;";
     if (!execute(db_, sql.constData()))
         return failure(QStringLiteral("索引を作れません"));
     startedAnew_ = true;
@@ -267,7 +272,7 @@ StoreStatus SearchIndex::createSchema()
 
 StoreStatus SearchIndex::loadSortKeys()
 {
-    Statement keys(db_, "SELECT rowid, sortkey FROM mail");
+    Statement keys(db_, "SELECT id, sortkey FROM rows");
     if (!keys.ok())
         return failure(QStringLiteral("索引を読めません"));
     int rc;
@@ -388,14 +393,18 @@ StoreStatus SearchIndex::catchUp(const ProgramPaths& paths, int folder, const Pr
     std::vector<qint64> keys = sortKeys_[static_cast<std::size_t>(folder)];
     bool written = true;
     if (first.value() == 1) {
-        Statement remove(db_, "DELETE FROM mail WHERE rowid BETWEEN ?1 AND ?2");
+        const QByteArray emptyText = "INSERT INTO " + textTable(folder) + "(" + textTable(folder) + ") VALUES('delete-all')";
+        Statement emptied(db_, emptyText.constData());
+        Statement remove(db_, "DELETE FROM rows WHERE id BETWEEN ?1 AND ?2");
         remove.bind(1, rowIdOf(folder, 0));
         remove.bind(2, rowIdOf(folder, 0xFFFF));
-        written = remove.ok() && remove.step() == SQLITE_DONE;
+        written = emptied.ok() && emptied.step() == SQLITE_DONE && remove.ok() && remove.step() == SQLITE_DONE;
         keys.clear();
     }
-    Statement insert(db_, "INSERT INTO mail(rowid, sortkey, subject, party, date, text) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-    written = written && insert.ok();
+    const QByteArray insertText = "INSERT INTO " + textTable(folder) + "(rowid, text) VALUES(?1, ?2)";
+    Statement text(db_, insertText.constData());
+    Statement insert(db_, "INSERT INTO rows(id, sortkey, subject, party, date) VALUES(?1, ?2, ?3, ?4, ?5)");
+    written = written && insert.ok() && text.ok();
     qint64 lastFingerprint = 0;
     bool cancelled = false;
     const auto index = [&](int recordNumber, std::string_view bytes) {
@@ -414,12 +423,14 @@ StoreStatus SearchIndex::catchUp(const ProgramPaths& paths, int folder, const Pr
             insert.bind(3, document.hit.subject);
             insert.bind(4, document.hit.party);
             insert.bind(5, document.hit.date);
-            insert.bind(6, document.foldedText);
-            if (insert.step() != SQLITE_DONE) {
+            text.bind(1, recordNumber);
+            text.bind(2, document.foldedText);
+            if (insert.step() != SQLITE_DONE || text.step() != SQLITE_DONE) {
                 written = false;
                 return false;
             }
             insert.reset();
+            text.reset();
             if (keys.size() <= static_cast<std::size_t>(recordNumber))
                 keys.resize(static_cast<std::size_t>(recordNumber) + 1, NoRecord);
             keys[static_cast<std::size_t>(recordNumber)] = document.hit.sortKey;
@@ -475,24 +486,27 @@ StoreResult<SearchResult> SearchIndex::search(const QStringList& words, int rowL
     QStringList phrases;
     for (const QString& word : words)
         phrases.append(phraseOf(word));
-    Statement match(db_, "SELECT rowid FROM mail WHERE mail MATCH ?1");
-    if (!match.ok())
-        return failure(QStringLiteral("索引を読めません"));
-    match.bind(1, phrases.join(u' '));
+    const QString query = phrases.join(u' ');
     std::vector<std::pair<qint64, qint64>> found; // sort key, row id
-    int rc;
-    while ((rc = match.step()) == SQLITE_ROW) {
-        const qint64 rowId = match.integer(0);
-        const auto& keys = sortKeys_[static_cast<std::size_t>(rowId >> 16)];
-        const auto record = static_cast<std::size_t>(rowId & 0xFFFF);
-        found.emplace_back(record < keys.size() ? keys[record] : 0, rowId);
+    for (int folder = FolderFiles::FirstFolder; folder <= FolderFiles::SentHistory; ++folder) {
+        const QByteArray sql = "SELECT rowid FROM " + textTable(folder) + " WHERE " + textTable(folder) + " MATCH ?1";
+        Statement match(db_, sql.constData());
+        if (!match.ok())
+            return failure(QStringLiteral("索引を読めません"));
+        match.bind(1, query);
+        const auto& keys = sortKeys_[static_cast<std::size_t>(folder)];
+        int rc;
+        while ((rc = match.step()) == SQLITE_ROW) {
+            const auto record = static_cast<std::size_t>(match.integer(0));
+            found.emplace_back(record < keys.size() ? keys[record] : 0, rowIdOf(folder, static_cast<int>(record)));
+        }
+        if (rc != SQLITE_DONE)
+            return failure(QStringLiteral("索引を読めません"));
     }
-    if (rc != SQLITE_DONE)
-        return failure(QStringLiteral("索引を読めません"));
     result.count = static_cast<int>(found.size());
     const auto shown = std::min<std::size_t>(found.size(), static_cast<std::size_t>(std::max(0, rowLimit)));
     std::partial_sort(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(shown), found.end(), std::greater<>());
-    Statement row(db_, "SELECT subject, party, date FROM mail WHERE rowid = ?1");
+    Statement row(db_, "SELECT subject, party, date FROM rows WHERE id = ?1");
     if (!row.ok())
         return failure(QStringLiteral("索引を読めません"));
     for (std::size_t i = 0; i < shown; ++i) {

@@ -20,7 +20,8 @@ struct sqlite3;
 // found by what it holds, not by words: its folded text is indexed by every character and every
 // pair of neighbouring characters, so a query of one character is looked up by its character, and a
 // longer one as the chain of its pairs at neighbouring places, an exact substring match for
-// Japanese and ASCII alike.
+// Japanese and ASCII alike. Each folder's text has a table of its own that holds no copy of the
+// text (the records do); the rows' texts and dates are kept beside them.
 //
 // Each folder's file is remembered by size, inode, change time, record count and the fingerprint
 // of its last record. Records appended since (a receive, a send, or a crash between storing and
@@ -29,7 +30,7 @@ struct sqlite3;
 // was written by another version is started anew.
 class SearchIndex {
 public:
-    static constexpr int Version = 1;
+    static constexpr int Version = 2;
     static QString fileName() { return QStringLiteral("vbmsearch.index"); }
 
     explicit SearchIndex(QString path);
