@@ -1,12 +1,17 @@
 #include "QtTestSuites.h"
 #include "FolderFiles.h"
+#include "MailSearch.h"
+#include "MailSearchWorker.h"
 #include "MainFormHarness.h"
 #include "RecordLayouts.h"
 #include "SearchAllForm.h"
+#include "SearchIndex.h"
 #include "TestProgramFolder.h"
 #include "WidgetNames.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +139,44 @@ private slots:
         QTest::mouseClick(harness.find<QWidget>(Names::Command3), Qt::LeftButton);
         QTRY_COMPARE(searchWindow()->findChild<QLabel*>(Names::SearchAllCount)->text(), QStringLiteral("0 件"));
         QCOMPARE(list->rowCount(), 0);
+    }
+
+    // A missing index is built in the background with its progress told; searching meanwhile reads
+    // the store files and finds the same messages as the index once it is done.
+    void aMissingIndexIsBuiltWhileSearchesReadTheFiles()
+    {
+        TestProgramFolder programFolder;
+        const int messages = MailSearchWorker::QuietCatchUp + 50;
+        int withWord = 0;
+        for (int number = 0; number < messages; ++number) {
+            withWord += number % 7 == 0 ? 1 : 0;
+            QVERIFY(StoreMessage(programFolder.paths(), 1 + number % 10, number / 10 + 1,
+                {QStringLiteral("件名%1").arg(number), QStringLiteral("a@example.jp"),
+                    QStringLiteral("%1 Dec 2026 09:%2:00 +0900").arg(1 + number % 28).arg(number % 60, 2, 10, QChar(u'0')),
+                    number % 7 == 0 ? QStringLiteral("倉庫") : QStringLiteral("本文")}).ok());
+        }
+        MailSearch search(programFolder.paths());
+        QSignalSpy progress(&search, &MailSearch::indexProgress);
+        QSignalSpy found(&search, &MailSearch::found);
+        search.start();
+        search.search(QStringLiteral("倉庫"));
+        QTRY_COMPARE(found.size(), 1);
+        const auto before = found.at(0).at(1).value<SearchResult>();
+        QCOMPARE(before.count, withWord);
+        QTRY_VERIFY(search.indexReady());
+        QVERIFY(progress.size() >= 2);
+        QCOMPARE(progress.first().at(0).toInt(), 0);
+        QCOMPARE(progress.last().at(0).toInt(), progress.last().at(1).toInt());
+        QCOMPARE(progress.last().at(1).toInt(), messages);
+        QVERIFY(QFileInfo::exists(programFolder.dataFile(SearchIndex::fileName())));
+
+        search.search(QStringLiteral("倉庫"));
+        QTRY_COMPARE(found.size(), 2);
+        const auto after = found.at(1).at(1).value<SearchResult>();
+        QCOMPARE(after.count, before.count);
+        for (int row = 0; row < before.rows.size(); ++row)
+            QCOMPARE(std::pair(after.rows.at(row).folder, after.rows.at(row).recordNumber),
+                std::pair(before.rows.at(row).folder, before.rows.at(row).recordNumber));
     }
 };
 
