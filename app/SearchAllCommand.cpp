@@ -36,7 +36,11 @@ void SearchAllCommand::open()
 {
     if (!search_) {
         search_ = new MailSearch(form_.paths(), this);
-        auto folderName = [this](int folder) { return form_.tabStrip().tabText(MainForm::FirstMailTab + folder - 1); };
+        // As its tab names it; a sorting folder whose rule has no name yet by its number.
+        auto folderName = [this](int folder) {
+            const QString caption = form_.tabStrip().tabText(MainForm::FirstMailTab + folder - 1).trimmed();
+            return caption.isEmpty() ? QStringLiteral("フォルダ%1").arg(folder) : caption;
+        };
         window_ = new SearchAllForm(folderName, &form_);
         connect(window_, &SearchAllForm::searchRequested, search_, &MailSearch::search);
         connect(search_, &MailSearch::found, window_, &SearchAllForm::showResult);

@@ -84,6 +84,7 @@ private slots:
         QCOMPARE(list->item(0, 0)->text(), QStringLiteral("送信履歴"));
         QCOMPARE(list->item(0, 2)->text(), QStringLiteral("buyer@example.jp"));
         QCOMPARE(list->item(1, 3)->text(), QStringLiteral("在庫"));
+        QCOMPARE(list->item(1, 0)->text(), QStringLiteral("フォルダ2")); // its rule has no name
         QCOMPARE(list->item(2, 3)->text(), QStringLiteral("倉庫の棚卸し"));
 
         QTest::keyClick(window->windowHandle(), Qt::Key_Tab);
