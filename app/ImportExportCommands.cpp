@@ -61,6 +61,7 @@ void ImportExportCommands::recountFolders()
         if (const auto count = FolderFiles::folderFile(form_.paths(), folder).recordCount(); count.ok())
             form_.setPastCounter(folder, QString::number(count.value()));
     }
+    emit form_.storeChanged();
     // The list shown is listed again, with what the import added to it.
     if (form_.screenFrame(MainForm::Screen::Mail)->isVisible() && FolderFiles::isFolder(form_.CurrentFolder))
         form_.onTabClicked(MainForm::FirstMailTab + form_.CurrentFolder - 1);

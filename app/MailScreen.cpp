@@ -235,6 +235,17 @@ void MailScreen::showSelectedMessage()
     passBodyThroughClipboard();
 }
 
+void MailScreen::showRecord(int recordNumber)
+{
+    if (recordNumber < 1 || recordNumber > model_->rowCount())
+        return;
+    const QModelIndex row = model_->index(recordNumber - 1, 0);
+    list_->setCurrentIndex(row);
+    list_->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_->scrollTo(row);
+    showSelectedMessage();
+}
+
 void MailScreen::openEnlargedView()
 {
     form_.setMenusEnabled(false);
@@ -278,6 +289,7 @@ void MailScreen::deleteSelectedMessage()
     const StoreStatus deleted = buffer ? MessageDeletion::deleteOne(form_.paths(), folder, recordNumber, *buffer)
                                        : StoreStatus::success();
     emptyViewFields();
+    emit form_.storeChanged();
     if (!deleted.ok())
         report(deleted);
 
@@ -294,7 +306,9 @@ void MailScreen::deleteAllMessages()
         return;
     if (!services_.messageBoxes.confirmDeletion(deleteAllQuestion(form_.folderName(folder))))
         return;
-    if (const StoreStatus deleted = MessageDeletion::deleteAll(form_.paths(), folder); !deleted.ok())
+    const StoreStatus deleted = MessageDeletion::deleteAll(form_.paths(), folder);
+    emit form_.storeChanged();
+    if (!deleted.ok())
         report(deleted);
     const int rows = listFolder(folder, ViewFill::Untouched);
     if (folder <= FolderFiles::OthersFolder) {

@@ -30,6 +30,8 @@ public:
     void openFolder(int folder);
     // A click on the list, on a row or beside the rows.
     void showSelectedMessage();
+    // Selects the row of record n, scrolls it into view and shows it as a click on it does.
+    void showRecord(int recordNumber);
     // "拡大して見る"
     void openEnlargedView();
     // "一件削除"

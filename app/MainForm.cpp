@@ -21,6 +21,7 @@
 #include "PrivateFolders.h"
 #include "ReadingOrder.h"
 #include "RecordLayouts.h"
+#include "SearchAllCommand.h"
 #include "SendController.h"
 #include "SetForm.h"
 #include "SortRuleBook.h"
@@ -131,6 +132,7 @@ void MainForm::buildMenus()
     addItem(editMenu_, Names::mbunmatujump, QStringLiteral("文末へジャンプ"));
     editMenu_->addSeparator();
     addItem(editMenu_, Names::mkensaku, QStringLiteral("検索"));
+    addItem(editMenu_, Names::mSearchAll, QStringLiteral("全メール検索(&F)..."));
     editMenu_->addSeparator();
     addItem(editMenu_, Names::mcut, QStringLiteral("切り取り"));
     addItem(editMenu_, Names::mcopy, QStringLiteral("コピー"));
@@ -161,6 +163,7 @@ void MainForm::buildScreens()
     new HintLine(*this);
     new CtrlTabFocus(*this);
     new ImportExportCommands(*this);
+    new SearchAllCommand(*this);
     mailScreen_ = createMailScreen(central);
     addressBookScreen_ = createAddressBookScreen(central);
     composeScreen_ = createComposeScreen(central);

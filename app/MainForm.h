@@ -156,6 +156,8 @@ signals:
     void spamKeywordTabOpened();
     void mailTabOpened(int folder);
     void importHandedOver(const QStringList& sources);
+    // A store file of mail changed: a message was stored, sent or deleted.
+    void storeChanged();
     // The window changed size (including the size set at start-up); width and height in twips.
     void outerSizeChanged(double width, double height);
 

@@ -150,6 +150,8 @@ bool ReceiveController::IsSpam(const QString& subject, const QString& sender, co
 
 void ReceiveController::raiseNewCounter(int folder)
 {
+    // Called once the message is stored.
+    emit form_.storeChanged();
     form_.setNewCounter(folder, QString::number(LeadingNumber(form_.newCounter(folder)) + 1));
 }
 

@@ -32,6 +32,7 @@ std::optional<SendRun::Outcome> SendController::send(const QStringList& recipien
     MailSender sender(form_.services().mail, account(), &passwordConsent);
     SendRun run(SentHistory(form_.paths()), sender, [this] { return ClockText(form_.services().clock.localDateTime()); }, *this);
     const SendRun::Outcome outcome = run.run(recipients, boxes);
+    emit form_.storeChanged();
     form_.setWindowTitle(captionBeforeSend_);
     // Clicks and keys that arrived while the library blocked are dropped here, while input is
     // still held off, instead of landing on whatever screen the send leaves shown.

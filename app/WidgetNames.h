@@ -37,6 +37,7 @@ inline const QString mall = QStringLiteral("mall");                  // "全て�
 inline const QString matamajump = QStringLiteral("matamajump");      // "文頭へジャンプ": caret to the start
 inline const QString mbunmatujump = QStringLiteral("mbunmatujump");  // "文末へジャンプ": caret to the end
 inline const QString mkensaku = QStringLiteral("mkensaku");          // "検索": search Text2 in the body
+inline const QString mSearchAll = QStringLiteral("mSearchAll");      // "全メール検索(&F)...": opens SearchAllForm
 inline const QString mcut = QStringLiteral("mcut");                  // "切り取り"
 inline const QString mcopy = QStringLiteral("mcopy");                // "コピー"
 inline const QString mpaste = QStringLiteral("mpaste");              // "貼付け"
@@ -213,5 +214,12 @@ inline const QString PlainPasswordCheck = QStringLiteral("PlainPasswordCheck");
 // OptionForm: "受信したメールをサーバーに残す" and its days "日後にサーバーから削除（0 = 削除しない）".
 inline const QString KeepOnServerCheck = QStringLiteral("KeepOnServerCheck");
 inline const QString KeepOnServerDays = QStringLiteral("KeepOnServerDays");
+
+// The window that searches all mail.
+inline const QString SearchAllForm = QStringLiteral("SearchAllForm");         // "全メール検索"
+inline const QString SearchAllText = QStringLiteral("SearchAllText");         // what to search for
+inline const QString SearchAllList = QStringLiteral("SearchAllList");         // the messages found
+inline const QString SearchAllCount = QStringLiteral("SearchAllCount");       // how many were found
+inline const QString SearchAllProgress = QStringLiteral("SearchAllProgress"); // the index being built
 
 } // namespace WidgetNames

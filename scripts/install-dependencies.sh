@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ lld pkg-config qt6-base-dev libgl-dev libxcb1-dev libgmime-3.0-dev libxml2-dev libssl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev)
+  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev)
 run_packages=(fonts-noto-cjk fonts-ipafont-gothic)
 test_packages=(dovecot-core dovecot-pop3d python3-aiosmtpd openssl procps curl poppler-utils fonts-noto-cjk
   fonts-ipafont-gothic lintian)

@@ -143,7 +143,7 @@ private slots:
                                              QStringLiteral("終了")}));
         QCOMPARE(harness.find<QMenu>(Names::medit)->title(), QStringLiteral("編集(&E)"));
         QCOMPARE(captions(Names::medit), QStringList({QStringLiteral("全て選択"), QStringLiteral("文頭へジャンプ"), QStringLiteral("文末へジャンプ"),
-                                             QStringLiteral("-"), QStringLiteral("検索"), QStringLiteral("-"), QStringLiteral("切り取り"),
+                                             QStringLiteral("-"), QStringLiteral("検索"), QStringLiteral("全メール検索(&F)..."), QStringLiteral("-"), QStringLiteral("切り取り"),
                                              QStringLiteral("コピー"), QStringLiteral("貼付け")}));
         QCOMPARE(harness.find<QMenu>(Names::mhp)->title(), QStringLiteral("HomePage"));
         QCOMPARE(captions(Names::mhp), QStringList{QStringLiteral("作者ホームページ")});

@@ -17,7 +17,7 @@ mkdir -p "$TMPDIR"
 package=$(ls "$scratch"/out/nemuroa_*.deb)
 
 fields=$(dpkg-deb --field "$package" Package Depends Recommends Provides)
-for wanted in "Package: nemuroa" libqt6widgets6 qt6-qpa-plugins libgmime-3.0-0 libssl3 \
+for wanted in "Package: nemuroa" libqt6widgets6 qt6-qpa-plugins libgmime-3.0-0 libssl3 libsqlite3-0 \
   qt6-translations-l10n fonts-noto-cjk fonts-ipafont-gothic "Provides: mail-reader"; do
   grep -q -- "$wanted" <<<"$fields" || fail "the package does not declare $wanted"
 done
