@@ -46,7 +46,24 @@ INSTANTIATE_TEST_SUITE_P(Findings, MessageStructureTest,
         StructureCase{"fuzz/boundary_pieces_nested_70_levels.eml", u"入れ子"},
         StructureCase{"fuzz/boundary_charset_nested_70_levels.eml", u"入れ子"},
         StructureCase{"fuzz/empty_boundary_nested_70_levels.eml", u"入れ子"},
-        StructureCase{"fuzz/digest_nested_70_levels.eml", u"入れ子"}));
+        StructureCase{"fuzz/digest_nested_70_levels.eml", u"入れ子"},
+        StructureCase{"fuzz/subject_of_unclosed_encoded_words.eml", u"件名"},
+        StructureCase{"fuzz/forwarded_subjects_of_unclosed_encoded_words.eml", u"件名"}));
+
+// Four hundred forwarded messages, each with a long Subject of closed encoded words, as a digest
+// brings them: the parser's look-ahead is short for each, and the message is taken whole.
+TEST(MessageStructureLimits, ManyLongSubjectsOfClosedEncodedWordsAreTakenWhole)
+{
+    std::string raw = "From: list@example.jp\nSubject: digest\nContent-Type: multipart/digest; boundary=\"d\"\n\n";
+    for (int number = 0; number < 400; ++number) {
+        raw += "--d\n\nFrom: a@example.jp\nSubject:";
+        for (int word = 0; word < 20; ++word)
+            raw += " =?ISO-2022-JP?B?GyRCJDMkcyRLJEEkTxsoQg==?=";
+        raw += "\n\ntext\n";
+    }
+    raw += "--d--\n";
+    EXPECT_TRUE(MessageStructure::whyNotWhole(raw).isEmpty()) << MessageStructure::whyNotWhole(raw).toStdString();
+}
 
 // A boundary in pieces, with a charset or empty, and a digest's parts without a type: each is
 // refused after reading as much, and as many parts, as the same structure written plainly.

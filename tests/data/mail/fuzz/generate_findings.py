@@ -107,3 +107,12 @@ digest += "Content-Type: text/plain\n\nbottom\n"
 for level in reversed(range(depth)):
     digest += "--d{0}--\n".format(level)
 write("digest_nested_70_levels", digest)
+
+# A Subject of encoded words opened and never closed: the parser looked ahead to the end of the
+# field for each of them, and 116 KB took seconds; forwarded messages multiply it.
+write("subject_of_unclosed_encoded_words", HEAD.format(subject="=?a?B?AAAA=" * 10000) + "\nbody\n")
+forwarded_subjects = HEAD.format(subject="forwarded") + "Content-Type: multipart/mixed; boundary=\"f\"\n\n"
+for number in range(40):
+    forwarded_subjects += ("--f\nContent-Type: message/rfc822\n\nFrom: a@example.jp\nSubject: "
+                           + "=?a?B?AAAA=" * 600 + "\n\nforwarded {0}\n".format(number))
+write("forwarded_subjects_of_unclosed_encoded_words", forwarded_subjects + "--f--\n")
