@@ -2,6 +2,7 @@
 
 #include "Cp932LengthValidator.h"
 #include "ReadingOrder.h"
+#include "ScreenControls.h"
 #include "Twips.h"
 #include "UnstorableInput.h"
 #include "WidgetNames.h"
@@ -12,16 +13,6 @@
 #include <QPushButton>
 #include <QStringListModel>
 
-namespace {
-
-QLabel* label(const QString& text, QRect geometry, QWidget* parent)
-{
-    auto* made = new QLabel(text, parent);
-    made->setGeometry(geometry);
-    return made;
-}
-
-} // namespace
 
 QString SpamKeywordScreen::blankIgnored()
 {
@@ -46,7 +37,7 @@ SpamKeywordScreen::SpamKeywordScreen(const ProgramPaths& paths, MessageBoxServic
     setObjectName(WidgetNames::Frame9);
     setGeometry(Twips::rect(0, 1200, 11200, 7400));
 
-    label(QStringLiteral("撃退用キーワード(100字以内）"), Twips::rect(240, 240, 6000, 270), this);
+    ScreenControls::label(QStringLiteral("撃退用キーワード(100字以内）"), Twips::rect(240, 240, 6000, 270), this);
     input_->setObjectName(WidgetNames::Text43);
     input_->setGeometry(Twips::rect(240, 540, 6000, 360));
     input_->setAccessibleName(QStringLiteral("撃退用キーワード"));
@@ -59,13 +50,13 @@ SpamKeywordScreen::SpamKeywordScreen(const ProgramPaths& paths, MessageBoxServic
     remove->setObjectName(WidgetNames::Command37);
     remove->setGeometry(Twips::rect(7700, 525, 1100, 390));
 
-    label(QStringLiteral("登録件数"), Twips::rect(9120, 240, 1200, 270), this);
+    ScreenControls::label(QStringLiteral("登録件数"), Twips::rect(9120, 240, 1200, 270), this);
     count_->setObjectName(WidgetNames::Text44);
     count_->setGeometry(Twips::rect(9120, 540, 1200, 360));
     count_->setReadOnly(true);
     count_->setAccessibleName(QStringLiteral("登録件数"));
 
-    label(QStringLiteral("登録・削除で、あなた用にカスタマイズして下さい。"), Twips::rect(240, 1020, 10700, 270), this);
+    ScreenControls::label(QStringLiteral("登録・削除で、あなた用にカスタマイズして下さい。"), Twips::rect(240, 1020, 10700, 270), this);
 
     list_->setObjectName(WidgetNames::List7);
     list_->setGeometry(Twips::rect(240, 1380, 10700, 5760));

@@ -36,30 +36,13 @@ const std::string AttachmentBody = "Content-Type: multipart/mixed; boundary=\"b1
 
 const std::vector<std::string> Subjects{"friend one", "other two", "with attachment", "mine", "other five"};
 
-// Subject -> times stored, over folders 1 to 10 and the sent history.
-std::map<std::string, int> storedSubjects(const QString& programFolder)
-{
-    std::map<std::string, int> counts;
-    const ProgramPaths paths(programFolder);
-    for (int file : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 30}) {
-        const RecordLayout& layout = file == 30 ? RecordLayouts::Sent : RecordLayouts::Message;
-        const QByteArray bytes = SweepRunner::contents(paths.dataFile(QStringLiteral("vbmdata%1.data").arg(file)));
-        for (qsizetype offset = 0; offset + layout.length <= bytes.size(); offset += layout.length) {
-            const Record record(layout, std::string(bytes.constData() + offset, static_cast<std::size_t>(layout.length)));
-            const QString subject = file == 30 ? record.text(RecordLayouts::SentField::Subject) : record.text(RecordLayouts::MessageField::Subject);
-            ++counts[subject.trimmed().toStdString()];
-        }
-    }
-    return counts;
-}
-
 std::string check(const QString& folder)
 {
     std::string problems;
     const QString torn = SweepRunner::tornRecordFiles(folder);
     if (!torn.isEmpty())
         problems += torn.toStdString() + "; ";
-    const auto stored = storedSubjects(folder);
+    const auto stored = SweepRunner::storedSubjects(folder);
     for (const std::string& subject : Subjects) {
         const auto found = stored.find(subject);
         const int times = found == stored.end() ? 0 : found->second;

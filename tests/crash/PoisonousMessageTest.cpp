@@ -23,7 +23,7 @@ std::string message(const std::string& subject)
         + subject + "@example.jp>\nContent-Type: text/plain; charset=us-ascii\n\nThe body of " + subject + ".\n";
 }
 
-QStringList storedSubjects(const QString& programFolder)
+QStringList othersFolderSubjects(const QString& programFolder)
 {
     QStringList subjects;
     const QByteArray bytes = SweepRunner::contents(ProgramPaths(programFolder).dataFile(u"vbmdata10.data"));
@@ -85,7 +85,7 @@ TEST(PoisonousMessage, TwoDeathsWhileHandlingAMessageLeaveItOnTheServerAndTheMes
     EXPECT_EQ(next.exitCode, 0) << next.output.toStdString();
     ASSERT_EQ(next.boxes.size(), 1) << next.output.toStdString();
     EXPECT_TRUE(next.boxes.first().contains(u"メッセージ 2") && next.boxes.first().contains(u"2 回続けて")) << next.boxes.first().toStdString();
-    EXPECT_EQ(storedSubjects(program), (QStringList{QStringLiteral("first"), QStringLiteral("last")}));
+    EXPECT_EQ(othersFolderSubjects(program), (QStringList{QStringLiteral("first"), QStringLiteral("last")}));
     ASSERT_EQ(box.count(), 1);
     EXPECT_NE(box.messages().front().find("Subject: poison"), std::string::npos);
 
@@ -93,7 +93,7 @@ TEST(PoisonousMessage, TwoDeathsWhileHandlingAMessageLeaveItOnTheServerAndTheMes
     const DriverRun after = SweepRunner::run(program, receive);
     EXPECT_EQ(after.boxes, QStringList()) << after.output.toStdString();
     EXPECT_EQ(box.count(), 1);
-    EXPECT_EQ(storedSubjects(program), (QStringList{QStringLiteral("first"), QStringLiteral("last")}));
+    EXPECT_EQ(othersFolderSubjects(program), (QStringList{QStringLiteral("first"), QStringLiteral("last")}));
 }
 
 } // namespace

@@ -122,21 +122,6 @@ Mailbox sweptMailbox()
     return box;
 }
 
-std::map<std::string, int> storedSubjects(const QString& programFolder)
-{
-    std::map<std::string, int> counts;
-    const ProgramPaths paths(programFolder);
-    for (int folder = 1; folder <= 10; ++folder) {
-        const QByteArray bytes = SweepRunner::contents(paths.dataFile(QStringLiteral("vbmdata%1.data").arg(folder)));
-        const int length = RecordLayouts::Message.length;
-        for (qsizetype offset = 0; offset + length <= bytes.size(); offset += length) {
-            const Record record(RecordLayouts::Message, std::string(bytes.constData() + offset, static_cast<std::size_t>(length)));
-            ++counts[record.text(RecordLayouts::MessageField::Subject).trimmed().toStdString()];
-        }
-    }
-    return counts;
-}
-
 bool onServer(const std::vector<std::string>& messages, const std::string& subjectLine)
 {
     for (const std::string& message : messages) {
@@ -253,7 +238,7 @@ protected:
             if (!now.startsWith(before_.at(folderNumber)))
                 fail("folder " + std::to_string(folderNumber) + " lost records it held before");
         }
-        const auto stored = storedSubjects(folder);
+        const auto stored = SweepRunner::storedSubjects(folder);
         const std::vector<std::string> server = lane.box.messages();
         const auto count = [&](const std::string& subject) {
             const auto found = stored.find(subject);
@@ -389,7 +374,7 @@ std::string checkFaultySession(const DriverRun& run, const std::vector<std::stri
     const int errorBoxes = stopBoxes + leftBehindBoxes;
     if (stopBoxes > 1 || leftBehindBoxes > 1)
         problems += "told " + std::to_string(errorBoxes) + " times (" + run.boxes.join(u'|').toStdString() + "); ";
-    const auto stored = storedSubjects(folder);
+    const auto stored = SweepRunner::storedSubjects(folder);
     bool leftOnServer = false;
     for (const std::string& token : sweptMailbox().kept) {
         const auto found = stored.find(token);

@@ -127,3 +127,19 @@ QString SweepRunner::tornRecordFiles(const QString& programFolder)
     }
     return problems;
 }
+
+std::map<std::string, int> SweepRunner::storedSubjects(const QString& programFolder)
+{
+    std::map<std::string, int> counts;
+    const ProgramPaths paths(programFolder);
+    for (int file : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 30}) {
+        const RecordLayout& layout = file == 30 ? RecordLayouts::Sent : RecordLayouts::Message;
+        const QByteArray bytes = contents(paths.dataFile(QStringLiteral("vbmdata%1.data").arg(file)));
+        for (qsizetype offset = 0; offset + layout.length <= bytes.size(); offset += layout.length) {
+            const Record record(layout, std::string(bytes.constData() + offset, static_cast<std::size_t>(layout.length)));
+            const QString subject = file == 30 ? record.text(RecordLayouts::SentField::Subject) : record.text(RecordLayouts::MessageField::Subject);
+            ++counts[subject.trimmed().toStdString()];
+        }
+    }
+    return counts;
+}

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
+#include <string>
 #include <vector>
 
 // Runs the sweep driver on a program folder, with or without the file-call interposer.
@@ -47,4 +49,6 @@ public:
     // "" when every record file of the data folder holds whole records with a Live flag of 0 or 1;
     // else what is wrong.
     static QString tornRecordFiles(const QString& programFolder);
+    // Subject -> times stored, over the ten folders and the sent history.
+    static std::map<std::string, int> storedSubjects(const QString& programFolder);
 };

@@ -22,10 +22,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString Corpus = QStringLiteral(NEMUROA_MAIL_CORPUS);
-const QString Everyday = Corpus + u"/everyday"_s;
+const QString MailCorpus = QStringLiteral(NEMUROA_MAIL_CORPUS);
+const QString Everyday = MailCorpus + u"/everyday"_s;
 
-std::string readRaw(const QString& path)
+std::string readMessageFile(const QString& path)
 {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
@@ -61,7 +61,7 @@ TEST(EverydayMailTest, EveryMessageReadsAsItsSenderWroteIt)
         SCOPED_TRACE(entry.key().toStdString());
         const QJsonObject expected = entry.value().toObject();
         QTemporaryDir folder;
-        const Received received = receive(readRaw(Everyday + u'/' + entry.key()), folder.path());
+        const Received received = receive(readMessageFile(Everyday + u'/' + entry.key()), folder.path());
         EXPECT_EQ(received.decoded.subject, expected[u"subject"].toString());
         EXPECT_EQ(received.decoded.from, expected[u"from"].toString());
         EXPECT_EQ(received.decoded.date, expected[u"date"].toString());
@@ -153,13 +153,13 @@ private:
 TEST(EverydayMailTest, NoPartIsLeftOut)
 {
     int checked = 0;
-    for (const QString& folderName : {Corpus, Everyday}) {
+    for (const QString& folderName : {MailCorpus, Everyday}) {
         const QJsonObject all = expectations(folderName);
         for (auto entry = all.begin(); entry != all.end(); ++entry) {
             if (!entry.key().endsWith(u".eml"_s) || entry.key().startsWith(u"nested_400"_s))
                 continue;
             SCOPED_TRACE(entry.key().toStdString());
-            const std::string raw = readRaw(folderName + u'/' + entry.key());
+            const std::string raw = readMessageFile(folderName + u'/' + entry.key());
             QTemporaryDir folder;
             const Received received = receive(raw, folder.path());
             const GObjectPtr<GMimeMessage> message = GMimeHandles::parseMessage(raw);

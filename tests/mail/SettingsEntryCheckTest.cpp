@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+#include <QStringList>
+
 namespace {
 
 using Protocol = ServerAddress::Protocol;
