@@ -59,7 +59,7 @@ StoreStatus MessageHandlingMarks::begin(const QString& key)
         times_.remove(current_);
     current_ = key;
     ++times_[key];
-    return write();
+    return write(false);
 }
 
 StoreStatus MessageHandlingMarks::finish(bool forgetPoisonous)
@@ -69,7 +69,7 @@ StoreStatus MessageHandlingMarks::finish(bool forgetPoisonous)
         times_.remove(std::exchange(current_, QString()));
     if (forgetPoisonous)
         times_.clear();
-    StoreStatus status = hadMarks || fd_ >= 0 ? write() : StoreStatus::success();
+    StoreStatus status = hadMarks || fd_ >= 0 ? write(true) : StoreStatus::success();
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -77,7 +77,7 @@ StoreStatus MessageHandlingMarks::finish(bool forgetPoisonous)
     return status;
 }
 
-StoreStatus MessageHandlingMarks::write()
+StoreStatus MessageHandlingMarks::write(bool ending)
 {
     std::string text = otherAccounts_;
     for (auto mark = times_.cbegin(); mark != times_.cend(); ++mark)
@@ -93,18 +93,20 @@ StoreStatus MessageHandlingMarks::write()
         if (fd_ < 0)
             return failed(errno);
         written_ = existed ? info.st_size : 0;
-        if (!existed) {
-            if (StoreStatus synced = AtomicFile::syncDirectoryOf(path()); !synced.ok())
-                return synced;
-        }
     }
+    // One write replaces the whole of what was there: shorter text is padded with empty lines
+    // rather than cut after it, so that no death between two calls leaves an old line behind.
+    // The padding goes when the session ends.
     const auto size = static_cast<qint64>(text.size());
+    if (size < written_)
+        text.append(static_cast<std::size_t>(written_ - size), '\n');
     if (::pwrite(fd_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
         return failed(errno);
-    if (size < written_ && ::ftruncate(fd_, size) != 0)
-        return failed(errno);
-    written_ = size;
-    if (::fdatasync(fd_) != 0)
-        return failed(errno);
+    written_ = static_cast<qint64>(text.size());
+    if (ending && size < written_) {
+        if (::ftruncate(fd_, size) != 0)
+            return failed(errno);
+        written_ = size;
+    }
     return StoreStatus::success();
 }

@@ -19,9 +19,10 @@
 //
 // SERVER and USER percent-encoded as the user typed them; TIMES the handlings that began and never
 // ended; KEY the message's unique id (UIDL), or "#" and its number for a server without ids. The
-// mark of a message is written and flushed before it is fetched, and goes when the session moves
-// on to the next message or ends. The file is rewritten in place: a line torn by a power cut is
-// not read, and costs at most a mark.
+// mark of a message is written before it is fetched, and goes when the session moves on to the
+// next message or ends. It is not flushed: a death of the program leaves what it wrote to the
+// kernel, and only a power cut, which no message causes, can lose a mark. The file is rewritten in
+// place: a line torn by a power cut is not read, and costs at most a mark.
 class MessageHandlingMarks {
 public:
     static constexpr int PoisonousAfter = 2;
@@ -45,7 +46,8 @@ public:
     StoreStatus finish(bool forgetPoisonous);
 
 private:
-    StoreStatus write();
+    // With ending, the file is also cut to its text.
+    StoreStatus write(bool ending);
 
     const ProgramPaths& paths_;
     QByteArray accountKey_;

@@ -35,13 +35,13 @@ QStringList othersFolderSubjects(const QString& programFolder)
     return subjects;
 }
 
-// The call just after the mark of the second message reached the disk: the program is then
-// handling that message.
+// The call just after the mark of the second message was written: the program is then handling
+// that message.
 long whileHandlingTheSecondMessage(const std::vector<TracedCall>& calls)
 {
-    int flushes = 0;
+    int marks = 0;
     for (const TracedCall& call : calls) {
-        if (call.operation == u"fdatasync" && call.path.endsWith(u"/receive.handling") && ++flushes == 2)
+        if (call.operation == u"pwrite" && call.path.endsWith(u"/receive.handling") && ++marks == 2)
             return call.number + 1;
     }
     return 0;
