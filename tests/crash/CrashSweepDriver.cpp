@@ -26,6 +26,7 @@
 #include "ProgramPaths.h"
 #include "ReceiveSession.h"
 #include "ServerSettings.h"
+#include "SilentReceiveView.h"
 #include "SortRuleBook.h"
 #include "SpamKeywordList.h"
 #include "StartUpRecovery.h"
@@ -59,16 +60,6 @@ public:
         print(QStringLiteral("box\t%1\t%2").arg(request.title, oneLine(request.text)));
         return request.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
-};
-
-class SilentView final : public ReceiveView {
-public:
-    void setStatus(const QString&) override {}
-    void showProgress(int, int) override {}
-    void showMessage(const MessageFields&) override {}
-    void showForSpamTest(const QString&, const QString&, const QString&) override {}
-    void raiseNewCounter(int) override {}
-    void lowerNewCounter(int) override {}
 };
 
 int finish(const StoreStatus& status)

@@ -8,6 +8,7 @@
 #include "ReceiveSession.h"
 #include "RecordLayouts.h"
 #include "ScriptedPop3Server.h"
+#include "SilentReceiveView.h"
 #include "TestProgramFolder.h"
 
 #include "QStringPrinter.h"
@@ -29,16 +30,6 @@ public:
         return Answer::Ok;
     }
     QStringList shown;
-};
-
-class SilentView final : public ReceiveView {
-public:
-    void setStatus(const QString&) override {}
-    void showProgress(int, int) override {}
-    void showMessage(const MessageFields&) override {}
-    void showForSpamTest(const QString&, const QString&, const QString&) override {}
-    void raiseNewCounter(int) override {}
-    void lowerNewCounter(int) override {}
 };
 
 std::string part(const std::string& from, const std::string& subject, const std::string& id, int number, int total, const std::string& text)
